@@ -1,0 +1,2 @@
+# Native-only targets: benchmarks and measurement tools.
+find_package(benchmark REQUIRED)

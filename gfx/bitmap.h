@@ -1,0 +1,54 @@
+#pragma once
+// 32-bit bitmaps for the editor. A pixel read as a little-endian 32-bit integer
+// is 0xAARRGGBB (bytes in memory: blue, green, red, alpha), the layout of a
+// 32-bit Windows DIB, so the back buffer goes to GDI unchanged.
+
+#include <cstdint>
+
+#include "framework/platform.h"
+
+class LICE_IBitmap {
+public:
+    virtual ~LICE_IBitmap() = default;
+    // First pixel of the top row, or null when the bitmap has no storage.
+    virtual uint32_t* pixels() = 0;
+    virtual int width() = 0;
+    virtual int height() = 0;
+    // Pixels from the start of one row to the start of the next (>= width).
+    virtual int rowSpan() = 0;
+    virtual bool bottomUp() { return false; }
+    // Answers whether the size changed.
+    virtual bool resize(int w, int h) = 0;
+    // A device context that draws into the bitmap, or null when it has none.
+    virtual HDC deviceContext() { return nullptr; }
+    virtual intptr_t queryExtension(int /*id*/, void* /*data*/) { return 0; }
+};
+
+// A bitmap in heap memory: decoded images.
+class LICE_MemBitmap : public LICE_IBitmap {
+public:
+    LICE_MemBitmap(int w = 0, int h = 0);
+    ~LICE_MemBitmap() override;
+    LICE_MemBitmap(const LICE_MemBitmap&) = delete;
+    LICE_MemBitmap& operator=(const LICE_MemBitmap&) = delete;
+
+    uint32_t* pixels() override { return buffer; }
+    int width() override { return bitmapWidth; }
+    int height() override { return bitmapHeight; }
+    int rowSpan() override { return bitmapWidth; }
+    bool resize(int w, int h) override;
+
+private:
+    uint32_t* buffer = nullptr;
+    int bitmapWidth = 0;
+    int bitmapHeight = 0;
+    int allocatedBytes = 0;
+};
+
+enum class BlitMode { copy, sourceAlpha };
+
+// Copies srcRect of src (all of src when null) to dest with its top-left corner
+// at (dstX, dstY), clipped to both bitmaps.
+void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, const RECT* srcRect, BlitMode mode);
+void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, int srcX, int srcY, int w, int h,
+          BlitMode mode);

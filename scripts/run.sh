@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The main job: builds Veldane.dll, loads it in the test host under wine and
+# shows what a host sees. Installs what is missing.
+source "$(dirname "$0")/common.sh"
+prepare
+configure_and_build win32
+dll="$build/win32/Veldane.dll"
+echo "Veldane.dll: $dll"
+"$top/scripts/wine-run.sh" "$build/win32/testhost.exe" info "$dll"

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs everything the builds and tests need on a fresh Debian 12 machine.
+# Safe to run again: when every package is present it changes nothing.
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config dpkg-dev
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
+  wine wine32 xvfb xauth
+  googletest libgtest-dev libbenchmark-dev
+  libpng-dev zlib1g-dev libfftw3-dev
+)
+
+sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture (wine32)"
+  sudo_if_needed dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
+  echo "setup: installing ${missing[*]:-nothing new}"
+  sudo_if_needed apt-get update -qq
+  [ ${#missing[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive sudo_if_needed apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
