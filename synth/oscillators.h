@@ -1,0 +1,87 @@
+#pragma once
+// Band-limited oscillators. Each waveform writes its naive (aliasing) value into
+// a four-tap delay line and, when a step or a corner of the waveform falls
+// between two oversampled steps, adds polynomial corrections to all four taps
+// at the event's fractional position. The output is the oldest tap, so every
+// oscillator lags its naive waveform by two oversampled steps.
+//
+// Increments are in cycles per oversampled step. A sync position is the
+// fraction (0..1) of the step at which oscillator 1 wrapped, or -1.
+
+namespace Veldane {
+
+// The four-tap correction window shared by every waveform.
+struct CorrectionTaps {
+    double tap0 = 0.0;  // oldest: the oscillator's output
+    double tap1 = 0.0;
+    double tap2 = 0.0;
+    double tap3 = 0.0;  // newest
+
+    // Moves the window on by one step and enters the naive value.
+    void shift(double naive);
+    // A step of the given height at position p (0 = previous step, 1 = this one).
+    void addStep(double height, double p);
+    // A change of slope (value per step) at position p.
+    void addCorner(double slopeChange, double p);
+};
+
+// Oscillator 1, triangle with a movable peak (skew t).
+struct Osc1Tri {
+    CorrectionTaps taps;
+    double phase = 0.0;  // cycles, 0..1
+    double skew = 0.5;   // peak position used in the previous step
+    // Returns the next value (-1..1) and sets sync to the wrap position or -1.
+    double next(double inc, double t, double& sync);
+};
+
+// Oscillator 1, pulse with width t.
+struct Osc1Rect {
+    CorrectionTaps taps;
+    double phase = 0.0;  // cycles, 0..1
+    double sign = 1.0;   // current naive level, +1 or -1
+    double next(double inc, double t, double& sync);
+};
+
+// Oscillator 2 waveforms; sync is oscillator 1's wrap position or -1.
+struct Osc2Tri {
+    CorrectionTaps taps;
+    double phase = 0.0;
+    double next(double inc, double sync);
+};
+struct Osc2Rect {
+    CorrectionTaps taps;
+    double phase = 0.0;
+    double sign = 1.0;
+    double next(double inc, double sync);
+};
+struct Osc2Saw {
+    CorrectionTaps taps;
+    double phase = 0.0;
+    double next(double inc, double sync);
+};
+
+// Oscillator 1: waveform 0 Tri, 1 Rect, 2 Noise. Each waveform keeps its own state.
+struct Oscillator1 {
+    Osc1Tri tri;
+    Osc1Rect rect;
+    // noise: the engine's white-noise value of this output sample (Noise plays it).
+    double next(int waveform, double inc, double t, double noise, double& sync);
+    // Sets the phase of every waveform (and the pulse's level to match).
+    void seedPhase(double phase);
+};
+
+// Oscillator 2: waveform 0 Tri, 1 Rect, 2 Saw.
+struct Oscillator2 {
+    Osc2Tri tri;
+    Osc2Rect rect;
+    Osc2Saw saw;
+    double next(int waveform, double inc, double sync);
+    void seedPhase(double phase);
+};
+
+// When a silent voice starts, oscillator 2's DC blocker is preset to the mean of
+// the waveform about to play, so the note starts without a DC thump. Answers
+// whether the state is to be set, and the value in state.
+bool osc2DcPreset(int waveform, bool sync, double inc1, double inc2, double& state);
+
+} // namespace Veldane
