@@ -1,0 +1,171 @@
+#pragma once
+// Parameter objects: each keeps the host's normalized view (a float in 0..1
+// that the host automates and stores) and the plain value the engine uses, and
+// knows how to turn one into the other and how to print the plain value.
+//
+// The objects never notify anyone; setNormalized answers whether the plain
+// value moved and the caller decides whom to tell.
+//
+// Threading: no locks. Every operation is a handful of plain reads and writes
+// of the object's own fields. setNormalized and setValue never allocate and
+// may run on any host thread, including the audio thread. getDisplay of the
+// real-valued types formats through a string stream and may allocate: it is
+// for the host's generic display only, never for the audio path.
+//
+// Safety: a write whose value is not finite (NaN, infinity), or whose plain
+// value would come out non-finite, is refused: the object keeps its previous
+// state and the call answers false. So `normalized` and the plain value stay
+// finite whatever a caller passes. Integer and enumerated values always stay
+// inside min..max, also for normalized values outside 0..1.
+
+#include <cstddef>
+
+namespace zem {
+
+// Room for a parameter's name: our names are at most 18 characters; longer
+// texts are cut, never overflow.
+constexpr std::size_t kParameterNameCapacity = 32;
+// Room for a unit label: ours are at most 2 characters ("st", "dB"); 8 bytes
+// matches the label buffer VST hosts hand out.
+constexpr std::size_t kParameterLabelCapacity = 8;
+// getDisplay writes at most this many characters plus a terminating zero:
+// VST hosts size their display buffers for 8 characters + terminator.
+constexpr std::size_t kParameterDisplayLength = 8;
+
+class Parameter {
+public:
+    // The host-facing value, kept exactly as last given (when accepted).
+    float normalized = 0.0f;
+    // Parameter name shown by the host; owned, zero-terminated.
+    char name[kParameterNameCapacity];
+    // Unit label shown by the host, may be empty; owned, zero-terminated.
+    char label[kParameterLabelCapacity];
+
+    // Any thread. Stores x and derives the plain value; answers whether the
+    // plain value changed. Never allocates. A non-finite x is refused (false).
+    virtual bool setNormalized(float x) noexcept;
+    // Host's UI thread, never the audio thread. Writes the plain value as text
+    // into text[0..8]: at most kParameterDisplayLength characters and a
+    // terminating zero. A null text is ignored.
+    virtual void getDisplay(char* text) const noexcept = 0;
+
+protected:
+    Parameter(const char* name, const char* label) noexcept;
+    // Parameters live as members of the plug-in object and are never deleted
+    // through a base pointer; the protected destructor makes such a delete a
+    // compile error instead of undefined behaviour.
+    ~Parameter() = default;
+    Parameter(const Parameter&) = default;
+    Parameter& operator=(const Parameter&) = default;
+};
+
+// Integer plain value in min..max; normalized x maps to
+// min + truncate(float(max - min) * x + 0.5), i.e. the nearest integer with
+// halves going up, computed in single precision. x = 0 gives min, x = 1 max.
+class ParameterInt : public Parameter {
+public:
+    int value; // plain value, min..max
+    int min;   // lowest plain value (normalized 0)
+    int max;   // highest plain value (normalized 1)
+
+    // A default outside min..max is brought inside; max below min is raised
+    // to min (a one-valued parameter).
+    ParameterInt(const char* name, const char* label, int min, int max, int def) noexcept;
+
+    bool setNormalized(float x) noexcept override;
+    // Decimal integer, minus sign for negatives.
+    void getDisplay(char* text) const noexcept override;
+};
+
+// A choice among `count` entries; value is the entry number 0..count - 1.
+class ParameterEnum : public ParameterInt {
+public:
+    // Entry texts, max + 1 of them; a static table, not owned.
+    const char* const* names;
+
+    // Starts at entry 0 with normalized 0. A count below 1 gives one entry.
+    ParameterEnum(const char* name, const char* const* entryNames, int count) noexcept;
+
+    // The entry text, cut to kParameterDisplayLength characters.
+    void getDisplay(char* text) const noexcept override;
+};
+
+// On/off; on exactly when normalized > 0.5 (0.5 itself is off).
+class ParameterSwitch : public Parameter {
+public:
+    bool on; // plain value
+
+    ParameterSwitch(const char* name, bool def) noexcept;
+
+    bool setNormalized(float x) noexcept override;
+    // "On" or "Off".
+    void getDisplay(char* text) const noexcept override;
+};
+
+// Real plain value, linear: value = min + (max - min) * x, in double.
+// Every accepted write answers true, also one that repeats the current value,
+// so each host write reaches the engine.
+class ParameterFloat : public Parameter {
+public:
+    double value; // plain value
+    double min;   // plain value at normalized 0
+    double max;   // plain value at normalized 1
+
+    ParameterFloat(const char* name, const char* label, double min, double max, double def) noexcept;
+
+    bool setNormalized(float x) noexcept override;
+    // Fixed point with one decimal, '.' as decimal point whatever the host's
+    // locale ("0.0", "-12.0", "22000.0"); longer texts are cut to 8 characters.
+    void getDisplay(char* text) const noexcept override;
+    // Any thread. Sets the plain value and derives normalized from it. A value
+    // that is not finite or has no finite normalized counterpart is ignored.
+    virtual void setValue(double v) noexcept;
+};
+
+// Exponential curve through (0, min), (0.5, mid) and (1, 10000):
+// value = curveScale * curveBase^x + curveOffset. Suits times, where the
+// musically useful range is crowded near the bottom.
+class ParameterFloatSlope : public ParameterFloat {
+public:
+    double curveBase;   // base b of the curve, ((10000 - min) / (mid - min) - 1)^2
+    double curveScale;  // factor k, (10000 - min) / (b - 1)
+    double curveOffset; // min - k, so that x = 0 lands on min
+
+    // max is always 10000. A mid halfway between min and 10000 (or any other
+    // mid that gives no usable curve) makes the parameter linear min..10000,
+    // the limit the curve approaches as mid nears halfway.
+    ParameterFloatSlope(const char* name, const char* label, double min, double mid, double def) noexcept;
+
+    bool setNormalized(float x) noexcept override;
+    void setValue(double v) noexcept override;
+
+private:
+    bool isLinear() const noexcept;
+};
+
+// Logarithmic: value = min * (max / min)^x, for min and max above 0; equal
+// ratios per equal control travel (frequencies, decay times).
+class ParameterFloatLog : public ParameterFloat {
+public:
+    ParameterFloatLog(const char* name, const char* label, double min, double max, double def) noexcept;
+
+    bool setNormalized(float x) noexcept override;
+    void setValue(double v) noexcept override;
+};
+
+// 0..100 %, linear.
+class ParameterPercent : public ParameterFloat {
+public:
+    ParameterPercent(const char* name, double def) noexcept;
+};
+
+// -36..0 dB, linear in dB. Shown as "-oo" while normalized is below 0.001:
+// the bottom of the control reads as off rather than as -36.0.
+class ParameterGain : public ParameterFloat {
+public:
+    ParameterGain(const char* name, double defDb) noexcept;
+
+    void getDisplay(char* text) const noexcept override;
+};
+
+} // namespace zem
