@@ -7,6 +7,8 @@
 //
 // Increments are in cycles per oversampled step. A sync position is the
 // fraction (0..1) of the step at which oscillator 1 wrapped, or -1.
+// Increments above 0.49 (fundamentals near or above the host rate) are held at
+// 0.49 inside the oscillators so that every position and division stays finite.
 
 namespace Veldane {
 
@@ -16,6 +18,9 @@ struct CorrectionTaps {
     double tap1 = 0.0;
     double tap2 = 0.0;
     double tap3 = 0.0;  // newest
+    // Corrections on. Only the measurement tool turns them off, to hear the
+    // same waveform naive through the same delay line.
+    bool corrected = true;
 
     // Moves the window on by one step and enters the naive value.
     void shift(double naive);
