@@ -1,0 +1,143 @@
+#include "synth/voice.h"
+
+#include <cmath>
+
+#include "synth/engine.h"
+#include "synth/modulation.h"
+
+namespace Veldane {
+
+namespace {
+
+constexpr double kOctavesPerSemitone = 0.08333333333333333;  // 1/12
+// Key tracking pivots on note 60 (five octaves above note 0).
+constexpr double kKeyTrackPivotOctaves = 5.0;
+// A glide aims 1 % beyond its target (a factor on the pitch in octaves), so the
+// exponential approach crosses the target in finite time and then snaps to it.
+constexpr double kGlideAimUp = 1.01;
+constexpr double kGlideAimDown = 0.99;
+// Every active voice carries a faint white-noise floor: it keeps the filter
+// input away from exact zero (no denormals) and is far below the oscillators.
+constexpr double kNoiseFloor = 0.001;
+// 1e-18 keeps the DC blockers clear of denormals.
+constexpr double kDenormalGuard = 1e-18;
+// Sync position reported when oscillator 1 did not wrap (or sync is off).
+constexpr double kNoSync = -1.0;
+
+} // namespace
+
+void Voice::setNote(int n, bool glide)
+{
+    notePitch = n * kOctavesPerSemitone;
+    if (glide) {
+        glideTarget = notePitch;
+        glideActive = true;
+    } else {
+        glideActive = false;
+        glidePitch = notePitch;
+    }
+    note = n;
+    keyTrackOffset =
+        (engine->masterTune + notePitch - kKeyTrackPivotOctaves) * engine->keyTrack + engine->pitchBase;
+}
+
+void Voice::trigger()
+{
+    restartPending = amp.isIdle() && mod.isIdle();
+    gate = true;
+    amp.trigger();
+    mod.trigger();
+}
+
+void Voice::release()
+{
+    gate = false;
+    amp.release();
+    mod.release();
+}
+
+void Voice::stepGlide()
+{
+    if (!glideActive) return;
+    double next;
+    bool finished;
+    if (glideTarget > glidePitch) {
+        next = (glideTarget * kGlideAimUp - glidePitch) * glideCoef + glidePitch;
+        finished = next >= glideTarget;
+    } else {
+        next = (glideTarget * kGlideAimDown - glidePitch) * glideCoef + glidePitch;
+        finished = next <= glideTarget;
+    }
+    glidePitch = next;
+    if (finished) {
+        glideActive = false;
+        glidePitch = glideTarget;
+    }
+}
+
+// A voice that starts from silence takes its phases from the engine's
+// free-running phases scaled to its note, so notes do not all start at phase 0;
+// with sync, oscillator 2 starts where it would be since oscillator 1's last
+// reset. Oscillator 2's DC blocker starts at the coming waveform's mean.
+void Voice::seedPhases(double inc1, double inc2)
+{
+    const Engine& e = *engine;
+    const double ratio = pow2(notePitch);
+    const double phase1 = std::fmod(ratio * e.osc1FreePhase, 1.0);
+    osc1.seedPhase(phase1);
+    const double synced = inc1 > 0.0 ? phase1 * inc2 / inc1 : 0.0;
+    const double phase2 = std::fmod(e.osc2Sync ? synced : e.osc2FreePhase * ratio, 1.0);
+    osc2.seedPhase(phase2);
+    double preset;
+    if (osc2DcPreset(e.osc2Waveform, e.osc2Sync, inc1, inc2, preset)) dc2 = preset;
+}
+
+void Voice::step(double& sum1, double& sum2)
+{
+    const Engine& e = *engine;
+
+    const double m = mod.step();
+    const double envPitchMod = e.pitchModSource == 0 ? e.pitchModDepth * m : 0.0;
+    stepGlide();
+    const double inc1 = pitch1Cache_(glidePitch + (e.pitchModOsc1 ? envPitchMod : 0.0)) * e.osc1Increment;
+    const double inc2 = pitch2Cache_(glidePitch + (e.pitchModOsc2 ? envPitchMod : 0.0)) * e.osc2Increment;
+    if (restartPending) {
+        seedPhases(inc1, inc2);
+        restartPending = false;
+    }
+
+    const double cutoffMod = filterModValue(e.lfo, e.filterModSource, m);
+    filter.setCutoff(cutoffCache_(e.cutoffOctaves + keyTrackOffset + e.filterModAmount * cutoffMod));
+    const double t = osc1ShapeValue(e.osc1Waveform, e.osc1ShapeAmount, e.osc1ShapeSource, m, e.lfo);
+    const double a = amp.step();
+
+    // Both oversampled steps share the envelope values, coefficients, shape,
+    // increments and noise of this output sample.
+    double out[2];
+    for (double& o : out) {
+        double mix = kNoiseFloor * e.whiteNoise;
+        double o1 = 0.0;
+        double sync = kNoSync;
+        if (osc1Active) {
+            o1 = osc1.next(e.osc1Waveform, inc1, t, e.whiteNoise, sync);
+            mix += e.osc1Gain * o1;
+            if (!e.osc2Sync) sync = kNoSync;
+        }
+        if (osc2Active) {
+            double o2 = osc2.next(e.osc2Waveform, inc2, sync);
+            dc2 += (o2 - dc2 + kDenormalGuard) * dc2Coef;
+            o2 -= dc2;
+            if (e.osc2RingMod) {
+                const double r = o2 * o1;
+                dcRing += (r - dcRing + kDenormalGuard) * dcRingCoef;
+                o2 = r - dcRing;
+            }
+            mix += e.osc2Gain * o2;
+        }
+        o = a * filter.process(mix);
+    }
+    sum1 += out[0];
+    sum2 += out[1];
+}
+
+} // namespace Veldane

@@ -1,0 +1,71 @@
+// Render cost of the engine, reported as how many times faster than real time
+// at 44.1 kHz it runs ("realtime" = seconds of audio rendered per second).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+#include "synth/engine.h"
+
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr int kBlock = 512;
+constexpr double kNoteZeroHz = 8.1757989156;
+
+// A busy patch: both oscillators with sync and ring modulation, a resonant
+// ladder swept by the mod envelope, LFO pitch modulation. Long envelopes keep
+// every voice in attack/decay, where nothing can be reused between samples.
+void setUpPatch(Veldane::Engine& e)
+{
+    e.setSampleRate(kRate);
+    e.osc1Waveform = 1;
+    e.osc1ShapeAmount = 0.5;
+    e.osc1ShapeSource = 1;
+    e.osc2Waveform = 2;
+    e.setOsc1Gain(0.5);
+    e.setOsc2Gain(0.5);
+    e.setOsc2Sync(true);
+    e.setOsc2RingMod(false);
+    e.osc2Octaves = 0.5;
+    e.setFilterType(0);
+    e.setFilterQ(0.6);
+    e.cutoffOctaves = std::log2(2.0 * 1500.0 / kNoteZeroHz);
+    e.filterModAmount = 3.0;
+    e.lfo.waveform = 0;
+    e.lfo.setFrequency(5.0, kRate);
+    e.lfo.setDelay(0.0, kRate);
+    e.pitchModSource = 1;
+    e.setPitchModDepth(0.1);
+    e.pitchModOsc2 = true;
+    e.outputGain = 0.25;
+    for (Veldane::Voice& v : e.voices) {
+        v.amp.attackCoef = Veldane::Envelope::attackCoefficient(10 * kRate);
+        v.amp.decayCoef = Veldane::Envelope::decayCoefficient(10 * kRate);
+        v.amp.sustain = 0.5;
+        v.mod = v.amp;
+    }
+}
+
+void renderVoices(benchmark::State& state)
+{
+    const int voices = static_cast<int>(state.range(0));
+    Veldane::Engine e;
+    setUpPatch(e);
+    for (int v = 0; v < voices; ++v) {
+        e.voices[v].setNote(36 + 7 * v, false);
+        e.voices[v].trigger();
+    }
+    std::vector<float> out(kBlock);
+    for (auto _ : state) {
+        e.render(kBlock, out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
+}
+
+} // namespace
+
+BENCHMARK(renderVoices)->Arg(0)->Arg(1)->Arg(8)->ArgName("voices");

@@ -1,0 +1,73 @@
+#pragma once
+// One voice of the engine: two oscillators, DC blockers and ring modulation,
+// the filter, two envelopes and the glide. The engine steps it once per output
+// sample and it produces two oversampled values. A voice reads the engine's
+// settings through its `engine` pointer; voices live in the engine's fixed
+// array and never move, so the voice managers may keep pointers to them.
+#include "synth/envelope.h"
+#include "synth/filter.h"
+#include "synth/oscillators.h"
+#include "synth/pow2.h"
+
+namespace Veldane {
+
+class Engine;
+
+class Voice {
+public:
+    Engine* engine = nullptr;      // the owner, set by the engine's constructor
+    double notePitch = 0.0;        // note / 12, octaves above MIDI note 0
+    int note = 0;                  // MIDI note number of the current note
+    bool gate = false;             // key (or pedal) holds the note; for the voice managers
+    double keyTrackOffset = 0.0;   // cutoff offset of this note incl. pitchBase, octaves
+    bool osc1Active = false;       // oscillator 1 is computed (heard, or a sync/ring source)
+    bool osc2Active = false;       // oscillator 2 is computed (heard)
+    bool restartPending = false;   // seed the oscillator phases at the next sample
+
+    Oscillator1 osc1;
+    Oscillator2 osc2;
+
+    Envelope amp;  // scales the filtered signal
+    Envelope mod;  // modulation source for pitch, shape and cutoff
+
+    Filter filter;
+
+    double dc2 = 0.0;      // oscillator 2's DC-blocker state (its running mean)
+    double dcRing = 0.0;   // ring-modulation DC-blocker state
+    double dc2Coef = 0.0;     // one-pole coefficient per oversampled step: 2 pi x 10 / host rate
+    double dcRingCoef = 0.0;  // the same for the ring-modulation blocker
+
+    bool glideActive = false;  // the pitch is moving toward glideTarget
+    double glideTarget = 0.0;  // octaves
+    double glidePitch = 0.0;   // current pitch of the note, octaves
+    double glideCoef = 1.0;    // one-pole coefficient per output sample; 1 = no glide
+
+    // Sets the note; with glide the pitch moves there from where it stands,
+    // otherwise it jumps.
+    void setNote(int note, bool glide);
+    // Starts both envelopes from their current levels; a silent voice is
+    // marked for phase seeding.
+    void trigger();
+    // Sends both envelopes into release.
+    void release();
+    // The amp envelope is not idle (what the voice managers call sounding).
+    bool isSounding() const { return !amp.isIdle(); }
+    // Either envelope is not idle: the engine computes the voice.
+    bool isActive() const { return !amp.isIdle() || !mod.isIdle(); }
+
+    // One output sample: adds the voice's two oversampled values to sum1 and
+    // sum2. Audio thread; reads the engine's per-sample values (increments,
+    // white noise, LFO) of the current sample.
+    void step(double& sum1, double& sum2);
+
+private:
+    void stepGlide();
+    void seedPhases(double inc1, double inc2);
+
+    // Last 2^x of each per-sample exponent, reused while its input stands still.
+    Pow2Cache pitch1Cache_;
+    Pow2Cache pitch2Cache_;
+    Pow2Cache cutoffCache_;
+};
+
+} // namespace Veldane
