@@ -36,7 +36,13 @@ public:
     int width() override { return bitmapWidth; }
     int height() override { return bitmapHeight; }
     int rowSpan() override { return bitmapWidth; }
+    // Grows the buffer to the new size plus a quarter when it is too small and
+    // keeps it when it is large enough, so that repeated resizing does not
+    // reallocate each time. A size without storage (a side of 0 or less, or more
+    // bytes than an int counts) frees the buffer and leaves the bitmap 0 x 0.
     bool resize(int w, int h) override;
+    // Bytes of the pixel buffer, which may exceed width * height * 4.
+    int capacityBytes() const { return allocatedBytes; }
 
 private:
     uint32_t* buffer = nullptr;

@@ -9,6 +9,8 @@ packages=(
   wine wine32 xvfb xauth
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfftw3-dev
+  gnuplot-nox
+  python3-pil fonts-dejavu-core clang libclang-rt-14-dev
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
