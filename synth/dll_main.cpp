@@ -1,0 +1,10 @@
+// The library entry routine: records the module handle, which the editor
+// needs to find the images in this library's resources.
+#include "synth/entry.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE moduleHandle, DWORD reason, LPVOID reserved) {
+    (void)reason;
+    (void)reserved;
+    Veldane::libraryModuleHandle = moduleHandle;
+    return TRUE;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The library's entry as a host sees it.
+#include "framework/platform.h"
+#include "framework/vst2.h"
+
+namespace Veldane {
+// This library's module handle, recorded by the library entry routine
+// (DllMain) before any host call; null in native builds.
+extern HINSTANCE libraryModuleHandle;
+} // namespace Veldane
+
+// Creates one plug-in instance and answers its record; null if the instance
+// cannot be created. Also exported as `main`. Host's UI thread.
+extern "C" AEffect* ZEM_VSTCALL VSTPluginMain(audioMasterCallback hostCallback);
