@@ -1,15 +1,58 @@
 #pragma once
-// PLACEHOLDER until the editor work lands: the surface the plug-in uses.
-#include "framework/platform.h"
+// Veldane's editor window: the panel image, the version label and the panel's
+// 38 parameter controls (synth/panel.h), on the framework's window
+// (zem::Editor). Windows only; native builds use synth/editor_native.h.
+//
+// Threads: construction, destruction, controlChanged and updateControl run on
+// the host's user-interface thread. Parameter changes on other threads reach
+// updateControl through the plug-in's hand-over (PluginWithEditor), never
+// directly.
+
+#include <memory>
+
+#include "framework/editor.h"
+#include "gfx/bitmap.h"
+#include "synth/label_control.h"
+#include "synth/panel.h"
 
 namespace Veldane {
 
 class Plugin;
 
-class Editor {
+// Resource ids of the images in the library (type "PNG").
+constexpr int panelImageId = 101;
+constexpr int knobImageId = 102;
+constexpr int sliderHandleImageId = 103;
+constexpr int lampOnImageId = 104;
+constexpr int lampOffImageId = 105;
+
+// Parameters of the plug-in, and control slots of the editor: the version
+// label and the 38 parameter controls.
+constexpr int editorSlots = 39;
+
+class Editor : public zem::Editor<Plugin, editorSlots> {
 public:
-    Editor(HINSTANCE moduleHandle, Plugin* plugin, HWND parent) { (void)moduleHandle; (void)plugin; (void)parent; }
-    void updateControl(int parameterIndex) { (void)parameterIndex; }
+    // effEditOpen: builds the window inside parent, loads the images, builds
+    // the controls. The controls show their parameters once the plug-in has
+    // called updateControl for every index.
+    Editor(HINSTANCE moduleHandle, Plugin* plugin, HWND parent);
+    // effEditClose: closes the window first, then the controls and images go.
+    ~Editor() override;
+
+    // A control edit: parameter, plug-in, host (synth/panel.h).
+    void controlChanged(int parameterIndex) override;
+    // Shows parameter `parameterIndex`'s current value in its control;
+    // indices without a control (25, out of range) do nothing.
+    void updateControl(int parameterIndex);
+
+private:
+    std::unique_ptr<LICE_IBitmap> knobImage;         // 97 knob frames, 36 x 36 each
+    std::unique_ptr<LICE_IBitmap> sliderHandleImage; // 14 x 27
+    std::unique_ptr<LICE_IBitmap> lampOnImage;       // 20 x 11
+    std::unique_ptr<LICE_IBitmap> lampOffImage;      // 20 x 11
+    LabelControl versionLabel;
+    Panel panel;
+    std::unique_ptr<LICE_IBitmap> panelImage;        // the background, 702 x 366
 };
 
 } // namespace Veldane

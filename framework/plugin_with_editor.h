@@ -1,0 +1,134 @@
+#pragma once
+// Adds the editor window to the plug-in base: the editor opcodes of the
+// dispatcher (effEditGetRect, effEditOpen, effEditClose), the ownership of
+// the open editor, and the safe route of parameter changes to it from any
+// thread. Derived provides `editorWidth` and `editorHeight` (the fixed panel
+// size in pixels); EditorT is built from (module handle, Derived*, parent
+// window) and offers updateControl(int index) and, on Windows,
+// windowHandle().
+//
+// Threads. The editor opcodes come from the host's user-interface thread (the
+// one that pumps the parent window's messages); the editor object lives and
+// is used on that thread only. Parameter changes arrive on any host thread.
+// updateEditorControl (below) is the only way they reach the editor: on the
+// editor's own thread it updates the control at once; on any other thread it
+// marks the index in pendingEditorUpdates and posts a message to the window,
+// whose procedure applies the marks on the UI thread. A foreign thread thus
+// reads only atomics of this object and hands a window handle to PostMessage,
+// which fails harmlessly once the window is gone: no interleaving of
+// effEditClose with setParameter can reach a freed editor.
+
+#include <atomic>
+#include <memory>
+#include <new>
+
+#include "framework/editor.h"
+#include "framework/platform.h"
+#include "framework/plugin.h"
+
+namespace zem {
+
+template <class Derived, int N, class EditorT>
+class PluginWithEditor : public Plugin<Derived, N> {
+    using Base = Plugin<Derived, N>;
+
+public:
+    // The open editor; null while no editor window is open. Read and written
+    // on the user-interface thread only (see above).
+    std::unique_ptr<EditorT> editor;
+    // This library's module handle, from which the editor loads its images.
+    HINSTANCE moduleHandle;
+
+    // Host's UI thread. Editor opcodes here, all others to the base.
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+        switch (opcode) {
+        case effEditGetRect: {
+            // The panel has one fixed size, so the rectangle is known whether
+            // or not the window is open. It is shared by all instances and
+            // never written after its initialisation.
+            static ERect rect{0, 0, static_cast<VstInt16>(Derived::editorHeight),
+                              static_cast<VstInt16>(Derived::editorWidth)};
+            if (!ptr) return 0;
+            *static_cast<ERect**>(ptr) = &rect;
+            return 1;
+        }
+        case effEditOpen: {
+            // One window per instance: a second open leaves the first alone.
+            if (editor || !ptr) return 0;
+            pendingEditorUpdates.clear();
+#ifdef _WIN32
+            editorThread.store(GetCurrentThreadId());
+#endif
+            auto* created = new (std::nothrow) EditorT(moduleHandle, &this->derived(), static_cast<HWND>(ptr));
+            if (!created) return 0;
+            editor.reset(created);
+#ifdef _WIN32
+            // Published before the controls read their values: a change on
+            // another thread from here on is marked and posted, one before it
+            // is read below.
+            editorWindow.store(editor->windowHandle());
+#endif
+            // A fresh window shows the current value of every parameter.
+            for (int i = 0; i < N; ++i) editor->updateControl(i);
+            return 1;
+        }
+        case effEditClose:
+#ifdef _WIN32
+            // Foreign threads stop posting before the window goes.
+            editorWindow.store(nullptr);
+#endif
+            // The pointer is cleared before the editor is destroyed, so that
+            // nothing reaches a half-destroyed editor through it.
+            editor.reset();
+            pendingEditorUpdates.clear();
+            return 1;
+        default:
+            return Base::dispatch(opcode, index, value, ptr, opt);
+        }
+    }
+
+    // Any thread: makes the open editor's control of parameter `index` show
+    // the parameter's value; nothing when no editor is open. Never blocks,
+    // allocates or touches the editor from a thread other than its own.
+    void updateEditorControl(int index) {
+#ifdef _WIN32
+        HWND window = editorWindow.load();
+        if (window == nullptr) return;
+        if (GetCurrentThreadId() == editorThread.load()) {
+            if (editor) editor->updateControl(index);
+            return;
+        }
+        if (pendingEditorUpdates.mark(index) && !PostMessageA(window, editorUpdateMessage(), 0, 0))
+            pendingEditorUpdates.wakeFailed();
+#else
+        // Native builds have no window and no UI thread of their own.
+        if (editor) editor->updateControl(index);
+#endif
+    }
+
+    // Editor's UI thread (its window procedure): applies the changes other
+    // threads marked.
+    void applyPendingEditorUpdates() {
+        pendingEditorUpdates.drain([this](int index) {
+            if (editor) editor->updateControl(index);
+        });
+    }
+
+protected:
+    PluginWithEditor(HINSTANCE module, HostCallback host) noexcept : Base(host), moduleHandle(module) {
+        this->effect.flags |= effFlagsHasEditor;
+    }
+    ~PluginWithEditor() = default;
+
+private:
+    // Indices changed on other threads, waiting for the editor's thread.
+    PendingControlUpdates<N> pendingEditorUpdates;
+#ifdef _WIN32
+    // The open editor's window, for foreign threads; null while none is open.
+    std::atomic<HWND> editorWindow{nullptr};
+    // The user-interface thread, on which the editor was opened.
+    std::atomic<DWORD> editorThread{0};
+#endif
+};
+
+} // namespace zem

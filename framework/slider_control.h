@@ -1,0 +1,51 @@
+#pragma once
+// A vertical slider: a handle image moving along a fixed track. The slider's
+// state is the handle's pixel position; its parameter value is
+// position / travel, 0 with the handle at the bottom, 1 at the top.
+
+#include "framework/control.h"
+
+namespace zem {
+
+class SliderControl : public Control {
+public:
+    // Handle height assumed when the handle image is missing, so the travel
+    // (and with it the value scale) stays that of the panel's artwork.
+    static constexpr int fallbackHandleHeight = 27;
+    // Pointer travel per pixel of handle travel with Shift held: fine moves.
+    static constexpr double fineFactor = 0.25;
+
+    // Distance in pixels of the handle's bottom edge above the bottom of its
+    // travel, 0 .. travel (host values outside 0..1 may put it beyond).
+    double position = 0.0;
+    // Pointer y (relative to the control) at the last drag event that moved
+    // the handle freely, i.e. not held at an end.
+    int lastY = 0;
+    // The handle image; not owned.
+    LICE_IBitmap* image = nullptr;
+    // Height of the handle image in pixels.
+    int handleHeight = fallbackHandleHeight;
+    // Pixels the handle can move: the track height minus the handle height.
+    int travel = 0;
+    // A drag is in progress (between mouseDown and mouseUp).
+    bool dragging = false;
+
+    SliderControl() = default;
+    // bounds is the whole track; the handle's height is read from the image.
+    SliderControl(int parameterIndex, const RECT& bounds, IEditor* editor, LICE_IBitmap* handleImage);
+
+    // Parameter side: handle at travel × n (single precision), no range
+    // check; always repaints. Never reports back. A non-finite n is taken as 0.
+    void setValue(float n);
+    // The parameter value the handle stands for.
+    double normalizedValue() const { return travel > 0 ? position / travel : 0.0; }
+
+    void draw(LICE_IBitmap& target) override;
+    // Starts a drag; a press beside the handle first moves the handle's middle
+    // under the pointer.
+    void mouseDown(int x, int y) override;
+    void mouseUp(int x, int y) override;
+    void mouseMove(int x, int y, MouseModifiers mods) override;
+};
+
+} // namespace zem

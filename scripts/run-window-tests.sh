@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs a Windows program that opens windows (the editor tests, the editor
+# screenshot) under wine on a virtual X display. It gets a wine prefix of its
+# own next to the program: a wineserver left running by another wine process
+# in a shared prefix would belong to no display and make window creation fail.
+# usage: run-window-tests.sh PROGRAM.exe [ARGS...]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+shift
+export WINEPREFIX="${WINEPREFIX_GUI:-$(dirname "$program")/wine-prefix-gui}"
+# Wait for any wineserver of this prefix to go before starting a new display.
+WINEPREFIX="$WINEPREFIX" wineserver -w 2>/dev/null || true
+# Inside the display's lifetime, the prefix's wine processes (the program and
+# wine's own desktop process) are ended once the program is done, so none is
+# left talking to a display that xvfb-run then takes away.
+exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  "$0" "$@"; status=$?
+  wineserver -k 2>/dev/null || true
+  exit $status' "$top/scripts/wine-run.sh" "$program" "$@"

@@ -1,0 +1,64 @@
+#include "synth/editor.h"
+
+#include "gfx/png_resource.h"
+#include "synth/plugin.h"
+
+namespace Veldane {
+
+namespace {
+
+// Where the version label sits: under the wordmark in the FILTER section.
+constexpr int labelLeft = 267;
+constexpr int labelTop = 300;
+constexpr int labelWidth = 100;
+constexpr int labelHeight = 16;
+
+// The image with resource id `id`, or null when the library lacks it or it
+// does not decode.
+LICE_IBitmap* loadImage(HINSTANCE module, int id) {
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), "PNG");
+    return resource != nullptr ? loadPngResource(module, resource) : nullptr;
+}
+
+PanelImages imagesOf(LICE_IBitmap* knob, LICE_IBitmap* handle, LICE_IBitmap* on, LICE_IBitmap* off) {
+    PanelImages images;
+    images.knob = knob;
+    images.sliderHandle = handle;
+    images.lampOn = on;
+    images.lampOff = off;
+    return images;
+}
+
+} // namespace
+
+Editor::Editor(HINSTANCE moduleHandle, Plugin* plugin, HWND parent)
+    : zem::Editor<Plugin, editorSlots>(moduleHandle, plugin, parent),
+      knobImage(loadImage(moduleHandle, knobImageId)),
+      sliderHandleImage(loadImage(moduleHandle, sliderHandleImageId)),
+      lampOnImage(loadImage(moduleHandle, lampOnImageId)),
+      lampOffImage(loadImage(moduleHandle, lampOffImageId)),
+      versionLabel(zem::makeRect(labelLeft, labelTop, labelWidth, labelHeight), this),
+      panel(this, imagesOf(knobImage.get(), sliderHandleImage.get(), lampOnImage.get(), lampOffImage.get())),
+      panelImage(loadImage(moduleHandle, panelImageId)) {
+    background = panelImage.get();
+    controls[0] = &versionLabel;
+    for (int i = 0; i < panelControlCount; ++i)
+        controls[i + 1] = panel.controls[i];
+}
+
+Editor::~Editor() {
+    closeWindow();
+}
+
+void Editor::controlChanged(int parameterIndex) {
+    panel.controlChanged(*plugin, parameterIndex);
+}
+
+void Editor::updateControl(int parameterIndex) {
+    panel.updateControl(*plugin, parameterIndex);
+}
+
+} // namespace Veldane
+
+static_assert(Veldane::panelControlCount + 1 == Veldane::editorSlots,
+              "every editor slot holds a control: the version label and one per panel entry");

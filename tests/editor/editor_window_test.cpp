@@ -1,0 +1,776 @@
+// The editor as a host sees it: the real Veldane.dll loaded into this
+// program, its editor opened in a window of ours, driven with real window
+// messages, its pixels read back from the window. Runs under wine with a
+// virtual X display (scripts/run-window-tests.sh).
+//
+//   editor_window_tests [gtest options] [--screenshot=FILE.png]
+//   editor_window_tests --screenshot-only=FILE.png   (just the picture)
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "framework/vst2.h"
+#include "gfx/bitmap.h"
+#include "gfx/png_resource.h"
+#include "gfx/sys_bitmap.h"
+#include "synth/panel.h"
+
+namespace {
+
+constexpr int kWidth = 702;
+constexpr int kHeight = 366;
+constexpr int kParameters = 39;
+constexpr int kReserved = 25;
+
+// --- The host side ----------------------------------------------------------
+
+struct Automation {
+    int index;
+    float value;
+};
+// Filled on the UI thread only: automation comes from editor edits.
+std::vector<Automation> automation;
+std::atomic<int> otherHostCalls{0};
+
+VstIntPtr ZEM_VSTCALL hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
+    if (opcode == audioMasterAutomate)
+        automation.push_back({index, opt});
+    else
+        ++otherHostCalls;
+    return 0;
+}
+
+using PluginMain = AEffect*(ZEM_VSTCALL*)(audioMasterCallback);
+
+HMODULE dll = nullptr;
+PluginMain pluginMain = nullptr;
+HWND frame = nullptr; // our stand-in for the host's window around the editor
+std::string screenshotPath;
+
+struct Plugin {
+    AEffect* effect = nullptr;
+    Plugin() { effect = pluginMain(&hostCallback); }
+    ~Plugin() {
+        if (effect) {
+            dispatch(effEditClose);
+            dispatch(effClose);
+        }
+    }
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, void* ptr = nullptr) {
+        return effect->dispatcher(effect, opcode, index, 0, ptr, 0.0f);
+    }
+    void set(int index, float value) { effect->setParameter(effect, index, value); }
+    float get(int index) { return effect->getParameter(effect, index); }
+    bool open(HWND parent = frame) { return dispatch(effEditOpen, 0, parent) == 1; }
+    void close() { dispatch(effEditClose); }
+};
+
+void pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+HWND editorWindow(HWND parent = frame) {
+    return FindWindowExA(parent, nullptr, "ZemPluginWndClass", nullptr);
+}
+
+BOOL CALLBACK countWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int childWindowCount(HWND parent) {
+    int count = 0;
+    EnumChildWindows(parent, &countWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+LPARAM position(int x, int y) {
+    return static_cast<LPARAM>(static_cast<WORD>(static_cast<short>(x)) |
+                               (static_cast<DWORD>(static_cast<WORD>(static_cast<short>(y))) << 16));
+}
+
+// Real window messages, as the system sends them while the user works the mouse.
+struct Mouse {
+    HWND w;
+    WPARAM keys = 0; // MK_SHIFT etc. held besides the button
+    void down(int x, int y) { SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON | keys, position(x, y)); }
+    void move(int x, int y, bool button = true) {
+        SendMessageA(w, WM_MOUSEMOVE, (button ? MK_LBUTTON : 0) | keys, position(x, y));
+    }
+    void up(int x, int y) { SendMessageA(w, WM_LBUTTONUP, keys, position(x, y)); }
+    void doubleClick(int x, int y) {
+        down(x, y);
+        up(x, y);
+        SendMessageA(w, WM_LBUTTONDBLCLK, MK_LBUTTON | keys, position(x, y));
+        up(x, y);
+    }
+    void click(int x, int y) {
+        down(x, y);
+        up(x, y);
+    }
+    // The wheel's position arrives in screen coordinates.
+    void wheel(int x, int y, int delta) {
+        POINT p{x, y};
+        ClientToScreen(w, &p);
+        const WPARAM wp = (static_cast<WPARAM>(static_cast<WORD>(static_cast<short>(delta))) << 16) | keys;
+        SendMessageA(w, WM_MOUSEWHEEL, wp, position(p.x, p.y));
+    }
+};
+
+// --- Reading the window back --------------------------------------------------
+
+struct Images {
+    std::unique_ptr<LICE_IBitmap> panel, knob, handle, lampOn, lampOff;
+};
+
+LICE_IBitmap* loadImage(int id) {
+    HRSRC resource = FindResourceA(dll, MAKEINTRESOURCEA(id), "PNG");
+    return resource ? loadPngResource(dll, resource) : nullptr;
+}
+
+Images& images() {
+    static Images loaded = [] {
+        Images i;
+        i.panel.reset(loadImage(101));
+        i.knob.reset(loadImage(102));
+        i.handle.reset(loadImage(103));
+        i.lampOn.reset(loadImage(104));
+        i.lampOff.reset(loadImage(105));
+        return i;
+    }();
+    return loaded;
+}
+
+// The window's pixels as the screen shows them, after every pending repaint.
+void grab(HWND w, LICE_SysBitmap& into) {
+    UpdateWindow(w);
+    pump();
+    into.resize(kWidth, kHeight);
+    HDC dc = GetDC(w);
+    BitBlt(into.deviceContext(), 0, 0, kWidth, kHeight, dc, 0, 0, SRCCOPY);
+    ReleaseDC(w, dc);
+    GdiFlush();
+}
+
+uint32_t rgbAt(LICE_IBitmap& b, int x, int y) {
+    return b.pixels()[y * b.rowSpan() + x] & 0x00FFFFFFu;
+}
+
+// Whether the window shows, at (left, top), `overlay` drawn over the panel
+// image the way the editor draws it: the rectangle of the given size is
+// compared pixel by pixel (colour only).
+bool showsComposite(LICE_IBitmap& window, int left, int top, int w, int h, LICE_IBitmap* overlay,
+                    const RECT* source, int overlayX, int overlayY, BlitMode mode) {
+    LICE_MemBitmap expected(w, h);
+    blit(&expected, images().panel.get(), 0, 0, left, top, w, h, BlitMode::copy);
+    blit(&expected, overlay, overlayX, overlayY, source, mode);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if ((expected.pixels()[y * w + x] & 0x00FFFFFFu) != rgbAt(window, left + x, top + y))
+                return false;
+    return true;
+}
+
+bool showsKnobFrame(LICE_IBitmap& window, const Veldane::PanelEntry& e, int frameIndex) {
+    RECT source{0, frameIndex * 36, 36, (frameIndex + 1) * 36};
+    return showsComposite(window, e.left, e.top, 36, 36, images().knob.get(), &source, 0, 0, BlitMode::sourceAlpha);
+}
+
+// The knob frame the window shows, or -1 when it shows none of them.
+int shownKnobFrame(LICE_IBitmap& window, const Veldane::PanelEntry& e) {
+    for (int f = 0; f < Veldane::knobFrameCount; ++f)
+        if (showsKnobFrame(window, e, f))
+            return f;
+    return -1;
+}
+
+// The slider handle's height above the bottom of its travel, or -1.
+int shownSliderPosition(LICE_IBitmap& window, const Veldane::PanelEntry& e) {
+    for (int p = 0; p <= 83; ++p)
+        if (showsComposite(window, e.left, e.top, 14, 110, images().handle.get(), nullptr, 0, 110 - p - 27,
+                           BlitMode::sourceAlpha))
+            return p;
+    return -1;
+}
+
+// 1 for a lit lamp at (x, y), 0 for an unlit one, -1 for neither.
+int lampAt(LICE_IBitmap& window, int x, int y) {
+    if (showsComposite(window, x, y, 20, 11, images().lampOn.get(), nullptr, 0, 0, BlitMode::copy))
+        return 1;
+    if (showsComposite(window, x, y, 20, 11, images().lampOff.get(), nullptr, 0, 0, BlitMode::copy))
+        return 0;
+    return -1;
+}
+
+// What each control should show for the plug-in's current values.
+int expectedKnobFrame(const Veldane::PanelEntry& e, float normalized) {
+    double v = normalized < 0 ? 0.0 : normalized > 1 ? 1.0 : normalized;
+    if (e.itemsOrSteps >= 2)
+        v = static_cast<int>((e.itemsOrSteps - 1) * v + 0.5) / double(e.itemsOrSteps - 1);
+    return static_cast<int>(96 * v + 0.5);
+}
+
+int expectedSliderPosition(float normalized) {
+    return static_cast<int>(static_cast<double>(83.0f * normalized) + 0.5);
+}
+
+// Checks every control against its parameter; answers the number of controls
+// that show something else, and reports each.
+int controlsNotShowingTheirValues(Plugin& plugin, LICE_IBitmap& window) {
+    int wrong = 0;
+    for (const Veldane::PanelEntry& e : Veldane::panelLayout) {
+        const float n = plugin.get(e.parameterIndex);
+        switch (e.kind) {
+        case Veldane::ControlKind::knob: {
+            const int expected = expectedKnobFrame(e, n);
+            if (!showsKnobFrame(window, e, expected)) {
+                ++wrong;
+                ADD_FAILURE() << "knob " << e.parameterIndex << " shows frame " << shownKnobFrame(window, e)
+                              << ", expected " << expected;
+            }
+            break;
+        }
+        case Veldane::ControlKind::slider: {
+            const int expected = expectedSliderPosition(n);
+            const int shown = shownSliderPosition(window, e);
+            if (shown != expected) {
+                ++wrong;
+                ADD_FAILURE() << "slider " << e.parameterIndex << " at " << shown << ", expected " << expected;
+            }
+            break;
+        }
+        case Veldane::ControlKind::lampSwitch:
+            if (lampAt(window, e.left, e.top) != (n > 0.5f ? 1 : 0)) {
+                ++wrong;
+                ADD_FAILURE() << "switch " << e.parameterIndex;
+            }
+            break;
+        case Veldane::ControlKind::radio: {
+            // The plain value as the parameter computes it from normalized;
+            // the last lamp stands for it and every larger value.
+            const int entries = e.lastItemValue >= 0 ? e.lastItemValue + 1 : e.itemsOrSteps;
+            int value = static_cast<int>(float(entries - 1) * n + 0.5f);
+            if (value > e.itemsOrSteps - 1)
+                value = e.itemsOrSteps - 1;
+            for (int i = 0; i < e.itemsOrSteps; ++i) {
+                if (lampAt(window, e.left, e.top + 13 * i) != (i == value ? 1 : 0)) {
+                    ++wrong;
+                    ADD_FAILURE() << "radio " << e.parameterIndex << " item " << i << ", value " << value;
+                }
+            }
+            break;
+        }
+        }
+    }
+    return wrong;
+}
+
+const Veldane::PanelEntry& entryOf(int index) {
+    for (const Veldane::PanelEntry& e : Veldane::panelLayout)
+        if (e.parameterIndex == index)
+            return e;
+    static Veldane::PanelEntry none{};
+    ADD_FAILURE() << "no control for " << index;
+    return none;
+}
+
+// Non-default values for every parameter, spread over the range.
+float spreadValue(int index) {
+    return static_cast<float>(std::fmod(0.37 + 0.2718 * index, 1.0));
+}
+
+bool writePng(const std::string& path, LICE_IBitmap& image) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<unsigned char> row(static_cast<size_t>(image.width()) * 3);
+    bool ok = false;
+    if (png && info && !setjmp(png_jmpbuf(png))) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, image.width(), image.height(), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const uint32_t p = image.pixels()[y * image.rowSpan() + x];
+                row[x * 3 + 0] = static_cast<unsigned char>(p >> 16);
+                row[x * 3 + 1] = static_cast<unsigned char>(p >> 8);
+                row[x * 3 + 2] = static_cast<unsigned char>(p);
+            }
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+        ok = true;
+    }
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return ok;
+}
+
+// GDI objects of this process. Where the system does not count them
+// (GetGuiResources answers 0 under wine), the live handles are counted by
+// asking the type of every handle slot.
+DWORD gdiObjects() {
+    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted != 0)
+        return counted;
+    DWORD live = 0;
+    for (uintptr_t slot = 1; slot < 0x10000; ++slot)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0)
+            ++live;
+    return live;
+}
+
+// Memory committed by this process (what wine reports of it too).
+size_t committedBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.PagefileUsage;
+}
+
+class EditorWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        automation.clear();
+        ASSERT_NE(pluginMain, nullptr);
+    }
+};
+
+// --- Tests --------------------------------------------------------------------
+
+TEST_F(EditorWindow, OpensAsA702By366ChildAndClosesCleanly) {
+    Plugin plugin;
+    ERect* rect = nullptr;
+    ASSERT_EQ(plugin.dispatch(effEditGetRect, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 366);
+    EXPECT_EQ(rect->right, 702);
+
+    ASSERT_TRUE(plugin.open());
+    EXPECT_FALSE(plugin.open()) << "a second open leaves the first window";
+    HWND w = editorWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(childWindowCount(frame), 1);
+    char text[64] = {};
+    GetWindowTextA(w, text, sizeof(text));
+    EXPECT_STREQ(text, "ZemPluginEditorWindow");
+    RECT client{};
+    GetClientRect(w, &client);
+    EXPECT_EQ(client.right, kWidth);
+    EXPECT_EQ(client.bottom, kHeight);
+    EXPECT_TRUE(GetWindowLongA(w, GWL_STYLE) & WS_CHILD);
+    WNDCLASSA windowClass{};
+    ASSERT_TRUE(GetClassInfoA(dll, "ZemPluginWndClass", &windowClass));
+    EXPECT_TRUE(windowClass.style & CS_DBLCLKS);
+
+    plugin.close();
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_EQ(childWindowCount(frame), 0);
+    EXPECT_FALSE(GetClassInfoA(dll, "ZemPluginWndClass", &windowClass)) << "the last editor unregisters the class";
+    EXPECT_EQ(plugin.dispatch(effEditClose), 1);
+}
+
+TEST_F(EditorWindow, TwoInstancesShareTheWindowClass) {
+    Plugin first, second;
+    ASSERT_TRUE(first.open());
+    ASSERT_TRUE(second.open());
+    EXPECT_EQ(childWindowCount(frame), 2);
+    WNDCLASSA windowClass{};
+    first.close();
+    EXPECT_TRUE(GetClassInfoA(dll, "ZemPluginWndClass", &windowClass));
+    second.close();
+    EXPECT_FALSE(GetClassInfoA(dll, "ZemPluginWndClass", &windowClass));
+}
+
+TEST_F(EditorWindow, PressesReachExactlyTheControlUnderThem) {
+    Plugin plugin;
+    ASSERT_TRUE(plugin.open());
+    Mouse mouse{editorWindow()};
+    const struct {
+        int x, y;
+        int index; // -1: nothing may change
+        float value;
+    } presses[] = {
+        {30, 80, 0, 1.0f},    // Osc1 Waveform's third item (relative y 33)
+        {30, 90, -1, 0.0f},   // below the group: no control
+        {589, 100, 27, -1.0f}, // Amp Attack's right edge still counts
+        {590, 100, -1, 0.0f}, // one pixel further: nothing
+        {418, 250, 35, 1.0f}, // Voice Mode's third lamp stores value 3
+    };
+    for (const auto& p : presses) {
+        automation.clear();
+        std::vector<float> before(kParameters);
+        for (int i = 0; i < kParameters; ++i)
+            before[i] = plugin.get(i);
+        mouse.click(p.x, p.y);
+        for (int i = 0; i < kParameters; ++i) {
+            if (i != p.index) {
+                EXPECT_EQ(plugin.get(i), before[i]) << "press at " << p.x << "," << p.y << " changed " << i;
+            }
+        }
+        if (p.index < 0) {
+            EXPECT_TRUE(automation.empty()) << p.x << "," << p.y;
+            continue;
+        }
+        ASSERT_FALSE(automation.empty()) << p.x << "," << p.y;
+        for (const Automation& a : automation)
+            EXPECT_EQ(a.index, p.index);
+        EXPECT_EQ(automation.back().value, plugin.get(p.index));
+        if (p.value >= 0) {
+            EXPECT_EQ(plugin.get(p.index), p.value);
+        }
+    }
+    EXPECT_EQ(otherHostCalls.load(), 0) << "the editor sends the host nothing but automation";
+}
+
+TEST_F(EditorWindow, DragsWheelAndDoubleClickChangeParametersAndTellTheHost) {
+    Plugin plugin;
+    ASSERT_TRUE(plugin.open());
+    HWND w = editorWindow();
+    Mouse mouse{w};
+
+    // Filter Cutoff starts at 1.0: 64 pixels down is a quarter of the range.
+    const Veldane::PanelEntry& cutoff = entryOf(17);
+    const int cx = cutoff.left + 18, cy = cutoff.top + 18;
+    mouse.down(cx, cy);
+    EXPECT_EQ(GetCapture(), w) << "a knob drag holds the capture";
+    for (int y = cy + 1; y <= cy + 64; ++y)
+        mouse.move(cx, y);
+    EXPECT_FLOAT_EQ(plugin.get(17), 0.75f);
+    EXPECT_EQ(automation.size(), 64u) << "one report per changing step";
+    EXPECT_EQ(automation.back().value, plugin.get(17));
+    // Far outside the window, left and above: still the knob's (negative
+    // coordinates), held at the top.
+    mouse.move(-40, -300);
+    EXPECT_FLOAT_EQ(plugin.get(17), 1.0f);
+    mouse.up(-40, -300);
+    EXPECT_EQ(GetCapture(), nullptr);
+
+    // With Shift a drag moves a quarter as far.
+    mouse.keys = MK_SHIFT;
+    mouse.down(cx, cy);
+    for (int y = cy + 1; y <= cy + 64; ++y)
+        mouse.move(cx, y);
+    mouse.up(cx, cy + 64);
+    mouse.keys = 0;
+    EXPECT_FLOAT_EQ(plugin.get(17), 1.0f - 0.0625f);
+
+    // Master Tune: one notch is one semitone; less than a notch is nothing.
+    const Veldane::PanelEntry& tune = entryOf(9);
+    automation.clear();
+    mouse.wheel(tune.left + 18, tune.top + 18, 60);
+    EXPECT_TRUE(automation.empty());
+    mouse.wheel(tune.left + 18, tune.top + 18, 240);
+    EXPECT_FLOAT_EQ(plugin.get(9), 14.0f / 24.0f);
+    ASSERT_EQ(automation.size(), 1u);
+    mouse.wheel(tune.left + 18, tune.top + 18, -120);
+    EXPECT_FLOAT_EQ(plugin.get(9), 13.0f / 24.0f);
+    mouse.doubleClick(tune.left + 18, tune.top + 18);
+    EXPECT_FLOAT_EQ(plugin.get(9), 0.5f) << "the middle position";
+
+    // Bend Range: 13 positions bound to the integer 0..12.
+    const Veldane::PanelEntry& bend = entryOf(37);
+    mouse.wheel(bend.left + 18, bend.top + 18, -3 * 120);
+    EXPECT_FLOAT_EQ(plugin.get(37), 9.0f / 12.0f);
+    char display[16] = {};
+    plugin.dispatch(effGetParamDisplay, 37, display);
+    EXPECT_STREQ(display, "9");
+
+    // A switch toggles on the press and again on the double-click's second press.
+    const Veldane::PanelEntry& sync = entryOf(6);
+    automation.clear();
+    mouse.doubleClick(sync.left + 5, sync.top + 5);
+    EXPECT_EQ(plugin.get(6), 0.0f);
+    ASSERT_EQ(automation.size(), 2u);
+    EXPECT_EQ(automation[0].value, 1.0f);
+    EXPECT_EQ(automation[1].value, 0.0f);
+
+    // A slider pressed above its handle jumps to the top and drags on from there.
+    const Veldane::PanelEntry& decay = entryOf(28);
+    mouse.down(decay.left + 7, decay.top + 10);
+    EXPECT_FLOAT_EQ(plugin.get(28), 1.0f);
+    mouse.move(decay.left + 7, decay.top + 10 + 83);
+    EXPECT_FLOAT_EQ(plugin.get(28), 0.0f);
+    mouse.up(decay.left + 7, decay.top + 93);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(EditorWindow, DraggingEveryKnobAndSliderAutomatesItsParameter) {
+    Plugin plugin;
+    ASSERT_TRUE(plugin.open());
+    Mouse mouse{editorWindow()};
+    for (const Veldane::PanelEntry& e : Veldane::panelLayout) {
+        if (e.kind != Veldane::ControlKind::knob && e.kind != Veldane::ControlKind::slider)
+            continue;
+        const float before = plugin.get(e.parameterIndex);
+        // Towards the far end of the range, 40 pixels.
+        const int direction = before > 0.5f ? 1 : -1;
+        int x = e.left + 7, y;
+        if (e.kind == Veldane::ControlKind::knob) {
+            x = e.left + 18;
+            y = e.top + 18;
+        } else {
+            y = e.top + (83 - expectedSliderPosition(before)) + 13; // on the handle
+        }
+        automation.clear();
+        mouse.down(x, y);
+        for (int step = 1; step <= 40; ++step)
+            mouse.move(x, y + direction * step);
+        mouse.up(x, y + direction * 40);
+        const float after = plugin.get(e.parameterIndex);
+        EXPECT_NE(after, before) << e.parameterIndex;
+        ASSERT_FALSE(automation.empty()) << e.parameterIndex;
+        for (const Automation& a : automation)
+            EXPECT_EQ(a.index, e.parameterIndex);
+        EXPECT_EQ(automation.back().value, after) << e.parameterIndex;
+    }
+}
+
+TEST_F(EditorWindow, EveryControlShowsItsParameterFromTheStartAndAfterHostChanges) {
+    ASSERT_TRUE(images().panel && images().knob && images().handle && images().lampOn && images().lampOff);
+    Plugin plugin;
+    for (int i = 0; i < kParameters; ++i)
+        plugin.set(i, spreadValue(i));
+    ASSERT_TRUE(plugin.open());
+    HWND w = editorWindow();
+    LICE_SysBitmap window;
+    grab(w, window);
+    EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0) << "right after opening";
+
+    // Voice Mode: values 2 and 3 both light the third lamp.
+    const Veldane::PanelEntry& mode = entryOf(35);
+    for (float n : {2.0f / 3.0f, 1.0f}) {
+        plugin.set(35, n);
+        grab(w, window);
+        EXPECT_EQ(lampAt(window, mode.left, mode.top + 26), 1) << n;
+        EXPECT_EQ(lampAt(window, mode.left, mode.top + 13), 0) << n;
+    }
+
+    // Each host change repaints its control: values that move every
+    // parameter, switches and choices included, to the other end.
+    for (int i = 0; i < kParameters; ++i) {
+        UpdateWindow(w);
+        plugin.set(i, plugin.get(i) > 0.5f ? 0.0f : 1.0f);
+        RECT dirty{};
+        const bool repaint = GetUpdateRect(w, &dirty, FALSE) != 0;
+        if (i == kReserved) {
+            EXPECT_FALSE(repaint) << "parameter 25 has no control";
+            continue;
+        }
+        EXPECT_TRUE(repaint) << i;
+        // Only the control's own rectangle.
+        const Veldane::PanelEntry& e = entryOf(i);
+        const int items = e.kind == Veldane::ControlKind::radio ? e.itemsOrSteps : 1;
+        const SIZE size = e.kind == Veldane::ControlKind::knob     ? SIZE{36, 36}
+                          : e.kind == Veldane::ControlKind::slider ? SIZE{14, 110}
+                                                                   : SIZE{20, 13 * (items - 1) + 11};
+        EXPECT_EQ(dirty.left, e.left) << i;
+        EXPECT_EQ(dirty.top, e.top) << i;
+        EXPECT_EQ(dirty.right, e.left + size.cx) << i;
+        EXPECT_EQ(dirty.bottom, e.top + size.cy) << i;
+    }
+    grab(w, window);
+    EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0) << "after host changes";
+}
+
+// The panel as a new instance shows it, saved for the documentation.
+TEST_F(EditorWindow, Screenshot) {
+    if (screenshotPath.empty())
+        GTEST_SKIP() << "no --screenshot=FILE given";
+    Plugin plugin;
+    ASSERT_TRUE(plugin.open());
+    LICE_SysBitmap window;
+    grab(editorWindow(), window);
+    EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0);
+    EXPECT_TRUE(writePng(screenshotPath, window)) << screenshotPath;
+}
+
+TEST_F(EditorWindow, ClosingWhileAControlHoldsTheCaptureIsSafe) {
+    Plugin plugin;
+    ASSERT_TRUE(plugin.open());
+    HWND w = editorWindow();
+    Mouse mouse{w};
+    const Veldane::PanelEntry& q = entryOf(18);
+    mouse.down(q.left + 18, q.top + 18);
+    mouse.move(q.left + 18, q.top + 10);
+    ASSERT_EQ(GetCapture(), w);
+    plugin.close();
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_NE(GetCapture(), w);
+    // The rest of the gesture reaches no window; a new editor works normally.
+    pump();
+    ASSERT_TRUE(plugin.open());
+    Mouse again{editorWindow()};
+    automation.clear();
+    again.click(30, 80);
+    EXPECT_EQ(automation.size(), 1u);
+}
+
+TEST_F(EditorWindow, ADragEndsWhenAnotherWindowTakesTheCapture) {
+    Plugin plugin;
+    ASSERT_TRUE(plugin.open());
+    HWND w = editorWindow();
+    Mouse mouse{w};
+    const Veldane::PanelEntry& q = entryOf(18);
+    const int x = q.left + 18, y = q.top + 18;
+    mouse.down(x, y);
+    mouse.move(x, y - 10);
+    const float dragged = plugin.get(18);
+    EXPECT_GT(dragged, 0.0f);
+    SetCapture(frame); // e.g. a window of the host's in the middle of the gesture
+    ReleaseCapture();
+    // The button was released elsewhere; moves over the knob are hovering now.
+    mouse.move(x, y - 40, false);
+    EXPECT_EQ(plugin.get(18), dragged);
+    EXPECT_NE(GetCapture(), w);
+}
+
+TEST_F(EditorWindow, AHostMayDestroyItsFrameBeforeClosingTheEditor) {
+    HWND ownFrame = CreateWindowExA(0, "VeldaneTestFrame", "frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                    kWidth + 60, kHeight + 80, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(ownFrame, nullptr);
+    Plugin plugin;
+    ASSERT_TRUE(plugin.open(ownFrame));
+    DestroyWindow(ownFrame); // takes the editor's window with it
+    pump();
+    for (int i = 0; i < kParameters; ++i)
+        plugin.set(i, 1.0f - plugin.get(i));
+    plugin.close();
+    ASSERT_TRUE(plugin.open());
+    LICE_SysBitmap window;
+    grab(editorWindow(), window);
+    EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0);
+}
+
+TEST_F(EditorWindow, HundredOpenCloseCyclesLeakNothing) {
+    Plugin plugin;
+    // One cycle first: the system's and libpng's one-time allocations.
+    ASSERT_TRUE(plugin.open());
+    UpdateWindow(editorWindow());
+    plugin.close();
+    pump();
+    const DWORD gdiBefore = gdiObjects();
+    const DWORD userBefore = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    const size_t memoryBefore = committedBytes();
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        ASSERT_TRUE(plugin.open());
+        HWND w = editorWindow();
+        InvalidateRect(w, nullptr, FALSE);
+        UpdateWindow(w);
+        plugin.close();
+        pump();
+        ASSERT_EQ(childWindowCount(frame), 0) << cycle;
+    }
+    EXPECT_LE(gdiObjects(), gdiBefore);
+    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), userBefore);
+    // An editor holds about 2.5 MB of images and back buffer: a leak of any of
+    // them over 100 cycles would be far above this margin.
+    EXPECT_LT(committedBytes(), memoryBefore + 4u * 1024 * 1024);
+}
+
+TEST_F(EditorWindow, AutomationFromAnotherThreadWhilePaintingAndClosing) {
+    Plugin plugin;
+    ASSERT_TRUE(plugin.open());
+    std::atomic<bool> done{false};
+    std::thread automationThread([&] {
+        std::mt19937 random(1234);
+        std::uniform_int_distribution<int> index(0, kParameters - 1);
+        std::uniform_real_distribution<float> value(0.0f, 1.0f);
+        for (int i = 0; i < 20000; ++i)
+            plugin.set(index(random), value(random));
+        done = true;
+    });
+    int cycles = 0;
+    while (!done) {
+        HWND w = editorWindow();
+        if (w) {
+            InvalidateRect(w, nullptr, FALSE);
+            UpdateWindow(w);
+        }
+        pump();
+        if (++cycles % 5 == 0) {
+            plugin.close();
+            plugin.open();
+        }
+    }
+    automationThread.join();
+    pump();
+    LICE_SysBitmap window;
+    grab(editorWindow(), window);
+    EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0) << "changes from the other thread all arrived";
+    EXPECT_TRUE(automation.empty()) << "host changes are not echoed to the host";
+}
+
+LRESULT CALLBACK frameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+bool setUpHost() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dllPath(path);
+    dllPath = dllPath.substr(0, dllPath.find_last_of("\\/") + 1) + "Veldane.dll";
+    dll = LoadLibraryA(dllPath.c_str());
+    if (!dll) {
+        std::fprintf(stderr, "cannot load %s\n", dllPath.c_str());
+        return false;
+    }
+    pluginMain = reinterpret_cast<PluginMain>(reinterpret_cast<void*>(GetProcAddress(dll, "VSTPluginMain")));
+    WNDCLASSA frameClass{};
+    frameClass.lpfnWndProc = &frameProc;
+    frameClass.hInstance = GetModuleHandleA(nullptr);
+    frameClass.lpszClassName = "VeldaneTestFrame";
+    RegisterClassA(&frameClass);
+    frame = CreateWindowExA(0, "VeldaneTestFrame", "Veldane editor test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                            kWidth + 60, kHeight + 80, nullptr, nullptr, frameClass.hInstance, nullptr);
+    pump();
+    return pluginMain != nullptr && frame != nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    std::string only;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--screenshot=", 0) == 0)
+            screenshotPath = arg.substr(13);
+        if (arg.rfind("--screenshot-only=", 0) == 0)
+            only = arg.substr(18);
+    }
+    if (!setUpHost())
+        return 2;
+    if (!only.empty()) {
+        Plugin plugin;
+        if (!plugin.open())
+            return 3;
+        LICE_SysBitmap window;
+        grab(editorWindow(), window);
+        return writePng(only, window) ? 0 : 4;
+    }
+    return RUN_ALL_TESTS();
+}
