@@ -7,3 +7,7 @@ configure_and_build win32
 dll="$build/win32/Veldane.dll"
 echo "Veldane.dll: $dll"
 "$top/scripts/wine-run.sh" "$build/win32/testhost.exe" info "$dll"
+# Then play the demo phrase through it, as a host would, into a WAV file.
+"$top/scripts/wine-run.sh" "$build/win32/testhost.exe" render "$dll" "$top/tools/testhost/demo.txt" "$build/demo.wav"
+echo "demo rendering: $build/demo.wav"
+"$top/scripts/run-window-tests.sh" "$build/win32/editor_window_tests.exe" --screenshot-only="$build/editor.png" && echo "editor screenshot: $build/editor.png"
