@@ -21,12 +21,13 @@ constexpr double kBendOctavesPerSemitone = 0.08333;
 constexpr double kCutoffReference = 2.0 * 0.12231220585573963;
 constexpr double kMsToSeconds = 0.001;
 constexpr double kPercent = 0.01;
-// Amplitude doubles every 20 dB: 10^(dB / 20).
+// 20 dB is a factor of 10 in amplitude: 10^(dB / 20).
 constexpr double kDecadesPerDb = 0.05;
 // Full Filter Mod sweeps the cutoff by 8 octaves.
 constexpr double kFilterModOctaves = 8.0;
 // The decimator adds its two branches, so unity gain needs half of each.
 constexpr double kDecimatorBranchGain = 0.5;
+// Voice Mode entry -> engine code; the fourth entry is a second "Poly".
 constexpr int kVoiceModeCodes[] = {Engine::kModeMonoRetrigger, Engine::kModeMonoLegato, Engine::kModePoly,
                                    Engine::kModePoly};
 
