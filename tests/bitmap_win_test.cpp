@@ -8,20 +8,12 @@
 
 #include "gfx/png_resource.h"
 #include "gfx/sys_bitmap.h"
+#include "tests/veldane_dll.h"
 
 namespace {
 
-// Veldane.dll sits next to this test program in the build tree.
-std::string pluginPath()
-{
-    char path[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    return s.substr(0, s.find_last_of("\\/") + 1) + "Veldane.dll";
-}
-
 struct Module {
-    HMODULE handle = LoadLibraryExA(pluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE handle = LoadLibraryExA(veldane_dll::path().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ~Module()
     {
         if (handle)
@@ -86,7 +78,7 @@ TEST(SysBitmap, KeepsItsSectionWhenShrunkAndDrawsThroughItsDeviceContext)
 TEST(PngResource, ThePluginCarriesItsFiveImages)
 {
     Module module;
-    ASSERT_NE(module.handle, nullptr) << pluginPath();
+    ASSERT_NE(module.handle, nullptr) << veldane_dll::path();
     struct Image {
         int id;
         int w;

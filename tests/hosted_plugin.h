@@ -16,14 +16,19 @@ struct CountingHost {
     }
 };
 
+// The plug-in object behind a record made by VSTPluginMain.
+inline Veldane::Plugin* pluginOf(AEffect* effect) {
+    using Base = zem::Plugin<Veldane::Plugin, 39>;
+    return static_cast<Veldane::Plugin*>(static_cast<Base*>(effect->object));
+}
+
 class HostedPlugin : public ::testing::Test {
 protected:
     void SetUp() override {
         CountingHost::calls = 0;
         effect = VSTPluginMain(&CountingHost::callback);
         ASSERT_NE(effect, nullptr);
-        using Base = zem::Plugin<Veldane::Plugin, 39>;
-        plugin = static_cast<Veldane::Plugin*>(static_cast<Base*>(effect->object));
+        plugin = pluginOf(effect);
     }
     // The object outlives effClose (the host's record is part of it), so the
     // test keeps its own pointer and frees it here.

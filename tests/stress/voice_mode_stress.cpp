@@ -4,9 +4,6 @@
 // no host should send) as fast as it can. Nothing may crash, every sample must
 // be finite, and afterwards each voice mode chosen last must be the one that
 // plays, exactly as in an instance that never went through the storm.
-//
-// The DLL is taken from this program's own directory unless the environment
-// names another in VELDANE_DLL.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -22,17 +19,16 @@
 #include <thread>
 #include <vector>
 
-#include "framework/vst2.h"
-#include "tests/midi_block.h"
+#include "tests/host_side.h"
+#include "tests/measure.h"
+#include "tests/veldane_dll.h"
 
 namespace {
 
-using PluginMain = AEffect*(ZEM_VSTCALL*)(audioMasterCallback);
-
-constexpr int kParameters = 39;
+constexpr int kParameters = host::kParameters;
 constexpr int kVoiceModeIndex = 35;
 constexpr int kSustainIndex = 29;
-constexpr int kBlock = 256;
+constexpr int kBlock = host::kBlock;
 constexpr float kRate = 44100.0f;
 // Long enough for many thousands of blocks and mode switches, short enough
 // for a test run under wine.
@@ -47,19 +43,8 @@ const char* const kModeNames[] = {"Retrigger", "Legato", "Poly"};
 
 VstIntPtr ZEM_VSTCALL silentHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
 
-std::string dllPath() {
-    if (const char* path = std::getenv("VELDANE_DLL")) return path;
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string dir(self);
-    dir.erase(dir.find_last_of("\\/") + 1);
-    return dir + "Veldane.dll";
-}
-
 AEffect* newInstance() {
-    static HMODULE module = LoadLibraryA(dllPath().c_str());
-    if (!module) return nullptr;
-    auto entry = reinterpret_cast<PluginMain>(reinterpret_cast<void*>(GetProcAddress(module, "VSTPluginMain")));
+    veldane_dll::PluginMain entry = veldane_dll::entry();
     if (!entry) return nullptr;
     AEffect* effect = entry(&silentHost);
     if (!effect) return nullptr;
@@ -69,23 +54,6 @@ AEffect* newInstance() {
 }
 
 int samples(double ms) { return static_cast<int>(ms * 0.001 * kRate); }
-
-// Renders through processReplacing and answers the samples.
-std::vector<float> render(AEffect* effect, MidiBlock* events, int frames) {
-    if (events) effect->dispatcher(effect, effProcessEvents, 0, 0, events->events(), 0.0f);
-    std::vector<float> out(frames);
-    for (int done = 0; done < frames; done += kBlock) {
-        float* outs[1] = {out.data() + done};
-        effect->processReplacing(effect, nullptr, outs, std::min(kBlock, frames - done));
-    }
-    return out;
-}
-
-double rms(const std::vector<float>& x, int from, int to) {
-    double sum = 0.0;
-    for (int i = from; i < to; ++i) sum += double(x[i]) * x[i];
-    return std::sqrt(sum / (to - from));
-}
 
 // How an instance plays a held note joined by two more: the level on the
 // first note's sustain, right after the other two arrive (where a restarted
@@ -103,33 +71,35 @@ struct Playing {
 // attack stands out), selects the mode last, lets everything fall silent and
 // plays the probe.
 Playing probe(AEffect* effect, const std::vector<float>& defaults, float mode) {
-    MidiBlock allOff;
-    for (int note = 0; note < 128; ++note) allOff.add(0, 0x80, note, 0);
-    allOff.add(0, 0xB0, 64, 0);
-    allOff.add(0, 0xE0, 0, 64);
-    for (int i = 0; i < kParameters; ++i) effect->setParameter(effect, i, defaults[i]);
-    effect->setParameter(effect, kSustainIndex, 0.2f);
-    effect->setParameter(effect, kVoiceModeIndex, mode);
-    render(effect, &allOff, samples(500));
+    host::Driver d(effect);
+    auto allOff = [&] {
+        for (int note = 0; note < 128; ++note) d.noteOff(note);
+        d.midi(0xB0, 64, 0);
+        d.midi(0xE0, 0, 64);
+    };
+    for (int i = 0; i < kParameters; ++i) d.set(i, defaults[i]);
+    d.set(kSustainIndex, 0.2f);
+    d.set(kVoiceModeIndex, mode);
+    allOff();
+    d.advance(samples(500));
 
     Playing p;
-    MidiBlock first;
-    first.add(0, 0x90, 60, 100);
-    const std::vector<float> alone = render(effect, &first, samples(150));
-    p.alone = rms(alone, samples(100), samples(150));
-    MidiBlock more;
-    more.add(0, 0x90, 64, 100);
-    more.add(0, 0x90, 67, 100);
-    const std::vector<float> after = render(effect, &more, samples(150));
-    p.onArrival = rms(after, samples(1), samples(5));
-    p.together = rms(after, samples(100), samples(150));
-    render(effect, &allOff, samples(300));
+    d.noteOn(60);
+    const std::vector<float> alone = d.render(samples(150));
+    p.alone = measure::rms(alone, samples(100), samples(150));
+    d.noteOn(64);
+    d.noteOn(67);
+    const std::vector<float> after = d.render(samples(150));
+    p.onArrival = measure::rms(after, samples(1), samples(5));
+    p.together = measure::rms(after, samples(100), samples(150));
+    allOff();
+    d.advance(samples(300));
     return p;
 }
 
 TEST(VoiceModeStress, AutomationStormWhileRenderingThenEveryModePlaysAsChosen) {
     AEffect* effect = newInstance();
-    ASSERT_NE(effect, nullptr) << "cannot load " << dllPath();
+    ASSERT_NE(effect, nullptr) << "cannot load " << veldane_dll::path();
     std::vector<float> defaults(kParameters);
     for (int i = 0; i < kParameters; ++i) defaults[i] = effect->getParameter(effect, i);
 
