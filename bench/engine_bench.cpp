@@ -47,15 +47,18 @@ void setUpPatch(Veldane::Engine& e)
     }
 }
 
-void renderVoices(benchmark::State& state)
+// Starts `count` voices on notes a fifth apart from C2 up.
+void startNotes(Veldane::Engine& e, int count)
 {
-    const int voices = static_cast<int>(state.range(0));
-    Veldane::Engine e;
-    setUpPatch(e);
-    for (int v = 0; v < voices; ++v) {
+    for (int v = 0; v < count; ++v) {
         e.voices[v].setNote(36 + 7 * v, false);
         e.voices[v].trigger();
     }
+}
+
+// Renders blocks for as long as the benchmark asks and reports the speed.
+void measure(benchmark::State& state, Veldane::Engine& e)
+{
     std::vector<float> out(kBlock);
     for (auto _ : state) {
         e.render(kBlock, out.data());
@@ -66,6 +69,35 @@ void renderVoices(benchmark::State& state)
         benchmark::Counter(static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
 }
 
+void renderVoices(benchmark::State& state)
+{
+    Veldane::Engine e;
+    setUpPatch(e);
+    startNotes(e, static_cast<int>(state.range(0)));
+    measure(state, e);
+}
+
+// The common steady case: the same patch with every voice sustaining and no
+// filter or pitch modulation, where per-sample values stand still and the
+// engine may reuse what it computed for the previous sample.
+void renderSustained(benchmark::State& state)
+{
+    Veldane::Engine e;
+    setUpPatch(e);
+    e.filterModAmount = 0.0;
+    e.setPitchModDepth(0.0);
+    for (Veldane::Voice& v : e.voices) {
+        v.amp.attackCoef = 1.0;
+        v.amp.decayCoef = 1.0;
+        v.mod = v.amp;
+    }
+    startNotes(e, static_cast<int>(state.range(0)));
+    std::vector<float> settle(kBlock);
+    e.render(kBlock, settle.data()); // through attack and decay into sustain
+    measure(state, e);
+}
+
 } // namespace
 
 BENCHMARK(renderVoices)->Arg(0)->Arg(1)->Arg(8)->ArgName("voices");
+BENCHMARK(renderSustained)->Arg(8)->ArgName("voices");

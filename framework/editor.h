@@ -37,7 +37,8 @@ public:
 // position handed on is relative to the receiving control's top-left corner.
 // send(control, x, y) performs the event; null slots are skipped.
 template <int N, class Send>
-void routeMouse(Control* const (&controls)[N], Control* captured, int x, int y, Send&& send) {
+void routeMouse(Control* const (&controls)[N], Control* captured, int x, int y, Send&& send)
+{
     if (captured != nullptr) {
         send(*captured, x - captured->bounds.left, y - captured->bounds.top);
         return;
@@ -60,7 +61,8 @@ public:
     // caller must wake the window's thread: true only for the first mark since
     // the last drain began, so a burst of automation posts one message, not
     // one per value.
-    bool mark(int index) {
+    bool mark(int index)
+    {
         if (index < 0 || index >= N)
             return false;
         words[index / bitsPerWord].fetch_or(uint32_t(1) << (index % bitsPerWord));
@@ -73,7 +75,8 @@ public:
     // or asks for another wake-up: wakeRequested is cleared before the words
     // are read.
     template <class Apply>
-    void drain(Apply&& apply) {
+    void drain(Apply&& apply)
+    {
         wakeRequested.store(false);
         for (int w = 0; w < wordCount; ++w) {
             uint32_t bits = words[w].exchange(0);
@@ -83,7 +86,8 @@ public:
         }
     }
     // Window thread, while no editor is open: forget every mark.
-    void clear() {
+    void clear()
+    {
         for (auto& w : words)
             w.store(0);
         wakeRequested.store(false);

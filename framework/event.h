@@ -8,8 +8,8 @@ namespace zem {
 
 struct Event {
     enum Type : std::int32_t {
-        NoteOn = 0,     // data1 note 0..127, data2 velocity 1..127
-        NoteOff = 1,    // data1 note 0..127, data2 release velocity 0..127 (unused)
+        NoteOn = 0,  // data1 note 0..127, data2 velocity 1..127
+        NoteOff = 1, // data1 note 0..127, data2 release velocity 0..127 (unused)
         // 2 is produced by nothing and applies nothing.
         SustainOn = 3,  // pedal down
         SustainOff = 4, // pedal up

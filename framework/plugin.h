@@ -83,6 +83,8 @@ public:
     // Each finds its object through effect->object; a null effect or a
     // detached instance (after effClose) answers 0 and touches nothing.
 
+    // Host threads: the UI thread for most opcodes, the audio thread for
+    // effProcessEvents. Never throws.
     static VstIntPtr ZEM_VSTCALL dispatcherCallback(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                                     void* ptr, float opt) {
         Plugin* self = attached(e);
@@ -94,6 +96,7 @@ public:
         }
     }
 
+    // Any host thread, the audio thread included. Never blocks or throws.
     static void ZEM_VSTCALL setParameterCallback(AEffect* e, VstInt32 index, float value) {
         Plugin* self = attached(e);
         if (!self) return;
@@ -103,6 +106,7 @@ public:
         }
     }
 
+    // Any host thread. Reads one stored value.
     static float ZEM_VSTCALL getParameterCallback(AEffect* e, VstInt32 index) {
         Plugin* self = attached(e);
         return self ? self->getParameter(index) : 0.0f;
@@ -110,10 +114,13 @@ public:
 
     // Serves both `process` and `processReplacing`: the output is always
     // overwritten, never accumulated. The inputs are ignored (no inputs).
+    // Audio thread, after the block's effProcessEvents; never allocates,
+    // locks or throws.
     static void ZEM_VSTCALL processCallback(AEffect* e, float** inputs, float** outputs, VstInt32 sampleFrames) {
         processCallbackFor(e, inputs, outputs, sampleFrames);
     }
 
+    // The same in double precision (`processDoubleReplacing`).
     static void ZEM_VSTCALL processDoubleCallback(AEffect* e, double** inputs, double** outputs,
                                                   VstInt32 sampleFrames) {
         processCallbackFor(e, inputs, outputs, sampleFrames);
@@ -122,7 +129,9 @@ public:
     // --- What the callbacks hand on to -------------------------------------
 
     // Non-editor opcodes; Derived's editor layer handles the editor opcodes
-    // and passes the rest here. `value` is used by no opcode.
+    // and passes the rest here. `value` is used by no opcode. Called on the
+    // dispatcher's thread (see dispatcherCallback), which catches anything
+    // thrown here.
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
         (void)value;
         switch (opcode) {

@@ -85,8 +85,7 @@ public:
     PolyVoiceManager() = default;
     // Manages [first, last); only the first kMaxManagedVoices of a longer
     // range, none of an empty or reversed one.
-    PolyVoiceManager(VoiceT* first, VoiceT* last)
-        : voices(first)
+    PolyVoiceManager(VoiceT* first, VoiceT* last) : voices(first)
     {
         const auto available = (first != nullptr && last > first) ? last - first : 0;
         voiceCount = available > kMaxManagedVoices ? kMaxManagedVoices : static_cast<int>(available);
@@ -188,10 +187,7 @@ public:
 
     MonoVoiceManager() = default;
     // Plays the first voice of [first, last).
-    MonoVoiceManager(VoiceT* first, VoiceT* last)
-        : voice(first != nullptr && last > first ? first : nullptr)
-    {
-    }
+    MonoVoiceManager(VoiceT* first, VoiceT* last) : voice(first != nullptr && last > first ? first : nullptr) {}
 
     void noteOn(int note, double /*velocity: no voice depends on it*/) override
     {

@@ -177,8 +177,7 @@ void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, const RECT*
     }
 }
 
-void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, int srcX, int srcY, int w, int h,
-          BlitMode mode)
+void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, int srcX, int srcY, int w, int h, BlitMode mode)
 {
     // The far corner is computed in 64 bits and held to the int range, where
     // clipping cuts it at the source's edge anyway.

@@ -7,20 +7,28 @@
 
 #include "framework/platform.h"
 
+// A bitmap is used by one thread at a time (the editor's user-interface
+// thread); nothing here locks. Only resize allocates, so drawing and blitting
+// are safe inside WM_PAINT.
 class LICE_IBitmap {
 public:
     virtual ~LICE_IBitmap() = default;
-    // First pixel of the top row, or null when the bitmap has no storage.
+    // First pixel in memory (of the top row unless bottomUp), or null when
+    // the bitmap has no storage.
     virtual uint32_t* pixels() = 0;
+    // Size in pixels; 0 x 0 without storage.
     virtual int width() = 0;
     virtual int height() = 0;
     // Pixels from the start of one row to the start of the next (>= width).
     virtual int rowSpan() = 0;
+    // True when pixels() is the bottom row and rows run upwards in memory;
+    // every bitmap of ours is top-down, blit honours the flag regardless.
     virtual bool bottomUp() { return false; }
     // Answers whether the size changed.
     virtual bool resize(int w, int h) = 0;
     // A device context that draws into the bitmap, or null when it has none.
     virtual HDC deviceContext() { return nullptr; }
+    // Room for optional abilities named by id; none is defined, so 0.
     virtual intptr_t queryExtension(int /*id*/, void* /*data*/) { return 0; }
 };
 
@@ -56,5 +64,4 @@ enum class BlitMode { copy, sourceAlpha };
 // Copies srcRect of src (all of src when null) to dest with its top-left corner
 // at (dstX, dstY), clipped to both bitmaps.
 void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, const RECT* srcRect, BlitMode mode);
-void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, int srcX, int srcY, int w, int h,
-          BlitMode mode);
+void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, int srcX, int srcY, int w, int h, BlitMode mode);

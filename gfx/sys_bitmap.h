@@ -27,10 +27,10 @@ public:
 private:
     int bitmapWidth = 0;
     int bitmapHeight = 0;
-    HDC memoryDC = nullptr;            // owned; keeps dibSection selected
-    uint32_t* buffer = nullptr;        // top row of dibSection, or null
-    int allocatedWidth = 0;            // dibSection's size in pixels
+    HDC memoryDC = nullptr;     // owned; keeps dibSection selected
+    uint32_t* buffer = nullptr; // top row of dibSection, or null
+    int allocatedWidth = 0;     // dibSection's size in pixels
     int allocatedHeight = 0;
-    HBITMAP dibSection = nullptr;      // owned
-    HGDIOBJ previousBitmap = nullptr;  // selected in memoryDC before dibSection
+    HBITMAP dibSection = nullptr;     // owned
+    HGDIOBJ previousBitmap = nullptr; // selected in memoryDC before dibSection
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Draws docs/images/panel.png: the editor panel with every control at its
 # parameter's default, composed from the committed images by the plug-in's own
-# decoder and blit. Installs what is missing.
+# decoder, panel layout and controls. Installs what is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build native compose_panel

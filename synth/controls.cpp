@@ -44,13 +44,18 @@ void Knob::setValue(double v) {
     editor->invalidateRect(bounds);
 }
 
+int Knob::clampStep(int s) const {
+    if (s < 0)
+        return 0;
+    if (s > steps - 1)
+        return steps - 1;
+    return s;
+}
+
 void Knob::setStep(int s) {
     if (steps < 2)
         return;
-    if (s < 0)
-        s = 0;
-    if (s > steps - 1)
-        s = steps - 1;
+    s = clampStep(s);
     if (s == stepIndex)
         return;
     stepIndex = s;
@@ -119,11 +124,7 @@ void Knob::mouseWheel(int x, int y, int keys, int notches) {
     (void)keys;
     if (steps < 2)
         return;
-    int s = stepIndex + notches;
-    if (s < 0)
-        s = 0;
-    if (s > steps - 1)
-        s = steps - 1;
+    const int s = clampStep(stepIndex + notches);
     stepIndex = s;
     const double v = static_cast<double>(s) / (steps - 1);
     if (v == value)

@@ -44,8 +44,8 @@ public:
     int frameIndex = 0;
 
     Knob() = default;
-    Knob(int parameterIndex, const RECT& bounds, zem::IEditor* editor, LICE_IBitmap* image, int steps,
-         int frameCount, double defaultValue);
+    Knob(int parameterIndex, const RECT& bounds, zem::IEditor* editor, LICE_IBitmap* image, int steps, int frameCount,
+         double defaultValue);
 
     // Parameter side: settles to v (clamped to 0..1) and always repaints.
     // Never reports back.
@@ -69,6 +69,8 @@ private:
     // value and frameIndex from it.
     void settle(double v);
     int frameFor(double v) const;
+    // s held to the positions 0 .. steps - 1 of a stepped knob.
+    int clampStep(int s) const;
     // Repaints when the frame moved and reports, unless the value is unchanged.
     void finishEdit(double oldValue, int oldFrame);
 };

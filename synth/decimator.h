@@ -14,9 +14,9 @@ namespace Veldane {
 // y = (x - yPrev) * coef + xPrev: a first-order allpass in the form with one
 // multiply per sample. 1e-18 keeps the recursion clear of denormals.
 struct AllpassSection {
-    double coef = 0.0;   // allpass coefficient
-    double xPrev = 0.0;  // previous input
-    double yPrev = 0.0;  // previous output
+    double coef = 0.0;  // allpass coefficient
+    double xPrev = 0.0; // previous input
+    double yPrev = 0.0; // previous output
 
     double process(double x)
     {
@@ -38,8 +38,8 @@ public:
     static constexpr double kCoefB1 = 0.0798664262363575;
     static constexpr double kCoefB2 = 0.545323651071132;
 
-    AllpassSection a1, a2;  // branch of the first oversampled value
-    AllpassSection b1, b2;  // branch of the second oversampled value
+    AllpassSection a1, a2; // branch of the first oversampled value
+    AllpassSection b1, b2; // branch of the second oversampled value
 
     HalfBandDecimator();
 

@@ -2,7 +2,8 @@
 // needs to find the images in this library's resources.
 #include "synth/entry.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE moduleHandle, DWORD reason, LPVOID reserved) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE moduleHandle, DWORD reason, LPVOID reserved)
+{
     (void)reason;
     (void)reserved;
     Veldane::libraryModuleHandle = moduleHandle;

@@ -52,7 +52,7 @@ private:
     std::unique_ptr<LICE_IBitmap> lampOffImage;      // 20 x 11
     LabelControl versionLabel;
     Panel panel;
-    std::unique_ptr<LICE_IBitmap> panelImage;        // the background, 702 x 366
+    std::unique_ptr<LICE_IBitmap> panelImage; // the background, 702 x 366
 };
 
 } // namespace Veldane

@@ -13,7 +13,8 @@ class Plugin;
 class Editor {
 public:
     Editor(HINSTANCE moduleHandle, Plugin* plugin, HWND parent)
-        : moduleHandle(moduleHandle), plugin(plugin), parent(parent) {
+        : moduleHandle(moduleHandle), plugin(plugin), parent(parent)
+    {
         ++liveCount;
     }
     ~Editor() { --liveCount; }

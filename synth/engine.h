@@ -89,7 +89,8 @@ public:
 
     // Host sample rate in Hz; ignored unless finite and > 0. The parameter
     // routing re-applies the rate-dependent parameters (LFO frequency,
-    // envelope and glide times) before calling this.
+    // envelope and glide times) before calling this. Dispatcher thread, never
+    // during a render.
     void setSampleRate(double sampleRate);
 
     // Audio thread: writes exactly count samples at out (nothing for count <= 0);
@@ -101,7 +102,8 @@ public:
     // Audio thread, at every note-on: restarts the LFO's delayed fade-in.
     void restartLfoDelay();
 
-    // Setters that restore the oscillator activity flags in every voice.
+    // Parameter thread: setters that also restore the oscillator activity
+    // flags in every voice. Plain writes, read by the next rendered sample.
     void setOsc1Gain(double gain);
     void setOsc2Gain(double gain);
     void setOsc2Sync(bool on);

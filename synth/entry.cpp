@@ -8,7 +8,8 @@ namespace Veldane {
 HINSTANCE libraryModuleHandle = nullptr;
 } // namespace Veldane
 
-extern "C" AEffect* ZEM_VSTCALL VSTPluginMain(audioMasterCallback hostCallback) {
+extern "C" AEffect* ZEM_VSTCALL VSTPluginMain(audioMasterCallback hostCallback)
+{
     try {
         auto* plugin = new (std::nothrow) Veldane::Plugin(Veldane::libraryModuleHandle, hostCallback);
         return plugin ? &plugin->effect : nullptr;

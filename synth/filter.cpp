@@ -6,8 +6,8 @@ namespace {
 
 // The cubic u - u^3/6 has zero slope at u = sqrt(2), where it reaches
 // 2*sqrt(2)/3; holding that value beyond keeps the curve smooth and monotonic.
-constexpr double kSaturateKnee = 1.4142135623730951;   // sqrt(2)
-constexpr double kSaturateLimit = 0.9428090415820634;  // 2*sqrt(2)/3
+constexpr double kSaturateKnee = 1.4142135623730951;  // sqrt(2)
+constexpr double kSaturateLimit = 0.9428090415820634; // 2*sqrt(2)/3
 constexpr double kOneSixth = 0.16666666666666666;
 
 // Ladder feedback per unit of Q: a four-pole ladder self-oscillates at a loop
@@ -57,6 +57,7 @@ void Filter::setType(int newType)
 {
     type = newType;
     s1 = s2 = s3 = s4 = 0.0;
+    coefficientCutoff = kNoCoefficients;
 }
 
 void Filter::setQ(double q)
@@ -70,10 +71,14 @@ void Filter::setQ(double q)
     k4 = q * kLadderResonance;
     ladderGain = k4 * 0.5 + 1.0;
     k2 = q * kLp2Resonance;
+    coefficientCutoff = kNoCoefficients;
 }
 
 void Filter::setCutoff(double w)
 {
+    if (w == coefficientCutoff)
+        return;
+    coefficientCutoff = w;
     // A NaN cutoff falls to the lower limit rather than poisoning the states.
     if (w > kMaxCutoff)
         w = kMaxCutoff;

@@ -10,6 +10,7 @@
 // the loop needs no unit delay. The saturator then acts on that solved input,
 // which bounds everything the stages see and so the resonance at any Q. The
 // two-stage filter solves its output the same way and saturates the feedback.
+#include <limits>
 
 namespace Veldane {
 
@@ -18,13 +19,14 @@ double saturate(double u);
 
 class Filter {
 public:
-    // 0 LP4, 1 LP2, 2 BP. Clears the ladder states (not the two-stage ones).
+    // kLp4, kLp2 or kBp. Clears the ladder states (not the two-stage ones).
     void setType(int type);
     // Resonance 0..1.
     void setQ(double q);
-    // Once per output sample: w = cutoff / host sample rate (clamped here).
+    // Audio thread, once per output sample: w = cutoff / host sample rate
+    // (clamped here).
     void setCutoff(double w);
-    // Once per oversampled step.
+    // Audio thread, once per oversampled step: one input sample in, one out.
     double process(double x);
 
     // Type codes of setType.
@@ -33,24 +35,34 @@ public:
     static constexpr int kBp = 2;
 
     // Ladder: resonance, coefficients (recomputed by setCutoff), states.
-    double k4 = 0.0;            // ladder feedback gain, 4.1 * q; self-oscillation sets in near 4
-    double ladderTwoOverG = 0.0;  // 2/g of the ladder stages
-    double ladderG4 = 0.0;      // G^4: the ladder's instantaneous gain from u to y4
-    double ladderD4 = 1.0;    // 1 / (1 + k4*G^4): solves the feedback loop
+    double k4 = 0.0;               // ladder feedback gain, 4.1 * q; self-oscillation sets in near 4
+    double ladderTwoOverG = 0.0;   // 2/g of the ladder stages
+    double ladderG4 = 0.0;         // G^4: the ladder's instantaneous gain from u to y4
+    double ladderD4 = 1.0;         // 1 / (1 + k4*G^4): solves the feedback loop
     double ladderStageGain = 0.0;  // G = g / (g + 1), the stages' instantaneous gain
-    double ladderG = 0.0;       // g, the stages' integrator gain per oversampled step
-    double ladderGain = 1.0;    // LP4 output gain 1 + k4/2: restores the pass band that feedback removes
+    double ladderG = 0.0;          // g, the stages' integrator gain per oversampled step
+    double ladderGain = 1.0;       // LP4 output gain 1 + k4/2: restores the pass band that feedback removes
     double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;  // ladder stage states (trapezoidal integrator memory)
-    int type = 0;               // filter type copy; 0 selects the LP4 output of the ladder, else BP
+    int type = kLp4;               // kLp4, kLp2 or kBp: which structure runs and which output is taken
 
     // Two-stage low-pass: resonance, coefficients, states.
-    double k2 = 0.0;            // two-stage feedback gain, 2.1 * q; the peak grows as it nears 2
-    double lp2TwoOverG = 0.0;   // 2/g of the two stages
-    double lp2G2 = 0.0;         // G^2: the cascade's instantaneous gain from input to output
-    double lp2D2 = 1.0;         // 1 / ((G^2 - G)*k2 + 1): solves the feedback loop
-    double lp2StageGain = 0.0;  // G = g / (g + 1)
-    double lp2G = 0.0;          // g per oversampled step
+    double k2 = 0.0;               // two-stage feedback gain, 2.1 * q; the peak grows as it nears 2
+    double lp2TwoOverG = 0.0;      // 2/g of the two stages
+    double lp2G2 = 0.0;            // G^2: the cascade's instantaneous gain from input to output
+    double lp2D2 = 1.0;            // 1 / ((G^2 - G)*k2 + 1): solves the feedback loop
+    double lp2StageGain = 0.0;     // G = g / (g + 1)
+    double lp2G = 0.0;             // g per oversampled step
     double lp2S1 = 0.0, lp2S2 = 0.0;  // two-stage states; kept across type changes
+
+    // Cutoff (fraction of the host rate, before clamping) the coefficients
+    // above were computed for. A cutoff that stands still (no filter
+    // modulation, a sustaining envelope) then costs no divisions per sample;
+    // setType and setQ reset it, since the coefficients also depend on them.
+    double coefficientCutoff = kNoCoefficients;
+
+private:
+    // Never equal to any cutoff (NaN compares unequal), so the next setCutoff computes.
+    static constexpr double kNoCoefficients = std::numeric_limits<double>::quiet_NaN();
 };
 
 } // namespace Veldane

@@ -12,14 +12,17 @@ constexpr COLORREF textColour = RGB(255, 180, 180);
 LabelControl::LabelControl(const RECT& bounds, zem::IEditor* editor)
     : Control(noParameter, bounds, editor),
       font(CreateFontA(fontHeight, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS,
-                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH, "Arial")) {}
+                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH, "Arial"))
+{}
 
-LabelControl::~LabelControl() {
+LabelControl::~LabelControl()
+{
     if (font != nullptr)
         DeleteObject(font);
 }
 
-void LabelControl::draw(LICE_IBitmap& target) {
+void LabelControl::draw(LICE_IBitmap& target)
+{
     HDC dc = target.deviceContext();
     if (dc == nullptr)
         return;

@@ -15,7 +15,7 @@ constexpr double kPi = 3.141592653589793;
 // time constant of D * 1.05 / ln 10 samples that happens after about
 // ln 21 * 0.456 * D = 1.39 * D samples.
 constexpr double kDelayTarget = 1.05;
-constexpr double kDelayTimeFactor = 0.45600920599841444;  // 1.05 / ln 10
+constexpr double kDelayTimeFactor = 0.45600920599841444; // 1.05 / ln 10
 // Each unit of the delay setting is 0.01 s of time scale D, so the fade
 // reaches full depth after about 1.39 * setting / 100 seconds: 14 s at the
 // control's middle (1000), 139 s at its top.

@@ -17,14 +17,18 @@ public:
     double value = 0.0;  // output of the current sample, 0..1
     double fade = 0.0;   // delay fade of the current sample, 0..1
 
+    // Parameter thread: setFrequency, setDelay, setSampleRate (rates in Hz).
+    // setFrequency and setSampleRate ignore a rate that is not finite and > 0.
     void setFrequency(double hz, double sampleRate);
-    // Delay in ms; 10 samples or less means no delay.
+    // The LFO Delay setting (labelled ms): the fade reaches full depth after
+    // about 1.39 x setting / 100 seconds; a time scale of 10 samples or less
+    // means no delay.
     void setDelay(double ms, double sampleRate);
     // Edge slew of the square (4 ms per full edge).
     void setSampleRate(double sampleRate);
-    // At every note-on.
+    // Audio thread, at every note-on.
     void restartDelay();
-    // Once per output sample: the waveform, then the delay fade.
+    // Audio thread, once per output sample: the waveform, then the delay fade.
     void step();
     // True while a delay is set (a note-on then restarts the fade from 0).
     bool hasDelay() const;

@@ -65,6 +65,25 @@ double cornerAfter(double x) { return ((0.5 - kSixth * x) * x - 0.5) * x + kSixt
 
 double atLeastZero(double p) { return p < 0.0 ? 0.0 : p; }
 
+// Adds amount x residual to the four taps for an event at position p: the two
+// older taps take the residual before the event, the two newer ones after it.
+template <double (*Before)(double), double (*After)(double)>
+void addResidual(CorrectionTaps& taps, double amount, double p)
+{
+    if (!taps.corrected)
+        return;
+    // Kernel coordinates of the four taps relative to the event, half a kernel
+    // unit (one step) apart.
+    const double x0 = p * -0.5 - 0.5;
+    const double x1 = x0 + 0.5;
+    const double x2 = x1 + 0.5;
+    const double x3 = x2 + 0.5;
+    taps.tap0 += amount * Before(x0);
+    taps.tap1 += amount * Before(x1);
+    taps.tap2 += amount * After(x2);
+    taps.tap3 += amount * After(x3);
+}
+
 } // namespace
 
 void CorrectionTaps::shift(double naive)
@@ -77,32 +96,12 @@ void CorrectionTaps::shift(double naive)
 
 void CorrectionTaps::addStep(double height, double p)
 {
-    if (!corrected)
-        return;
-    // Kernel coordinates of the four taps relative to the event, half a kernel
-    // unit (one step) apart.
-    const double x0 = p * -0.5 - 0.5;
-    const double x1 = x0 + 0.5;
-    const double x2 = x1 + 0.5;
-    const double x3 = x2 + 0.5;
-    tap0 += height * stepBefore(x0);
-    tap1 += height * stepBefore(x1);
-    tap2 += height * stepAfter(x2);
-    tap3 += height * stepAfter(x3);
+    addResidual<stepBefore, stepAfter>(*this, height, p);
 }
 
 void CorrectionTaps::addCorner(double slopeChange, double p)
 {
-    if (!corrected)
-        return;
-    const double x0 = p * -0.5 - 0.5;
-    const double x1 = x0 + 0.5;
-    const double x2 = x1 + 0.5;
-    const double x3 = x2 + 0.5;
-    tap0 += slopeChange * cornerBefore(x0);
-    tap1 += slopeChange * cornerBefore(x1);
-    tap2 += slopeChange * cornerAfter(x2);
-    tap3 += slopeChange * cornerAfter(x3);
+    addResidual<cornerBefore, cornerAfter>(*this, slopeChange, p);
 }
 
 double Osc1Tri::next(double inc, double t, double& sync)
@@ -115,7 +114,7 @@ double Osc1Tri::next(double inc, double t, double& sync)
     const double naive = rising ? phase / skew : (1.0 - phase) / (1.0 - skew);
     taps.shift(naive);
     skew = newSkew;
-    sync = -1.0;
+    sync = kNoSync;
 
     phase += inc;
     // Rising slope 1/t and falling slope -1/(1-t) per cycle differ by 1/Y.
@@ -143,7 +142,7 @@ double Osc1Rect::next(double inc, double t, double& sync)
     taps.tap2 += 1.0 - 2.0 * width;
 
     phase += inc;
-    sync = -1.0;
+    sync = kNoSync;
     if (sign > 0.0 && phase >= width) {
         taps.addStep(-2.0, atLeastZero(1.0 - (phase - width) / inc));
         sign = -1.0;
@@ -286,15 +285,15 @@ double Osc2Saw::next(double inc, double sync)
 double Oscillator1::next(int waveform, double inc, double t, double noise, double& sync)
 {
     switch (waveform) {
-    case 0:
+    case kTri:
         return tri.next(inc, t, sync);
-    case 1:
+    case kRect:
         return rect.next(inc, t, sync);
-    case 2:
-        sync = -1.0;
+    case kNoise:
+        sync = kNoSync;
         return noise;
     default:
-        sync = -1.0;
+        sync = kNoSync;
         return 0.0;
     }
 }
@@ -326,11 +325,11 @@ void Oscillator1::seedPhase(double phase)
 double Oscillator2::next(int waveform, double inc, double sync)
 {
     switch (waveform) {
-    case 0:
+    case kTri:
         return tri.next(inc, sync);
-    case 1:
+    case kRect:
         return rect.next(inc, sync);
-    case 2:
+    case kSaw:
         return saw.next(inc, sync);
     default:
         return 0.0;
@@ -351,7 +350,7 @@ bool osc2DcPreset(int waveform, bool sync, double inc1, double inc2, double& sta
     if (!sync) {
         // Free-running: the saw's output 0..2 averages 1; the triangle and the
         // square average 0 and the blocker is left where it is.
-        if (waveform == 2) {
+        if (waveform == Oscillator2::kSaw) {
             state = 1.0;
             return true;
         }
@@ -365,19 +364,19 @@ bool osc2DcPreset(int waveform, bool sync, double inc1, double inc2, double& sta
     const double f = std::fmod(u, 1.0);
     const double whole = std::trunc(u);
     switch (waveform) {
-    case 0:
+    case Oscillator2::kTri:
         // Whole triangle cycles average 0. A partial cycle ending before the
         // peak only rises (mean 2f - 1); one ending after it also falls back
         // (integral (2f - 1)(1 - f)). Each is weighted by its share f / u.
         state = f < 0.5 ? f * (2.0 * f - 1.0) / u : (2.0 * f - 1.0) * (1.0 - f) / u;
         return true;
-    case 1:
+    case Oscillator2::kRect:
         if (f >= 0.5)
             state = std::trunc(u + 0.5) * (inc1 / inc2) - 1.0;
         else
             state = 1.0 - whole * (inc1 / inc2);
         return true;
-    case 2: {
+    case Oscillator2::kSaw: {
         const double x = std::floor(u) / u;
         state = (1.0 - x) * u * (1.0 - x) + x;
         return true;

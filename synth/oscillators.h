@@ -6,18 +6,21 @@
 // oscillator lags its naive waveform by two oversampled steps.
 //
 // Increments are in cycles per oversampled step. A sync position is the
-// fraction (0..1) of the step at which oscillator 1 wrapped, or -1.
+// fraction (0..1) of the step at which oscillator 1 wrapped, or kNoSync (-1).
 // Increments above 0.49 (fundamentals near or above the host rate) are held at
 // 0.49 inside the oscillators so that every position and division stays finite.
 
 namespace Veldane {
 
+// Sync position meaning "oscillator 1 did not wrap in this step".
+constexpr double kNoSync = -1.0;
+
 // The four-tap correction window shared by every waveform.
 struct CorrectionTaps {
-    double tap0 = 0.0;  // oldest: the oscillator's output
+    double tap0 = 0.0; // oldest: the oscillator's output
     double tap1 = 0.0;
     double tap2 = 0.0;
-    double tap3 = 0.0;  // newest
+    double tap3 = 0.0; // newest
     // Corrections on. Only the measurement tool turns them off, to hear the
     // same waveform naive through the same delay line.
     bool corrected = true;
@@ -33,21 +36,21 @@ struct CorrectionTaps {
 // Oscillator 1, triangle with a movable peak (skew t).
 struct Osc1Tri {
     CorrectionTaps taps;
-    double phase = 0.0;  // cycles, 0..1
-    double skew = 0.5;   // peak position used in the previous step
-    // Returns the next value (-1..1) and sets sync to the wrap position or -1.
+    double phase = 0.0; // cycles, 0..1
+    double skew = 0.5;  // peak position used in the previous step
+    // Returns the next value (-1..1) and sets sync to the wrap position or kNoSync.
     double next(double inc, double t, double& sync);
 };
 
 // Oscillator 1, pulse with width t.
 struct Osc1Rect {
     CorrectionTaps taps;
-    double phase = 0.0;  // cycles, 0..1
-    double sign = 1.0;   // current naive level, +1 or -1
+    double phase = 0.0; // cycles, 0..1
+    double sign = 1.0;  // current naive level, +1 or -1
     double next(double inc, double t, double& sync);
 };
 
-// Oscillator 2 waveforms; sync is oscillator 1's wrap position or -1.
+// Oscillator 2 waveforms; sync is oscillator 1's wrap position or kNoSync.
 struct Osc2Tri {
     CorrectionTaps taps;
     double phase = 0.0;
@@ -67,6 +70,10 @@ struct Osc2Saw {
 
 // Oscillator 1: waveform 0 Tri, 1 Rect, 2 Noise. Each waveform keeps its own state.
 struct Oscillator1 {
+    static constexpr int kTri = 0;
+    static constexpr int kRect = 1;
+    static constexpr int kNoise = 2;
+
     Osc1Tri tri;
     Osc1Rect rect;
     // noise: the engine's white-noise value of this output sample (Noise plays it).
@@ -77,6 +84,10 @@ struct Oscillator1 {
 
 // Oscillator 2: waveform 0 Tri, 1 Rect, 2 Saw.
 struct Oscillator2 {
+    static constexpr int kTri = 0;
+    static constexpr int kRect = 1;
+    static constexpr int kSaw = 2;
+
     Osc2Tri tri;
     Osc2Rect rect;
     Osc2Saw saw;

@@ -35,8 +35,14 @@ double randomValue()
     return static_cast<double>(value - kCentre);
 }
 
-std::uint32_t randomSeed() { return seed.load(std::memory_order_relaxed); }
+std::uint32_t randomSeed()
+{
+    return seed.load(std::memory_order_relaxed);
+}
 
-void setRandomSeed(std::uint32_t s) { seed.store(s, std::memory_order_relaxed); }
+void setRandomSeed(std::uint32_t s)
+{
+    seed.store(s, std::memory_order_relaxed);
+}
 
 } // namespace Veldane

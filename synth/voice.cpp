@@ -9,7 +9,7 @@ namespace Veldane {
 
 namespace {
 
-constexpr double kOctavesPerSemitone = 0.08333333333333333;  // 1/12
+constexpr double kOctavesPerSemitone = 0.08333333333333333; // 1/12
 // Key tracking pivots on note 60 (five octaves above note 0).
 constexpr double kKeyTrackPivotOctaves = 5.0;
 // A glide aims 1 % beyond its target (a factor on the pitch in octaves), so the
@@ -21,8 +21,6 @@ constexpr double kGlideAimDown = 0.99;
 constexpr double kNoiseFloor = 0.001;
 // 1e-18 keeps the DC blockers clear of denormals.
 constexpr double kDenormalGuard = 1e-18;
-// Sync position reported when oscillator 1 did not wrap (or sync is off).
-constexpr double kNoSync = -1.0;
 
 } // namespace
 
@@ -37,8 +35,7 @@ void Voice::setNote(int n, bool glide)
         glidePitch = notePitch;
     }
     note = n;
-    keyTrackOffset =
-        (engine->masterTune + notePitch - kKeyTrackPivotOctaves) * engine->keyTrack + engine->pitchBase;
+    keyTrackOffset = (engine->masterTune + notePitch - kKeyTrackPivotOctaves) * engine->keyTrack + engine->pitchBase;
 }
 
 void Voice::trigger()
@@ -58,7 +55,8 @@ void Voice::release()
 
 void Voice::stepGlide()
 {
-    if (!glideActive) return;
+    if (!glideActive)
+        return;
     double next;
     bool finished;
     if (glideTarget > glidePitch) {
@@ -89,7 +87,8 @@ void Voice::seedPhases(double inc1, double inc2)
     const double phase2 = std::fmod(e.osc2Sync ? synced : e.osc2FreePhase * ratio, 1.0);
     osc2.seedPhase(phase2);
     double preset;
-    if (osc2DcPreset(e.osc2Waveform, e.osc2Sync, inc1, inc2, preset)) dc2 = preset;
+    if (osc2DcPreset(e.osc2Waveform, e.osc2Sync, inc1, inc2, preset))
+        dc2 = preset;
 }
 
 void Voice::step(double& sum1, double& sum2)
@@ -97,7 +96,7 @@ void Voice::step(double& sum1, double& sum2)
     const Engine& e = *engine;
 
     const double m = mod.step();
-    const double envPitchMod = e.pitchModSource == 0 ? e.pitchModDepth * m : 0.0;
+    const double envPitchMod = e.pitchModSource == kModFromEnvelope ? e.pitchModDepth * m : 0.0;
     stepGlide();
     const double inc1 = pitch1Cache_(glidePitch + (e.pitchModOsc1 ? envPitchMod : 0.0)) * e.osc1Increment;
     const double inc2 = pitch2Cache_(glidePitch + (e.pitchModOsc2 ? envPitchMod : 0.0)) * e.osc2Increment;
@@ -121,7 +120,8 @@ void Voice::step(double& sum1, double& sum2)
         if (osc1Active) {
             o1 = osc1.next(e.osc1Waveform, inc1, t, e.whiteNoise, sync);
             mix += e.osc1Gain * o1;
-            if (!e.osc2Sync) sync = kNoSync;
+            if (!e.osc2Sync)
+                sync = kNoSync;
         }
         if (osc2Active) {
             double o2 = osc2.next(e.osc2Waveform, inc2, sync);

@@ -42,8 +42,9 @@ public:
     double glidePitch = 0.0;   // current pitch of the note, octaves
     double glideCoef = 1.0;    // one-pole coefficient per output sample; 1 = no glide
 
-    // Sets the note; with glide the pitch moves there from where it stands,
-    // otherwise it jumps.
+    // Audio thread (the voice managers), between rendered segments; so are
+    // trigger and release. Sets the note; with glide the pitch moves there
+    // from where it stands, otherwise it jumps.
     void setNote(int note, bool glide);
     // Starts both envelopes from their current levels; a silent voice is
     // marked for phase seeding.

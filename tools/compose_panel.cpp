@@ -1,6 +1,7 @@
 // Draws the editor panel as it looks right after opening, with every control
-// at its parameter's default, from the committed images and with the plug-in's
-// own decoder and blit, and writes it as a PNG for the documentation.
+// at its parameter's default, and writes it as a PNG for the documentation. It
+// builds a plug-in object and the editor's own panel (synth/panel.h) on the
+// committed images, so positions, defaults and drawing are the plug-in's.
 //
 //   compose_panel [RESOURCE_DIR [OUTPUT_PNG]]
 //
@@ -16,72 +17,22 @@
 #include <string>
 #include <vector>
 
+#include "framework/editor.h"
 #include "gfx/bitmap.h"
 #include "gfx/png_decode.h"
+#include "synth/panel.h"
+#include "synth/plugin.h"
 
 namespace {
 
-constexpr int kKnobFrames = 97;
-constexpr int kSliderHeight = 110;
-constexpr int kSliderTravel = 83; // slider height less the handle's 27 pixels
-constexpr int kRadioSpacing = 13;
-
-struct KnobAt {
-    int left, top;
-    double value; // normalized default of the parameter shown
-};
-
-struct SliderAt {
-    int left, top;
-    double value;
-};
-
-struct LampsAt {
-    int left, top;
-    int count; // 1 for a switch
-    int lit;   // index of the lit lamp, or -1
-};
-
-// Positions and defaults of the panel's controls.
-const KnobAt kKnobs[] = {
-    {95, 48, 30.0 / 36},   // Osc1 Volume, -6 dB
-    {95, 120, 1.0},        // Osc1 Shape Mod
-    {95, 224, 0.0},        // Osc2 Volume, silent
-    {95, 296, 0.5},        // Osc2 Detune
-    {182, 48, 0.5},        // Master Tune
-    {182, 120, 0.5},       // Osc1/2 Detune
-    {182, 249, 0.0},       // Pitch Mod Depth
-    {333, 48, 1.0},        // Filter Cutoff
-    {333, 120, 0.0},       // Filter Q
-    {269, 192, 0.0},       // Filter Mod
-    {333, 192, 0.0},       // Filter KbdTrk
-    {484, 120, 0.5},       // LFO Frequency
-    {484, 48, 0.0},        // LFO Delay
-    {484, 223, 0.0},       // Glide Time
-    {420, 296, 1.0},       // Bend Range, 12 semitones
-    {484, 296, 30.0 / 36}, // Master Volume, -6 dB
-};
-
-const SliderAt kSliders[] = {
-    {575, 48, 0.0}, {601, 48, 0.0}, {627, 48, 1.0}, {653, 48, 0.0},    // Amp A D S R
-    {575, 224, 0.0}, {601, 224, 0.0}, {627, 224, 1.0}, {653, 224, 0.0}, // Mod A D S R
-};
-
-const LampsAt kLamps[] = {
-    {24, 47, 3, 0},   // Osc1 Waveform
-    {24, 119, 3, 0},  // Osc1 Shape Mod Src
-    {24, 224, 3, 0},  // Osc2 Waveform
-    {24, 300, 1, -1}, // Osc2 Ringmod
-    {24, 317, 1, -1}, // Osc2 Sync
-    {175, 187, 2, 0}, // Pitch Mod Src
-    {175, 217, 1, -1}, // Pitch Mod Inv
-    {175, 315, 1, 0}, // Pitch Mod Osc1, on
-    {175, 328, 1, 0}, // Pitch Mod Osc2, on
-    {262, 48, 3, 0},  // Filter Type
-    {262, 119, 2, 0}, // Filter Mod Src
-    {262, 149, 1, -1}, // Filter Mod Inv
-    {413, 54, 2, 0},  // LFO Waveform
-    {413, 223, 3, 0}, // Voice Mode
+// An editor with no window: the panel's controls ask it for repaints and
+// captures, which a still picture does not need.
+class StillEditor : public zem::IEditor {
+public:
+    void invalidateRect(const RECT&) override {}
+    void captureMouse(zem::Control*) override {}
+    void releaseMouse() override {}
+    void controlChanged(int) override {}
 };
 
 std::unique_ptr<LICE_MemBitmap> load(const std::string& path)
@@ -121,21 +72,19 @@ int main(int argc, char** argv)
     if (!panel || !knob || !handle || !lampOn || !lampOff)
         return 1;
 
-    const int frameHeight = knob->height() / kKnobFrames;
-    for (const KnobAt& k : kKnobs) {
-        const int frame = static_cast<int>((kKnobFrames - 1) * k.value + 0.5);
-        blit(panel.get(), knob.get(), k.left, k.top, 0, frame * frameHeight, knob->width(), frameHeight,
-             BlitMode::sourceAlpha);
-    }
-    for (const SliderAt& s : kSliders) {
-        const int bottom = s.top + kSliderHeight;
-        const int y = bottom - static_cast<int>(kSliderTravel * s.value + 0.5) - handle->height();
-        blit(panel.get(), handle.get(), s.left, y, nullptr, BlitMode::sourceAlpha);
-    }
-    for (const LampsAt& l : kLamps)
-        for (int i = 0; i < l.count; ++i)
-            blit(panel.get(), i == l.lit ? lampOn.get() : lampOff.get(), l.left, l.top + i * kRadioSpacing, nullptr,
-                 BlitMode::copy);
+    // A fresh plug-in holds every parameter at its default.
+    const auto plugin = std::make_unique<Veldane::Plugin>(nullptr, nullptr);
+    StillEditor editor;
+    Veldane::PanelImages images;
+    images.knob = knob.get();
+    images.sliderHandle = handle.get();
+    images.lampOn = lampOn.get();
+    images.lampOff = lampOff.get();
+    Veldane::Panel controls(&editor, images);
+    for (int i = 0; i < Veldane::Plugin::numParameters; ++i)
+        controls.updateControl(*plugin, i);
+    for (zem::Control* c : controls.controls)
+        c->draw(*panel);
 
     if (!writePng(*panel, output)) {
         std::fprintf(stderr, "compose_panel: cannot write %s\n", output.c_str());

@@ -34,11 +34,15 @@ constexpr double kCutoffs[] = {200.0, 1000.0, 5000.0};
 constexpr double kResonances[] = {0.0, 0.5, 0.9};
 
 constexpr double kPlotLowHz = 20.0;
-constexpr double kPlotHighHz = kHostRate * 0.5;  // what the decimator keeps
+constexpr double kPlotHighHz = kHostRate * 0.5; // what the decimator keeps
 constexpr int kPlotPoints = 400;
 
-struct Type { int code; const char* name; };
-constexpr Type kTypes[] = {{Veldane::Filter::kLp4, "lp4"}, {Veldane::Filter::kLp2, "lp2"}, {Veldane::Filter::kBp, "bp"}};
+struct Type {
+    int code;
+    const char* name;
+};
+constexpr Type kTypes[] = {
+    {Veldane::Filter::kLp4, "lp4"}, {Veldane::Filter::kLp2, "lp2"}, {Veldane::Filter::kBp, "bp"}};
 
 // Magnitude spectrum (linear gain per FFT bin) of the filter's impulse response.
 std::vector<double> response(int type, double cutoffHz, double q)
