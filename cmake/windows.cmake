@@ -1,8 +1,12 @@
-# Windows-only targets: the plug-in DLL and the test host.
+# Windows-only targets: the plug-in DLL, the test host and the test programs
+# that load the built DLL.
 enable_language(RC)
-# The editor window (Win32 + GDI) is part of the plug-in object on Windows, so every program linking the core gets it.
+
+# On Windows the plug-in object owns its editor window, so the core gains the
+# window (USER32), the back buffer (GDI32) and the image loader (resources).
 target_sources(veldane_core PRIVATE synth/editor.cpp synth/label_control.cpp gfx/sys_bitmap.cpp gfx/png_resource.cpp)
 target_link_libraries(veldane_core PUBLIC gdi32)
+
 add_library(Veldane SHARED
   synth/dll_main.cpp
   synth/veldane.def
@@ -11,46 +15,47 @@ add_library(Veldane SHARED
 set_target_properties(Veldane PROPERTIES PREFIX "" OUTPUT_NAME "Veldane")
 target_compile_options(Veldane PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(Veldane PRIVATE veldane_core)
+# windres does not report the images as dependencies of the resource script.
+set(veldane_images panel knob slider_handle lamp_on lamp_off)
+list(TRANSFORM veldane_images PREPEND "${CMAKE_SOURCE_DIR}/resources/")
+list(TRANSFORM veldane_images APPEND ".png")
+set_source_files_properties(resources/veldane.rc PROPERTIES OBJECT_DEPENDS "${veldane_images}")
 
-# Bitmaps: the images embedded in the DLL (windres does not report the PNGs as
-# dependencies of the resource script), and a test of the Windows bitmap and of
-# loading the images from the built Veldane.dll.
-set_source_files_properties(resources/veldane.rc PROPERTIES OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/panel.png;${CMAKE_SOURCE_DIR}/resources/knob.png;${CMAKE_SOURCE_DIR}/resources/slider_handle.png;${CMAKE_SOURCE_DIR}/resources/lamp_on.png;${CMAKE_SOURCE_DIR}/resources/lamp_off.png")
-add_executable(veldane_gfx_win_tests tests/bitmap_win_test.cpp)
-target_compile_options(veldane_gfx_win_tests PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(veldane_gfx_win_tests PRIVATE veldane_core GTest::gtest_main)
-add_dependencies(veldane_gfx_win_tests Veldane)
-add_test(NAME gfx_win_tests COMMAND veldane_gfx_win_tests --gtest_brief=1)
-
-# Host boundary: the test host (tools/testhost), and the tests that load the
-# built Veldane.dll as a host does (export table, record, every host call);
-# the test program finds the DLL beside itself. One wine process each.
+# Our VST 2.4 test host (tools/testhost): prints what a host sees, renders scripts to WAV.
 add_executable(testhost tools/testhost/testhost.cpp)
 target_compile_options(testhost PRIVATE ${VELDANE_WARNINGS})
 target_include_directories(testhost PRIVATE ${CMAKE_SOURCE_DIR})
 add_dependencies(testhost Veldane)
-add_executable(host_tests tests/host/host_tests.cpp)
-target_compile_options(host_tests PRIVATE ${VELDANE_WARNINGS})
-target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(host_tests PRIVATE GTest::gtest_main)
-add_dependencies(host_tests Veldane)
+add_test(NAME testhost_render
+  COMMAND testhost render $<TARGET_FILE:Veldane> ${CMAKE_SOURCE_DIR}/tools/testhost/demo.txt
+          ${CMAKE_BINARY_DIR}/testhost_demo.wav --double --block 100)
+
+# A test program that loads the built Veldane.dll (found beside it). Each runs
+# as one wine process.
+function(veldane_dll_test name source)
+  add_executable(${name} ${source})
+  target_compile_options(${name} PRIVATE ${VELDANE_WARNINGS})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARGN})
+  add_dependencies(${name} Veldane)
+endfunction()
+
+# The Windows bitmap, and the images loaded from the DLL's resources.
+veldane_dll_test(veldane_gfx_win_tests tests/bitmap_win_test.cpp veldane_core GTest::gtest_main)
+add_test(NAME gfx_win_tests COMMAND veldane_gfx_win_tests --gtest_brief=1)
+
+# The host boundary as a host meets it: export table, record, every host call.
+veldane_dll_test(host_tests tests/host/host_tests.cpp GTest::gtest_main)
 add_test(NAME host_tests COMMAND host_tests --gtest_brief=1)
-add_test(NAME testhost_render COMMAND testhost render $<TARGET_FILE:Veldane> ${CMAKE_SOURCE_DIR}/tools/testhost/demo.txt ${CMAKE_BINARY_DIR}/testhost_demo.wav --double --block 100)
 
-# The editor window test: loads the built Veldane.dll, opens the editor in a
-# window of its own under a virtual display and drives it with window messages;
-# its screenshot of the panel stays in the build tree.
-add_executable(editor_window_tests tests/editor/editor_window_test.cpp)
-target_compile_options(editor_window_tests PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(editor_window_tests PRIVATE veldane_core GTest::gtest psapi)
-add_dependencies(editor_window_tests Veldane)
-add_test(NAME editor_window_tests COMMAND ${CMAKE_SOURCE_DIR}/scripts/run-window-tests.sh $<TARGET_FILE:editor_window_tests> --gtest_brief=1 --screenshot=${CMAKE_BINARY_DIR}/editor_window_tests.png)
+# The editor in a window of its own under a virtual display, driven with
+# window messages; its screenshot of the panel stays in the build tree.
+veldane_dll_test(editor_window_tests tests/editor/editor_window_test.cpp veldane_core GTest::gtest psapi)
+add_test(NAME editor_window_tests
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/run-window-tests.sh $<TARGET_FILE:editor_window_tests> --gtest_brief=1
+          --screenshot=${CMAKE_BINARY_DIR}/editor_window_tests.png)
 
-# Thread safety: renders the built Veldane.dll on one thread while another
-# automates every parameter, the voice mode among them (about 4 s under wine).
-add_executable(voice_mode_stress tests/stress/voice_mode_stress.cpp)
-target_compile_options(voice_mode_stress PRIVATE ${VELDANE_WARNINGS})
-target_include_directories(voice_mode_stress PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(voice_mode_stress PRIVATE GTest::gtest_main)
-add_dependencies(voice_mode_stress Veldane)
+# Thread safety: renders on one thread while another automates every
+# parameter, the voice mode among them (about 5 s under wine).
+veldane_dll_test(voice_mode_stress tests/stress/voice_mode_stress.cpp GTest::gtest_main)
 add_test(NAME voice_mode_stress COMMAND voice_mode_stress --gtest_brief=1)
