@@ -19,9 +19,6 @@ namespace zem {
 
 constexpr const char* editorWindowClassName = "ZemPluginWndClass";
 constexpr const char* editorWindowName = "ZemPluginEditorWindow";
-// The panel's size in pixels, fixed by its artwork.
-constexpr int editorWindowWidth = 702;
-constexpr int editorWindowHeight = 366;
 // One wheel notch in the units of WM_MOUSEWHEEL's delta.
 constexpr int wheelDeltaPerNotch = 120;
 
@@ -41,15 +38,16 @@ inline UINT editorUpdateMessage() {
 template <class PluginT, int N>
 class Editor : public IEditor {
 public:
-    // User-interface thread. Creates the window as a child of parent. A
+    // User-interface thread. Creates the window, PluginT::editorWidth x
+    // editorHeight pixels (the panel's fixed size), as a child of parent. A
     // window that cannot be created leaves `window` null; the editor then
     // shows nothing but stays safe to use and to destroy.
     Editor(HINSTANCE moduleHandle, PluginT* plugin, HWND parent) : moduleHandle(moduleHandle), plugin(plugin) {
         if (liveEditorCount++ == 0)
             registerWindowClass(moduleHandle);
         window = CreateWindowExA(0, editorWindowClassName, editorWindowName, WS_CHILD | WS_VISIBLE, 0, 0,
-                                 editorWindowWidth, editorWindowHeight, parent, nullptr, moduleHandle, this);
-        backBuffer.resize(editorWindowWidth, editorWindowHeight);
+                                 PluginT::editorWidth, PluginT::editorHeight, parent, nullptr, moduleHandle, this);
+        backBuffer.resize(PluginT::editorWidth, PluginT::editorHeight);
     }
 
     // User-interface thread.
