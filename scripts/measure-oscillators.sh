@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Measures the oscillators' aliasing in one command: builds the native
 # measurement tool, writes its table to docs/oscillators.md and plots the
-# sawtooth's spectrum to docs/images/oscillator-spectrum.png.
+# sawtooth's spectrum to docs/images/oscillator-aliasing.png.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build native measure_oscillators
 
-data="$build/native/oscillator-spectrum.dat"
+data="$build/native/oscillator-aliasing.dat"
 table=$("$build/native/measure_oscillators" "$data")
 echo "$table"
 
@@ -26,10 +26,10 @@ host's Nyquist frequency, fold back to just below it. Regenerate with
 
 $table
 
-![Osc2 Saw near 4 kHz, band-limited and naive](images/oscillator-spectrum.png)
+![Osc2 Saw near 4 kHz, band-limited and naive](images/oscillator-aliasing.png)
 DOC
 
 mkdir -p "$top/docs/images"
-gnuplot -e "datafile='$data'; outfile='$top/docs/images/oscillator-spectrum.png'" \
-  "$top/tools/oscillator_spectrum.gp"
-echo "wrote docs/oscillators.md and docs/images/oscillator-spectrum.png"
+gnuplot -e "datafile='$data'; outfile='$top/docs/images/oscillator-aliasing.png'" \
+  "$top/tools/oscillator_aliasing.gp"
+echo "wrote docs/oscillators.md and docs/images/oscillator-aliasing.png"

@@ -1,5 +1,5 @@
 # Plots the band-limited and naive spectra written by measure_oscillators.
-# Call: gnuplot -e "datafile='...'; outfile='...'" tools/oscillator_spectrum.gp
+# Call: gnuplot -e "datafile='...'; outfile='...'" tools/oscillator_aliasing.gp
 set terminal pngcairo size 1000,500 font "DejaVu Sans,10"
 set output outfile
 set title "Osc2 Saw near 4 kHz at 44.1 kHz: band-limited vs naive"
