@@ -1,21 +1,42 @@
-// Measures how much aliasing each oscillator waveform leaves, band-limited and
-// naive. Each waveform runs at twice the host rate through the engine's
-// half-band decimator, exactly as in a voice, but without the rest of the
-// voice: the engine's random pitch jitter and drift would smear every
-// harmonic into its neighbours and hide the aliases being measured.
+// Measures how much aliasing each oscillator waveform leaves through the whole
+// engine (voice, filter, amp envelope, half-band decimator, output gain),
+// band-limited and naive. The naive twin is the same engine with every voice's
+// step and corner corrections switched off (CorrectionTaps::corrected), so the
+// two differ in nothing but the corrections.
+//
+// The engine is set up as the plug-in would be for a plain, steady tone: one
+// oscillator audible at 0 dB, the other at gain 0; LP4 filter wide open
+// (22 kHz, no resonance); amp envelope with an instant attack and full
+// sustain; master volume 0 dB; polyphonic voice mode; one note started
+// through the voice manager with velocity 100.
+//
+// One departure from the plug-in's sound: the engine's random pitch jitter
+// and slow drift are frozen. Their smoothing coefficients are set to 0 and
+// their stages to 0 after the sample rate is set, so the random stages never
+// move. Left running, they would smear every harmonic over the 1.5 s window
+// into its neighbours and hide the aliases being measured.
+//
+// Every voice also carries a 0.001 white-noise floor. With this window its
+// typical bin lies near -110 dB relative to the fundamental, and its strongest,
+// near 2 kHz, near -92 dB: nothing weaker can show in the table.
 //
 // Usage: measure_oscillators [spectrum.dat]
 // Prints a Markdown table of the strongest inharmonic component relative to
-// the fundamental, and where it lies; with an argument, also writes the spectra of the sawtooth
-// near 4 kHz (frequency, band-limited dB, naive dB) for plotting.
-#include "synth/decimator.h"
-#include "synth/oscillators.h"
+// the fundamental, and where it lies; with an argument, also writes the
+// spectra of the sawtooth near 4 kHz (frequency, band-limited dB, naive dB)
+// for plotting.
+#include "synth/engine.h"
+#include "synth/envelope.h"
+#include "synth/filter.h"
+#include "synth/modulation.h"
+#include "synth/random.h"
 
 #include <fftw3.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 using namespace Veldane;
@@ -23,19 +44,42 @@ using namespace Veldane;
 namespace {
 
 constexpr double kHostRate = 44100.0;
-constexpr double kStepRate = 2.0 * kHostRate;  // oscillators run oversampled
 // 2^16 host samples: 0.67 Hz bins, so the window's main lobe stays narrow
 // against the spacing of the harmonics even at 220 Hz.
 constexpr int kFftSize = 1 << 16;
-// Host samples discarded first, while the decimator's allpass memory settles.
-constexpr int kSettle = 4096;
-// A 4-term Blackman-Harris main lobe spans 4 bins each side; components
-// further than this from every harmonic count as inharmonic.
-constexpr double kGuardBins = 6.0;
-// Fundamentals near 220 Hz, 1 kHz and 4 kHz, chosen with no small whole-number
-// ratio to the sample rate: a period of a whole number of samples would fold
-// every alias exactly onto a harmonic, where it cannot be told apart.
-constexpr double kFundamentals[] = {219.71, 1001.37, 3997.13};
+// Host samples discarded first (0.2 s): the note's start, the DC blocker of
+// oscillator 2 and the decimator's allpass memory settle before the window.
+constexpr int kSettle = 8820;
+// Components further than this from every harmonic count as inharmonic. A
+// 4-term Blackman-Harris main lobe spans 4 bins each side, but its side lobes
+// stay near -92 dB for a few bins more and only fall below the noise floor
+// (about -110 dB per bin here) some 15 bins out; a narrower guard would report
+// the window's own skirt around the fundamental as the triangles' worst alias.
+constexpr double kGuardBins = 16.0;
+
+// The engine's pitch reference: half the frequency of MIDI note 0. A note
+// sounds at 2 x this x 2^(note/12 + tuning octaves), and the engine's cutoff
+// is given in octaves above it.
+constexpr double kPitchReferenceHz = 4.0878994578;
+// The top of the cutoff control: the filter as open as a user can set it.
+constexpr double kOpenCutoffHz = 22000.0;
+// The note velocity the tool plays; the engine does not scale by velocity.
+constexpr int kVelocity = 100;
+// The tested oscillator's gain in the voice mix: 0 dB.
+constexpr double kOscillatorGain = 1.0;
+// Master volume 0 dB; the decimator sums its two branches, hence the half.
+constexpr double kOutputGain = 0.5;
+
+// Fundamentals near 220 Hz, 1 kHz and 4 kHz, reached from the nearest MIDI
+// note by a fractional master tuning. Their periods have no small
+// whole-number ratio to the sample rate: a period of a whole number of
+// samples would fold every alias exactly onto a harmonic, where it cannot be
+// told apart.
+struct Pitch {
+    int note;   // MIDI note played
+    double hz;  // fundamental after tuning
+};
+constexpr Pitch kPitches[] = {{57, 219.71}, {83, 1001.37}, {107, 3997.13}};
 
 struct Waveform {
     const char* name;
@@ -43,31 +87,65 @@ struct Waveform {
     int waveform;    // the oscillator's waveform code
 };
 const Waveform kWaveforms[] = {
-    {"Osc1 Tri", 1, 0}, {"Osc1 Rect", 1, 1}, {"Osc2 Tri", 2, 0}, {"Osc2 Rect", 2, 1}, {"Osc2 Saw", 2, 2},
+    {"Osc1 Tri", 1, Oscillator1::kTri},  {"Osc1 Rect", 1, Oscillator1::kRect},
+    {"Osc2 Tri", 2, Oscillator2::kTri},  {"Osc2 Rect", 2, Oscillator2::kRect},
+    {"Osc2 Saw", 2, Oscillator2::kSaw},
 };
 
-// Renders count host samples of one waveform at f0; the shape of oscillator 1
-// stays at 0.5 (symmetric triangle, square pulse).
-std::vector<double> render(const Waveform& w, double f0, bool corrected, int count)
+// Renders count host samples of one waveform through a fresh engine.
+std::vector<double> render(const Waveform& w, const Pitch& pitch, bool corrected, int count)
 {
-    Oscillator1 osc1;
-    Oscillator2 osc2;
-    for (CorrectionTaps* t : {&osc1.tri.taps, &osc1.rect.taps, &osc2.tri.taps, &osc2.rect.taps,
-                              &osc2.saw.taps})
-        t->corrected = corrected;
-    HalfBandDecimator decimator;
-    const double inc = f0 / kStepRate;
-    auto step = [&] {
-        double sync = -1.0;
-        return w.oscillator == 1 ? osc1.next(w.waveform, inc, 0.5, 0.0, sync)
-                                 : osc2.next(w.waveform, inc, -1.0);
-    };
-    std::vector<double> out(count);
-    for (double& y : out) {
-        const double first = step();
-        // The decimator's pass-band gain is 2; the engine folds the 0.5 into its output gain.
-        y = 0.5 * decimator.process(first, step());
+    // The white-noise floor draws from the process-wide sequence: restart it
+    // so that both twins and every run see the same noise.
+    setRandomSeed(kInitialRandomSeed);
+    auto engine = std::make_unique<Engine>();
+    Engine& e = *engine;
+    e.setSampleRate(kHostRate);
+    e.jitterCoef = 0.0;
+    e.jitterStage1 = 0.0;
+    e.jitterStage2 = 0.0;
+    e.driftCoef = 0.0;
+    e.driftStage1 = 0.0;
+    e.driftStage2 = 0.0;
+
+    e.setFilterType(Filter::kLp4);
+    e.setFilterQ(0.0);
+    e.cutoffOctaves = std::log2(kOpenCutoffHz / kPitchReferenceHz);
+    e.keyTrack = 0.0;
+    e.filterModAmount = 0.0;
+    for (Voice& v : e.voices) {
+        v.amp.attackCoef = Envelope::attackCoefficient(0.0);
+        v.amp.decayCoef = Envelope::decayCoefficient(0.0);
+        v.amp.releaseCoef = Envelope::decayCoefficient(0.0);
+        v.amp.sustain = 1.0;
+        for (CorrectionTaps* t : {&v.osc1.tri.taps, &v.osc1.rect.taps, &v.osc2.tri.taps,
+                                  &v.osc2.rect.taps, &v.osc2.saw.taps})
+            t->corrected = corrected;
     }
+
+    // Oscillator 1's shape at its manual setting 0: the symmetric triangle
+    // and the square pulse.
+    e.osc1ShapeAmount = 0.0;
+    e.osc1ShapeSource = kShapeManual;
+    e.osc1Waveform = w.oscillator == 1 ? w.waveform : Oscillator1::kTri;
+    e.osc2Waveform = w.oscillator == 2 ? w.waveform : Oscillator2::kTri;
+    e.setOsc1Gain(w.oscillator == 1 ? kOscillatorGain : 0.0);
+    e.setOsc2Gain(w.oscillator == 2 ? kOscillatorGain : 0.0);
+
+    // Master tuning by the fraction of an octave from the note to the wanted
+    // fundamental; both oscillators follow it, with no detune between them.
+    const double noteHz = 2.0 * kPitchReferenceHz * std::exp2(pitch.note / 12.0);
+    e.masterTune = std::log2(pitch.hz / noteHz);
+    e.osc1Octaves = e.masterTune;
+    e.osc2Octaves = e.masterTune;
+    e.outputGain = kOutputGain;
+
+    e.setVoiceMode(Engine::kModePoly);
+    e.restartLfoDelay();
+    e.voiceManager->noteOn(pitch.note, kVelocity);
+
+    std::vector<double> out(count);
+    e.render(count, out.data());
     return out;
 }
 
@@ -119,11 +197,12 @@ Spectrum analyse(const std::vector<double>& signal, double f0)
     }
     // A floor far below anything measured keeps log10 finite on exact zeros.
     constexpr double kFloor = 1e-30;
+    auto relativeDb = [&](double p) { return 10.0 * std::log10((p + kFloor) / fundamental); };
     Spectrum s;
     s.db.resize(power.size());
     for (size_t k = 0; k < power.size(); ++k)
-        s.db[k] = 10.0 * std::log10((power[k] + kFloor) / fundamental);
-    s.worstInharmonicDb = 10.0 * std::log10((worst + kFloor) / fundamental);
+        s.db[k] = relativeDb(power[k]);
+    s.worstInharmonicDb = relativeDb(worst);
     s.worstInharmonicHz = worstBin * kHostRate / n;
     return s;
 }
@@ -136,26 +215,26 @@ int main(int argc, char** argv)
     std::printf("| Waveform | f0 (Hz) | Band-limited (dB) | at (Hz) | Naive (dB) | at (Hz) |\n");
     std::printf("|---|---:|---:|---:|---:|---:|\n");
     for (const Waveform& w : kWaveforms)
-        for (double f0 : kFundamentals) {
-            const Spectrum limited = analyse(render(w, f0, true, count), f0);
-            const Spectrum naive = analyse(render(w, f0, false, count), f0);
-            std::printf("| %s | %.0f | %.1f | %.0f | %.1f | %.0f |\n", w.name, f0,
+        for (const Pitch& p : kPitches) {
+            const Spectrum limited = analyse(render(w, p, true, count), p.hz);
+            const Spectrum naive = analyse(render(w, p, false, count), p.hz);
+            std::printf("| %s | %.0f | %.1f | %.0f | %.1f | %.0f |\n", w.name, p.hz,
                         limited.worstInharmonicDb, limited.worstInharmonicHz,
                         naive.worstInharmonicDb, naive.worstInharmonicHz);
         }
 
     if (argc > 1) {
         const Waveform& saw = kWaveforms[4];
-        const double f0 = kFundamentals[2];
-        const Spectrum limited = analyse(render(saw, f0, true, count), f0);
-        const Spectrum naive = analyse(render(saw, f0, false, count), f0);
+        const Pitch& p = kPitches[2];
+        const Spectrum limited = analyse(render(saw, p, true, count), p.hz);
+        const Spectrum naive = analyse(render(saw, p, false, count), p.hz);
         std::FILE* file = std::fopen(argv[1], "w");
         if (!file) {
             std::fprintf(stderr, "measure_oscillators: cannot write %s\n", argv[1]);
             return 1;
         }
         std::fprintf(file, "# %s at %.2f Hz, %g Hz host rate: frequency (Hz), band-limited (dB), naive (dB)\n",
-                     saw.name, f0, kHostRate);
+                     saw.name, p.hz, kHostRate);
         for (size_t k = 0; k < limited.db.size(); ++k)
             std::fprintf(file, "%.2f %.2f %.2f\n", k * kHostRate / kFftSize, limited.db[k], naive.db[k]);
         std::fclose(file);

@@ -2,7 +2,7 @@
 # Call: gnuplot -e "datafile='...'; outfile='...'" tools/oscillator_aliasing.gp
 set terminal pngcairo size 1000,500 font "DejaVu Sans,10"
 set output outfile
-set title "Osc2 Saw near 4 kHz at 44.1 kHz: band-limited vs naive"
+set title "Osc2 Saw near 4 kHz through the engine at 44.1 kHz: band-limited vs naive"
 set xlabel "Frequency (Hz)"
 set ylabel "Level relative to the fundamental (dB)"
 set xrange [0:22050]
