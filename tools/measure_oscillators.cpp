@@ -13,18 +13,24 @@
 // One departure from the plug-in's sound: the engine's random pitch jitter
 // and slow drift are frozen. Their smoothing coefficients are set to 0 and
 // their stages to 0 after the sample rate is set, so the random stages never
-// move. Left running, they would smear every harmonic over the 1.5 s window
+// move. Left running, they would smear every harmonic over each 1.5 s frame
 // into its neighbours and hide the aliases being measured.
 //
-// Every voice also carries a 0.001 white-noise floor. With this window its
-// typical bin lies near -110 dB relative to the fundamental, and its strongest,
-// near 2 kHz, near -92 dB: nothing weaker can show in the table.
+// Every voice also carries a 0.001 white-noise floor. In a single frame its
+// bins scatter around their mean, the strongest some 10 dB above it, and such
+// a random peak would be reported in place of any alias below it. So the
+// power spectrum is averaged over 30 half-overlapping frames (Welch's method),
+// which keeps the noise's mean level but brings its strongest bin to about
+// 2 dB above that mean. The mean is not flat: the noise is held over the
+// voice's two samples per host sample and passes the filter and decimator.
+// Relative to a triangle's fundamental it lies near -102 dB per bin below
+// 3 kHz and near -119 dB at 21 kHz; nothing below it can show in the table.
 //
 // Usage: measure_oscillators [spectrum.dat]
-// Prints a Markdown table of the strongest inharmonic component relative to
-// the fundamental, and where it lies; with an argument, also writes the
-// spectra of the sawtooth near 4 kHz (frequency, band-limited dB, naive dB)
-// for plotting.
+// Prints a Markdown table of the strongest inharmonic component of the
+// averaged spectrum relative to the fundamental, and where it lies; with an
+// argument, also writes the averaged spectra of the sawtooth near 4 kHz
+// (frequency, band-limited dB, naive dB) for plotting.
 #include "synth/engine.h"
 #include "synth/envelope.h"
 #include "synth/filter.h"
@@ -47,14 +53,28 @@ constexpr double kHostRate = 44100.0;
 // 2^16 host samples: 0.67 Hz bins, so the window's main lobe stays narrow
 // against the spacing of the harmonics even at 220 Hz.
 constexpr int kFftSize = 1 << 16;
+// Frames averaged into one power spectrum, each starting half a frame after
+// the last. The noise floor's strongest bin stands above its mean level by
+// less the more frames are averaged, but only frames of fresh noise help: the
+// noise comes from the low 23 bits of a congruential generator, which repeat
+// every 2^20 draws, some 1.017 million host samples (one draw per sample for
+// the noise plus one in 64 each for jitter and drift). 30 frames span
+// 1.016 million samples, the most that fit in one such period.
+constexpr int kFrames = 30;
+// Half a frame between frame starts: the window falls to near zero at a
+// frame's ends, so without overlap a third of the rendered sound would barely
+// count.
+constexpr int kHop = kFftSize / 2;
 // Host samples discarded first (0.2 s): the note's start, the DC blocker of
-// oscillator 2 and the decimator's allpass memory settle before the window.
+// oscillator 2 and the decimator's allpass memory settle before the first
+// frame.
 constexpr int kSettle = 8820;
 // Components further than this from every harmonic count as inharmonic. A
 // 4-term Blackman-Harris main lobe spans 4 bins each side, but its side lobes
-// stay near -92 dB for a few bins more and only fall below the noise floor
-// (about -110 dB per bin here) some 15 bins out; a narrower guard would report
-// the window's own skirt around the fundamental as the triangles' worst alias.
+// stay near -92 dB for a few bins more and fall below the noise floor (about
+// -102 dB per bin near the fundamental) only some 11 bins out; a narrower
+// guard would report the window's own skirt around the fundamental as the
+// triangles' worst alias.
 constexpr double kGuardBins = 16.0;
 
 // The engine's pitch reference: half the frequency of MIDI note 0. A note
@@ -159,28 +179,38 @@ Spectrum analyse(const std::vector<double>& signal, double f0)
 {
     const int n = kFftSize;
     const double pi = std::acos(-1.0);
-    double mean = 0.0;
-    for (int i = 0; i < n; ++i)
-        mean += signal[kSettle + i];
-    mean /= n;
-
     double* in = fftw_alloc_real(n);
     fftw_complex* out = fftw_alloc_complex(n / 2 + 1);
     fftw_plan plan = fftw_plan_dft_r2c_1d(n, in, out, FFTW_ESTIMATE);
+    std::vector<double> window(n);
     for (int i = 0; i < n; ++i) {
         const double u = 2.0 * pi * i / n;
-        const double window = 0.35875 - 0.48829 * std::cos(u) + 0.14128 * std::cos(2.0 * u) -
-                              0.01168 * std::cos(3.0 * u);
-        in[i] = (signal[kSettle + i] - mean) * window;
+        window[i] = 0.35875 - 0.48829 * std::cos(u) + 0.14128 * std::cos(2.0 * u) -
+                    0.01168 * std::cos(3.0 * u);
     }
-    fftw_execute(plan);
 
-    std::vector<double> power(n / 2 + 1);
-    for (int k = 0; k <= n / 2; ++k)
-        power[k] = out[k][0] * out[k][0] + out[k][1] * out[k][1];
+    // Welch's average: each frame's power spectrum, summed over frames that
+    // overlap by half. A harmonic or alias is the same in every frame, so its
+    // average is its level; a noise bin's average keeps the noise's mean
+    // level but loses the random peaks a single frame shows.
+    std::vector<double> power(n / 2 + 1, 0.0);
+    for (int frame = 0; frame < kFrames; ++frame) {
+        const double* x = signal.data() + kSettle + frame * kHop;
+        double mean = 0.0;
+        for (int i = 0; i < n; ++i)
+            mean += x[i];
+        mean /= n;
+        for (int i = 0; i < n; ++i)
+            in[i] = (x[i] - mean) * window[i];
+        fftw_execute(plan);
+        for (int k = 0; k <= n / 2; ++k)
+            power[k] += out[k][0] * out[k][0] + out[k][1] * out[k][1];
+    }
     fftw_destroy_plan(plan);
     fftw_free(in);
     fftw_free(out);
+    // The 1/kFrames scale cancels in every level relative to the fundamental;
+    // it is left out.
 
     const double binsPerHarmonic = f0 / kHostRate * n;
     double fundamental = 0.0, worst = 0.0;
@@ -211,7 +241,7 @@ Spectrum analyse(const std::vector<double>& signal, double f0)
 
 int main(int argc, char** argv)
 {
-    const int count = kSettle + kFftSize;
+    const int count = kSettle + (kFrames - 1) * kHop + kFftSize;
     std::printf("| Waveform | f0 (Hz) | Band-limited (dB) | at (Hz) | Naive (dB) | at (Hz) |\n");
     std::printf("|---|---:|---:|---:|---:|---:|\n");
     for (const Waveform& w : kWaveforms)
