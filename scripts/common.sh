@@ -24,6 +24,16 @@ configure_and_build() {  # configure_and_build native|win32 [targets...]
   echo "building ($kind)"
   local targets=()
   for t in "$@"; do targets+=(--target "$t"); done
-  cmake --build "$dir" -j"$jobs" "${targets[@]}" -- --no-print-directory | grep -vE '^\[ *[0-9]+%\] (Building|Linking)|^Scanning|^Consolidate|^Built target' || true
-  [ "${PIPESTATUS[0]}" -eq 0 ]
+  # The full output goes to a log; the terminal shows each finished target
+  # (progress), and any warning or error.
+  local log="$dir/build.log" status
+  set +e
+  cmake --build "$dir" -j"$jobs" "${targets[@]}" -- --no-print-directory 2>&1 | tee "$log" \
+    | grep --line-buffered -E 'Built target|error|warning'
+  status=${PIPESTATUS[0]}
+  set -e
+  if [ "$status" -ne 0 ]; then
+    echo "the $kind build failed; full output in $log" >&2
+    return "$status"
+  fi
 }

@@ -12,6 +12,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
+  echo "wine: creating the prefix $WINEPREFIX (once, takes a little while)" >&2
   wineboot --init >/dev/null 2>&1 || true
   wineserver -w
 fi
