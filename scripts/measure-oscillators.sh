@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the oscillators' aliasing through the whole engine in one command:
 # builds the native measurement tool, writes its table to docs/oscillators.md
-# and plots the sawtooth's spectrum to docs/images/oscillator-aliasing.png.
+# and plots the sawtooth's noise-cancelled spectrum to
+# docs/images/oscillator-aliasing.png.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build native measure_oscillators
@@ -15,60 +16,77 @@ cat > "$top/docs/oscillators.md" <<DOC
 
 Each waveform is played through the whole engine, the way the plug-in plays a
 note: polyphonic voice mode, one note started through the voice manager, the
-oscillator under test at 0 dB and the other at gain 0, the four-pole low-pass
-wide open (22 kHz, resonance 0), the amp envelope with an instant attack and
-full sustain, the voice at twice the 44.1 kHz host rate, then the half-band
-decimator and a 0 dB master volume. Oscillator 1's shape amount is 0 with
-the manual source: skew and width 0.5, a symmetric triangle and a square
-pulse. The naive twin is the same engine with every voice's step and corner
-corrections switched off.
+oscillator under test at -20 dB (gain 0.1) and the other at gain 0, the
+four-pole low-pass wide open (22 kHz, resonance 0), the amp envelope with an
+instant attack and full sustain, the voice at twice the 44.1 kHz host rate,
+then the half-band decimator and a 0 dB master volume. Oscillator 1's shape
+amount is 0 with the manual source: skew and width 0.5, a symmetric triangle
+and a square pulse. The naive twin is the same engine with every voice's step
+and corner corrections switched off.
 
 One thing differs from the plug-in: the engine's random pitch jitter and slow
 drift are frozen (their smoothing coefficients and stages are set to 0 after
 the sample rate), because over each 1.5 s frame they would smear every
 harmonic into its neighbours and hide the aliases.
 
+Every sounding voice adds white noise at 0.001, and at 220 Hz its level lies
+above the triangles' aliases. It is cancelled, not averaged: each measured
+render has a noise-only twin, the same engine, note and random seed with the
+tested oscillator at gain 0, which is subtracted sample by sample. The engine
+draws its random values once per host sample whatever the oscillators do, and
+an oscillator at gain 0 is switched off without drawing, so both renders carry
+the same noise through the same filter and decimator. The one thing that
+mixes signal and noise is the filter's cubic saturator (its cross term is
+0.5 x s^2 x n), which is why the oscillator plays at -20 dB: there the
+saturator is nearly linear, and what is left of the noise lies 46 to 56 dB
+below the noise itself.
+
 The notes are 57, 83 and 107, each tuned by a fraction of a semitone to
 219.71, 1001.37 and 3997.13 Hz, so that no period is a whole number of samples
 (the aliases of such a period land exactly on harmonics). After 0.2 s of
 settling, the note plays on for 30 frames of 65536 samples, each starting
-half a frame after the last (23 s of sound). Each frame is weighted with a
-4-term Blackman-Harris window and the frames' power spectra are averaged
-(Welch's method). The table gives the strongest component of that average
-more than 16 bins (10.8 Hz) from every harmonic, in dB relative to the
-fundamental, and its frequency.
+half a frame after the last (23 s of sound). Each frame of the noise-cancelled
+render is weighted with a 4-term Blackman-Harris window and the frames' power
+spectra are averaged (Welch's method), which keeps the random peaks of the
+noise's remainder near its mean level. The table gives the strongest
+component of that average more than 16 bins (10.8 Hz) from every harmonic, in
+dB relative to the fundamental, and its frequency.
 
-- Pulses and sawtooth: the band-limited remainder is 15 to 36 dB below the
-  naive one. At 220 Hz and 1 kHz it lies between 21 and 22 kHz: harmonics in
-  the decimator's transition band, just above the host's Nyquist frequency,
-  fold back just below it. At 4 kHz it is at 12.25 kHz, the 19th harmonic
-  folded about the 88.2 kHz rate at which the voices run.
+- Every band-limited case is cleaner than its naive twin: pulses and sawtooth
+  by 17 to 38 dB, triangles by 6 dB at 1 kHz and 4 kHz and by 3 dB at 220 Hz.
+- Pulses and sawtooth: at 220 Hz and 1 kHz the band-limited remainder lies
+  between 21 and 22 kHz: harmonics in the decimator's transition band, just
+  above the host's Nyquist frequency, fold back just below it (the 101st to
+  21909 Hz, the 23rd to 21068 Hz). At 4 kHz it is a harmonic folded about
+  the 88.2 kHz rate at which the voices run: the pulses' 19th to 12254 Hz,
+  the sawtooth's 18th to 16252 Hz.
 - Triangles at 1 kHz and 4 kHz: the strongest remainder of both twins is a
   harmonic folded about 88.2 kHz (the 87th to 1081 Hz, the 21st to 4260 Hz),
-  5 to 6 dB lower band-limited.
-- Triangles at 220 Hz: both twins still read the noise floor, near -100 dB
-  somewhere below 3 kHz. The noise's mean level there, about -102 dB per bin,
-  lies above the triangle's aliases: the naive twin's, such as the 395th
-  harmonic folded about 88.2 kHz to 1414 Hz near -107 dB, add under 1 dB to
-  the noise bins they fall in, which is all that sets the naive figure
-  0.6 dB above the band-limited one. Where the noise is weaker, the strongest
-  component is the 101st harmonic folded by the decimator to 21909 Hz, at
-  -108.0 dB band-limited and -105.1 dB naive, 11 to 14 dB above the noise
-  there but below the noise's level at low frequencies.
-- Noise floor: every sounding voice adds white noise at 0.001, held over the
-  voice's two samples per host sample, then filtered and decimated. Averaged
-  over the 30 frames, its level relative to a triangle's fundamental is near
-  -102 dB per bin below 3 kHz, -110 dB from 10 to 18 kHz and -119 dB near
-  21 kHz, and its strongest bin stands about 2 dB above the local level. A
-  single frame's strongest bin stands some 10 dB above it (-92 dB at
-  2043 Hz), and those random peaks are what the averaging removes; a
-  component below the noise's level cannot show.
+  6 dB lower band-limited.
+- Triangles at 220 Hz: the strongest component of both twins is the 101st
+  harmonic folded by the decimator to 21909 Hz, which no oscillator
+  correction can reach; it reads 3 dB lower band-limited because the
+  corrections take some 3 dB off the triangle's harmonics near 22 kHz (the
+  99th: -100.1 dB against -97.1 dB). Below 20 kHz, with the noise
+  cancelled, the aliases proper show: band-limited -109.2 dB at 2733 Hz,
+  naive -103.2 dB at 2293 Hz, 6 dB apart.
+- What is left of the noise: relative to the fundamental, its mean level per
+  bin is -131 to -135 dB below 3 kHz and -149 to -153 dB near 21 kHz, its
+  strongest bin no higher than -129 dB: 20 dB under the weakest alias
+  measured (-109.2 dB). Without the cancellation the noise would read -79 to
+  -86 dB per bin below 3 kHz at this oscillator gain.
+- The oscillator level matters only through the saturator. At 0 dB the
+  triangle's peaks reach +-1, where the saturator's slope is 0.5, so its
+  corners and their aliases come out some 5 dB weaker relative to the
+  fundamental than at -20 dB, while the band-limited remainders of the
+  pulses and sawtooth read about 2 dB higher. At -20 dB the table shows the
+  oscillators' own aliasing, with the saturator nearly out of the way.
 
 Regenerate with \`scripts/measure-oscillators.sh\`.
 
 $table
 
-![Osc2 Saw near 4 kHz through the engine, band-limited and naive](images/oscillator-aliasing.png)
+![Osc2 Saw near 4 kHz through the engine, noise cancelled, band-limited and naive](images/oscillator-aliasing.png)
 DOC
 
 mkdir -p "$top/docs/images"

@@ -5,9 +5,9 @@
 // two differ in nothing but the corrections.
 //
 // The engine is set up as the plug-in would be for a plain, steady tone: one
-// oscillator audible at 0 dB, the other at gain 0; LP4 filter wide open
-// (22 kHz, no resonance); amp envelope with an instant attack and full
-// sustain; master volume 0 dB; polyphonic voice mode; one note started
+// oscillator audible at -20 dB (gain 0.1), the other at gain 0; LP4 filter
+// wide open (22 kHz, no resonance); amp envelope with an instant attack and
+// full sustain; master volume 0 dB; polyphonic voice mode; one note started
 // through the voice manager with velocity 100.
 //
 // One departure from the plug-in's sound: the engine's random pitch jitter
@@ -16,21 +16,28 @@
 // move. Left running, they would smear every harmonic over each 1.5 s frame
 // into its neighbours and hide the aliases being measured.
 //
-// Every voice also carries a 0.001 white-noise floor. In a single frame its
-// bins scatter around their mean, the strongest some 10 dB above it, and such
-// a random peak would be reported in place of any alias below it. So the
-// power spectrum is averaged over 30 half-overlapping frames (Welch's method),
-// which keeps the noise's mean level but brings its strongest bin to about
-// 2 dB above that mean. The mean is not flat: the noise is held over the
-// voice's two samples per host sample and passes the filter and decimator.
-// Relative to a triangle's fundamental it lies near -102 dB per bin below
-// 3 kHz and near -119 dB at 21 kHz; nothing below it can show in the table.
+// Every voice also carries a 0.001 white-noise floor, and at low pitches it
+// lies above the triangles' aliases. It is cancelled rather than averaged:
+// each measured render has a noise-only twin, the same engine, note and
+// random seed with the tested oscillator at gain 0, and the twin is
+// subtracted sample by sample. The engine draws its random values (the noise
+// every host sample, jitter and drift every 64th) whatever the oscillators
+// do, and an oscillator at gain 0 is switched off without drawing, so both
+// renders draw the same noise sequence; everything after the oscillators is linear except the
+// filter's cubic saturator, whose cross term 0.5 x s^2 x n leaves a remainder
+// of the noise scaled by the signal's square. At gain 0.1 that remainder is
+// 46 to 56 dB below the noise itself and, relative to the fundamental, some
+// 20 dB below the weakest alias measured (see kOscillatorGain).
+//
+// The power spectrum of what is left is averaged over 30 half-overlapping
+// frames (Welch's method), so that the remainder's random peaks stay near its
+// mean level instead of standing some 10 dB above it.
 //
 // Usage: measure_oscillators [spectrum.dat]
 // Prints a Markdown table of the strongest inharmonic component of the
-// averaged spectrum relative to the fundamental, and where it lies; with an
-// argument, also writes the averaged spectra of the sawtooth near 4 kHz
-// (frequency, band-limited dB, naive dB) for plotting.
+// averaged, noise-cancelled spectrum relative to the fundamental, and where
+// it lies; with an argument, also writes those spectra of the sawtooth near
+// 4 kHz (frequency, band-limited dB, naive dB) for plotting.
 #include "synth/engine.h"
 #include "synth/envelope.h"
 #include "synth/filter.h"
@@ -54,9 +61,9 @@ constexpr double kHostRate = 44100.0;
 // against the spacing of the harmonics even at 220 Hz.
 constexpr int kFftSize = 1 << 16;
 // Frames averaged into one power spectrum, each starting half a frame after
-// the last. The noise floor's strongest bin stands above its mean level by
-// less the more frames are averaged, but only frames of fresh noise help: the
-// noise comes from the low 23 bits of a congruential generator, which repeat
+// the last. What remains of the cancelled noise floor stands above its mean
+// level by less the more frames are averaged, but only frames of fresh noise
+// help: the noise comes from the low 23 bits of a congruential generator, which repeat
 // every 2^20 draws, some 1.017 million host samples (one draw per sample for
 // the noise plus one in 64 each for jitter and drift). 30 frames span
 // 1.016 million samples, the most that fit in one such period.
@@ -71,10 +78,9 @@ constexpr int kHop = kFftSize / 2;
 constexpr int kSettle = 8820;
 // Components further than this from every harmonic count as inharmonic. A
 // 4-term Blackman-Harris main lobe spans 4 bins each side, but its side lobes
-// stay near -92 dB for a few bins more and fall below the noise floor (about
-// -102 dB per bin near the fundamental) only some 11 bins out; a narrower
-// guard would report the window's own skirt around the fundamental as the
-// triangles' worst alias.
+// stay near -92 dB for a few bins more and fall off slowly after that; a
+// narrower guard would report the window's own skirt around the fundamental
+// as the triangles' worst alias.
 constexpr double kGuardBins = 16.0;
 
 // The engine's pitch reference: half the frequency of MIDI note 0. A note
@@ -85,8 +91,16 @@ constexpr double kPitchReferenceHz = 4.0878994578;
 constexpr double kOpenCutoffHz = 22000.0;
 // The note velocity the tool plays; the engine does not scale by velocity.
 constexpr int kVelocity = 100;
-// The tested oscillator's gain in the voice mix: 0 dB.
-constexpr double kOscillatorGain = 1.0;
+// The tested oscillator's gain in the voice mix: -20 dB. The filter's
+// saturator u - u^3/6 mixes signal s and noise n through its cross term
+// 0.5 x s^2 x n, which the noise-only twin cannot cancel. That remainder
+// falls with the square of the gain against the noise and so with the gain
+// against the fundamental: at 0 dB it would be only some 6 to 16 dB below the
+// noise it is meant to remove, at -20 dB it is 46 to 56 dB below it while the
+// fundamental stays far above what is left. The gain also keeps the
+// saturator from shaping the tone: at 0 dB a triangle's peaks reach +-1,
+// where its slope is 0.5, which weakens the corners and their aliases.
+constexpr double kOscillatorGain = 0.1;
 // Master volume 0 dB; the decimator sums its two branches, hence the half.
 constexpr double kOutputGain = 0.5;
 
@@ -112,11 +126,14 @@ const Waveform kWaveforms[] = {
     {"Osc2 Saw", 2, Oscillator2::kSaw},
 };
 
-// Renders count host samples of one waveform through a fresh engine.
-std::vector<double> render(const Waveform& w, const Pitch& pitch, bool corrected, int count)
+// Renders count host samples of one waveform, with the tested oscillator at
+// the given gain, through a fresh engine.
+std::vector<double> render(const Waveform& w, const Pitch& pitch, bool corrected, double gain,
+                           int count)
 {
     // The white-noise floor draws from the process-wide sequence: restart it
-    // so that both twins and every run see the same noise.
+    // so that the noise-only twin, both correction twins and every run see
+    // the same noise.
     setRandomSeed(kInitialRandomSeed);
     auto engine = std::make_unique<Engine>();
     Engine& e = *engine;
@@ -149,8 +166,8 @@ std::vector<double> render(const Waveform& w, const Pitch& pitch, bool corrected
     e.osc1ShapeSource = kShapeManual;
     e.osc1Waveform = w.oscillator == 1 ? w.waveform : Oscillator1::kTri;
     e.osc2Waveform = w.oscillator == 2 ? w.waveform : Oscillator2::kTri;
-    e.setOsc1Gain(w.oscillator == 1 ? kOscillatorGain : 0.0);
-    e.setOsc2Gain(w.oscillator == 2 ? kOscillatorGain : 0.0);
+    e.setOsc1Gain(w.oscillator == 1 ? gain : 0.0);
+    e.setOsc2Gain(w.oscillator == 2 ? gain : 0.0);
 
     // Master tuning by the fraction of an octave from the note to the wanted
     // fundamental; both oscillators follow it, with no detune between them.
@@ -166,6 +183,20 @@ std::vector<double> render(const Waveform& w, const Pitch& pitch, bool corrected
 
     std::vector<double> out(count);
     e.render(count, out.data());
+    return out;
+}
+
+// One waveform's render with the engine's noise floor taken out: the same
+// render with the tested oscillator at gain 0 draws the same noise and
+// passes it through the same filter and decimator, so subtracting it leaves
+// the oscillator's sound and the saturator's small cross term.
+std::vector<double> renderWithoutNoise(const Waveform& w, const Pitch& pitch, bool corrected,
+                                       int count)
+{
+    std::vector<double> out = render(w, pitch, corrected, kOscillatorGain, count);
+    const std::vector<double> noise = render(w, pitch, corrected, 0.0, count);
+    for (int i = 0; i < count; ++i)
+        out[i] -= noise[i];
     return out;
 }
 
@@ -191,7 +222,7 @@ Spectrum analyse(const std::vector<double>& signal, double f0)
 
     // Welch's average: each frame's power spectrum, summed over frames that
     // overlap by half. A harmonic or alias is the same in every frame, so its
-    // average is its level; a noise bin's average keeps the noise's mean
+    // average is its level; a bin of the noise's remainder keeps its mean
     // level but loses the random peaks a single frame shows.
     std::vector<double> power(n / 2 + 1, 0.0);
     for (int frame = 0; frame < kFrames; ++frame) {
@@ -246,8 +277,8 @@ int main(int argc, char** argv)
     std::printf("|---|---:|---:|---:|---:|---:|\n");
     for (const Waveform& w : kWaveforms)
         for (const Pitch& p : kPitches) {
-            const Spectrum limited = analyse(render(w, p, true, count), p.hz);
-            const Spectrum naive = analyse(render(w, p, false, count), p.hz);
+            const Spectrum limited = analyse(renderWithoutNoise(w, p, true, count), p.hz);
+            const Spectrum naive = analyse(renderWithoutNoise(w, p, false, count), p.hz);
             std::printf("| %s | %.0f | %.1f | %.0f | %.1f | %.0f |\n", w.name, p.hz,
                         limited.worstInharmonicDb, limited.worstInharmonicHz,
                         naive.worstInharmonicDb, naive.worstInharmonicHz);
@@ -256,8 +287,8 @@ int main(int argc, char** argv)
     if (argc > 1) {
         const Waveform& saw = kWaveforms[4];
         const Pitch& p = kPitches[2];
-        const Spectrum limited = analyse(render(saw, p, true, count), p.hz);
-        const Spectrum naive = analyse(render(saw, p, false, count), p.hz);
+        const Spectrum limited = analyse(renderWithoutNoise(saw, p, true, count), p.hz);
+        const Spectrum naive = analyse(renderWithoutNoise(saw, p, false, count), p.hz);
         std::FILE* file = std::fopen(argv[1], "w");
         if (!file) {
             std::fprintf(stderr, "measure_oscillators: cannot write %s\n", argv[1]);
