@@ -13,4 +13,5 @@ echo "demo rendering: $build/demo.wav"
 sox "$build/demo.wav" -n remix 1 rate 22050 spectrogram -x 900 -y 257 -z 90 \
   -t "Veldane demo: chords, then a legato line with glide, bend and vibrato" -o "$build/demo.png"
 echo "its spectrogram: $build/demo.png"
-"$top/scripts/run-window-tests.sh" "$build/win32/editor_window_tests.exe" --screenshot-only="$build/editor.png" && echo "editor screenshot: $build/editor.png"
+# And a picture of its editor as a host's window shows it.
+"$top/scripts/wine-window-run.sh" "$build/win32/testhost.exe" editor "$dll" "$build/editor.png" && echo "editor screenshot: $build/editor.png"

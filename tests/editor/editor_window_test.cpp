@@ -1,16 +1,12 @@
 // The editor as a host sees it: the real Veldane.dll loaded into this
 // program, its editor opened in a window of ours, driven with real window
 // messages, its pixels read back from the window. Runs under wine with a
-// virtual X display (scripts/run-window-tests.sh).
-//
-//   editor_window_tests [gtest options] [--screenshot=FILE.png]
-//   editor_window_tests --screenshot-only=FILE.png   (just the picture)
+// virtual X display (scripts/wine-window-run.sh).
 
 #include <windows.h>
 #include <psapi.h>
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <atomic>
 #include <cmath>
@@ -29,6 +25,7 @@
 #include "gfx/sys_bitmap.h"
 #include "synth/panel.h"
 #include "tests/veldane_dll.h"
+#include "tools/testhost/window_capture.h"
 
 namespace {
 
@@ -58,7 +55,6 @@ VstIntPtr ZEM_VSTCALL hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, Vs
 HMODULE dll = nullptr;
 veldane_dll::PluginMain pluginMain = nullptr;
 HWND frame = nullptr; // our stand-in for the host's window around the editor
-std::string screenshotPath;
 
 struct Plugin {
     AEffect* effect = nullptr;
@@ -78,13 +74,7 @@ struct Plugin {
     void close() { dispatch(effEditClose); }
 };
 
-void pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
+using window_capture::pump;
 
 HWND editorWindow(HWND parent = frame) {
     return FindWindowExA(parent, nullptr, "ZemPluginWndClass", nullptr);
@@ -159,14 +149,10 @@ Images& images() {
 }
 
 // The window's pixels as the screen shows them, after every pending repaint.
-void grab(HWND w, LICE_SysBitmap& into) {
-    UpdateWindow(w);
-    pump();
-    into.resize(kWidth, kHeight);
-    HDC dc = GetDC(w);
-    BitBlt(into.deviceContext(), 0, 0, kWidth, kHeight, dc, 0, 0, SRCCOPY);
-    ReleaseDC(w, dc);
-    GdiFlush();
+// False unless the whole editor was read, so the checks that follow never
+// look outside the picture.
+bool grab(HWND w, LICE_SysBitmap& into) {
+    return window_capture::grab(w, into) && into.width() == kWidth && into.height() == kHeight;
 }
 
 uint32_t rgbAt(LICE_IBitmap& b, int x, int y) {
@@ -294,36 +280,6 @@ const Veldane::PanelEntry& entryOf(int index) {
 // Non-default values for every parameter, spread over the range.
 float spreadValue(int index) {
     return static_cast<float>(std::fmod(0.37 + 0.2718 * index, 1.0));
-}
-
-bool writePng(const std::string& path, LICE_IBitmap& image) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::vector<unsigned char> row(static_cast<size_t>(image.width()) * 3);
-    bool ok = false;
-    if (png && info && !setjmp(png_jmpbuf(png))) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, image.width(), image.height(), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const uint32_t p = image.pixels()[y * image.rowSpan() + x];
-                row[x * 3 + 0] = static_cast<unsigned char>(p >> 16);
-                row[x * 3 + 1] = static_cast<unsigned char>(p >> 8);
-                row[x * 3 + 2] = static_cast<unsigned char>(p);
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-        ok = true;
-    }
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return ok;
 }
 
 // GDI objects of this process. Where the system does not count them
@@ -548,14 +504,14 @@ TEST_F(EditorWindow, EveryControlShowsItsParameterFromTheStartAndAfterHostChange
     ASSERT_TRUE(plugin.open());
     HWND w = editorWindow();
     LICE_SysBitmap window;
-    grab(w, window);
+    ASSERT_TRUE(grab(w, window));
     EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0) << "right after opening";
 
     // Voice Mode: values 2 and 3 both light the third lamp.
     const Veldane::PanelEntry& mode = entryOf(35);
     for (float n : {2.0f / 3.0f, 1.0f}) {
         plugin.set(35, n);
-        grab(w, window);
+        ASSERT_TRUE(grab(w, window));
         EXPECT_EQ(lampAt(window, mode.left, mode.top + 26), 1) << n;
         EXPECT_EQ(lampAt(window, mode.left, mode.top + 13), 0) << n;
     }
@@ -583,20 +539,18 @@ TEST_F(EditorWindow, EveryControlShowsItsParameterFromTheStartAndAfterHostChange
         EXPECT_EQ(dirty.right, e.left + size.cx) << i;
         EXPECT_EQ(dirty.bottom, e.top + size.cy) << i;
     }
-    grab(w, window);
+    ASSERT_TRUE(grab(w, window));
     EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0) << "after host changes";
 }
 
-// The panel as a new instance shows it, saved for the documentation.
-TEST_F(EditorWindow, Screenshot) {
-    if (screenshotPath.empty())
-        GTEST_SKIP() << "no --screenshot=FILE given";
+// A new instance's panel, before any parameter has changed: the controls
+// start from the defaults, not from whatever the last editor showed.
+TEST_F(EditorWindow, ANewInstanceShowsEveryControlAtItsDefault) {
     Plugin plugin;
     ASSERT_TRUE(plugin.open());
     LICE_SysBitmap window;
-    grab(editorWindow(), window);
+    ASSERT_TRUE(grab(editorWindow(), window));
     EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0);
-    EXPECT_TRUE(writePng(screenshotPath, window)) << screenshotPath;
 }
 
 TEST_F(EditorWindow, ClosingWhileAControlHoldsTheCaptureIsSafe) {
@@ -640,8 +594,7 @@ TEST_F(EditorWindow, ADragEndsWhenAnotherWindowTakesTheCapture) {
 }
 
 TEST_F(EditorWindow, AHostMayDestroyItsFrameBeforeClosingTheEditor) {
-    HWND ownFrame = CreateWindowExA(0, "VeldaneTestFrame", "frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                    kWidth + 60, kHeight + 80, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND ownFrame = window_capture::createFrame("frame", kWidth, kHeight);
     ASSERT_NE(ownFrame, nullptr);
     Plugin plugin;
     ASSERT_TRUE(plugin.open(ownFrame));
@@ -652,7 +605,7 @@ TEST_F(EditorWindow, AHostMayDestroyItsFrameBeforeClosingTheEditor) {
     plugin.close();
     ASSERT_TRUE(plugin.open());
     LICE_SysBitmap window;
-    grab(editorWindow(), window);
+    ASSERT_TRUE(grab(editorWindow(), window));
     EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0);
 }
 
@@ -710,13 +663,9 @@ TEST_F(EditorWindow, AutomationFromAnotherThreadWhilePaintingAndClosing) {
     automationThread.join();
     pump();
     LICE_SysBitmap window;
-    grab(editorWindow(), window);
+    ASSERT_TRUE(grab(editorWindow(), window));
     EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0) << "changes from the other thread all arrived";
     EXPECT_TRUE(automation.empty()) << "host changes are not echoed to the host";
-}
-
-LRESULT CALLBACK frameProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    return DefWindowProcA(w, m, wp, lp);
 }
 
 bool setUpHost() {
@@ -726,14 +675,7 @@ bool setUpHost() {
         return false;
     }
     pluginMain = veldane_dll::entry();
-    WNDCLASSA frameClass{};
-    frameClass.lpfnWndProc = &frameProc;
-    frameClass.hInstance = GetModuleHandleA(nullptr);
-    frameClass.lpszClassName = "VeldaneTestFrame";
-    RegisterClassA(&frameClass);
-    frame = CreateWindowExA(0, "VeldaneTestFrame", "Veldane editor test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                            kWidth + 60, kHeight + 80, nullptr, nullptr, frameClass.hInstance, nullptr);
-    pump();
+    frame = window_capture::createFrame("Veldane editor test", kWidth, kHeight);
     return pluginMain != nullptr && frame != nullptr;
 }
 
@@ -741,23 +683,7 @@ bool setUpHost() {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    std::string only;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--screenshot=", 0) == 0)
-            screenshotPath = arg.substr(13);
-        if (arg.rfind("--screenshot-only=", 0) == 0)
-            only = arg.substr(18);
-    }
     if (!setUpHost())
         return 2;
-    if (!only.empty()) {
-        Plugin plugin;
-        if (!plugin.open())
-            return 3;
-        LICE_SysBitmap window;
-        grab(editorWindow(), window);
-        return writePng(only, window) ? 0 : 4;
-    }
     return RUN_ALL_TESTS();
 }

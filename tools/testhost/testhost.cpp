@@ -11,6 +11,15 @@
 //       32-bit float WAV file. --double renders with processDoubleReplacing
 //       (the WAV is still float); --rate sets the sample rate (default
 //       44100), --block the block length (default 512).
+//   testhost editor DLL OUT.png [SCRIPT]
+//       Opens the plug-in's editor in a window of the host's, as a host
+//       does, and saves the editor window's pixels as PNG once it has
+//       painted. With SCRIPT, its `param` commands are applied first, in
+//       time order, so the picture shows the values the script leaves
+//       behind; its MIDI commands are ignored, since they change no
+//       parameter. Needs a display (scripts/wine-window-run.sh provides a
+//       virtual one). Exits with 2 when the picture is written but shows a
+//       single colour, which means the editor painted nothing.
 //
 // Script format: one command per line; '#' starts a comment; blank lines are
 // skipped. Every command begins with its time in seconds from the start:
@@ -46,6 +55,7 @@
 #include <vector>
 
 #include "framework/vst2.h"
+#include "tools/testhost/window_capture.h"
 
 namespace {
 
@@ -380,10 +390,118 @@ int render(const char* path, const char* scriptPath, const char* outPath, bool u
     return nonFinite ? 2 : 0;
 }
 
+// --- editor ------------------------------------------------------------------
+
+// Asked of a plug-in that answers no editor rectangle before its editor opens;
+// the frame grows to the editor's window afterwards anyway.
+constexpr int kFallbackEditorWidth = 640;
+constexpr int kFallbackEditorHeight = 480;
+// A host calls effEditIdle from a timer while the editor is open, and an
+// editor may draw in it: the picture is taken after a few of them.
+constexpr int kIdleCalls = 3;
+
+// Grows the frame until its client area holds the whole editor window, which
+// would otherwise be clipped, and its hidden part missing from the picture.
+void fitFrame(HWND frame, HWND editor) {
+    RECT inner{};
+    GetWindowRect(editor, &inner);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&inner), 2);
+    RECT client{};
+    GetClientRect(frame, &client);
+    if (inner.right <= client.right && inner.bottom <= client.bottom) return;
+    RECT outer{0, 0, std::max(inner.right, client.right), std::max(inner.bottom, client.bottom)};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(frame, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(frame, GWL_EXSTYLE)));
+    SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool singleColour(LICE_IBitmap& image) {
+    const uint32_t first = image.pixels()[0] & 0x00FFFFFFu;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixels()[y * image.rowSpan() + x] & 0x00FFFFFFu) != first) return false;
+    return true;
+}
+
+int editor(const char* path, const char* outPath, const char* scriptPath) {
+    Script script;
+    if (scriptPath && !parseScript(scriptPath, kDefaultRate, script)) return 1;
+    LoadedPlugin plugin;
+    if (!load(path, plugin)) return 1;
+    AEffect* e = plugin.effect;
+    if (!(e->flags & effFlagsHasEditor)) {
+        std::fprintf(stderr, "%s has no editor\n", path);
+        unload(plugin);
+        return 1;
+    }
+    int applied = 0, ignored = 0;
+    for (const Command& c : script.commands) {
+        if (!c.isParameter) {
+            ++ignored;
+            continue;
+        }
+        e->setParameter(e, c.index, c.value);
+        ++applied;
+    }
+
+    int width = kFallbackEditorWidth, height = kFallbackEditorHeight;
+    ERect* rect = nullptr;
+    if (plugin.dispatch(effEditGetRect, 0, 0, &rect) && rect && rect->right > rect->left && rect->bottom > rect->top) {
+        width = rect->right - rect->left;
+        height = rect->bottom - rect->top;
+    }
+    HWND frame = window_capture::createFrame("testhost editor", width, height);
+    if (!frame) {
+        std::fprintf(stderr, "cannot create a window (error %lu); is there a display?\n", GetLastError());
+        unload(plugin);
+        return 1;
+    }
+    // The answer of effEditOpen varies between plug-ins; the window it puts
+    // into the frame is what counts.
+    plugin.dispatch(effEditOpen, 0, 0, frame);
+    HWND editorWindow = GetWindow(frame, GW_CHILD);
+    LICE_SysBitmap picture;
+    bool captured = false;
+    if (editorWindow) {
+        fitFrame(frame, editorWindow);
+        for (int i = 0; i < kIdleCalls; ++i) {
+            plugin.dispatch(effEditIdle);
+            window_capture::paintPending(editorWindow);
+        }
+        captured = window_capture::grab(editorWindow, picture);
+    }
+    plugin.dispatch(effEditClose);
+    DestroyWindow(frame);
+    window_capture::pump();
+    unload(plugin);
+    if (!editorWindow) {
+        std::fprintf(stderr, "effEditOpen put no window into the host's frame\n");
+        return 1;
+    }
+    if (!captured) {
+        std::fprintf(stderr, "cannot read the editor window's pixels back\n");
+        return 1;
+    }
+    if (!window_capture::writePng(outPath, picture)) {
+        std::fprintf(stderr, "cannot write %s\n", outPath);
+        return 1;
+    }
+    if (scriptPath)
+        std::printf("applied %d parameter changes from %s (%d MIDI commands ignored)\n", applied, scriptPath, ignored);
+    std::printf("editor window %d x %d captured to %s\n", picture.width(), picture.height(), outPath);
+    if (singleColour(picture)) {
+        std::fprintf(stderr, "the editor window shows a single colour: it painted nothing\n");
+        return 2;
+    }
+    return 0;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: testhost info DLL\n"
-                 "       testhost render DLL SCRIPT OUT.wav [--double] [--rate R] [--block N]\n");
+                 "       testhost render DLL SCRIPT OUT.wav [--double] [--rate R] [--block N]\n"
+                 "       testhost editor DLL OUT.png [SCRIPT]\n");
     return 64;
 }
 
@@ -391,6 +509,8 @@ int usage() {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "editor") == 0)
+        return editor(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
     if (argc >= 5 && std::strcmp(argv[1], "render") == 0) {
         bool useDouble = false;
         double rate = kDefaultRate;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs a Windows program that opens windows (the editor tests, the editor
-# screenshot) under wine on a virtual X display. It gets a wine prefix of its
-# own next to the program: a wineserver left running by another wine process
-# in a shared prefix would belong to no display and make window creation fail.
-# usage: run-window-tests.sh PROGRAM.exe [ARGS...]
+# Runs a Windows program that opens windows (the editor window tests, the test
+# host's `editor` command) under wine on a virtual X display. It gets a wine
+# prefix of its own next to the program: a wineserver left running by another
+# wine process in a shared prefix would belong to no display and make window
+# creation fail.
+# usage: wine-window-run.sh PROGRAM.exe [ARGS...]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")

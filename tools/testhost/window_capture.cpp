@@ -1,0 +1,143 @@
+#include "tools/testhost/window_capture.h"
+
+#include <png.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace window_capture {
+
+namespace {
+
+constexpr const char* kFrameClass = "VeldaneCaptureFrame";
+// How long paintPending waits for a window to finish painting: a window
+// painted by its own WM_PAINT is done after the first round; the rounds
+// after it give a window that repaints from posted messages or timers
+// about a tenth of a second, and bound the wait for one that never stops.
+constexpr int kPaintRounds = 20;
+constexpr DWORD kPaintRoundMs = 5;
+
+LRESULT CALLBACK frameProc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, message, wp, lp);
+}
+
+bool registerFrameClass() {
+    static const bool registered = [] {
+        WNDCLASSA frameClass{};
+        frameClass.lpfnWndProc = &frameProc;
+        frameClass.hInstance = GetModuleHandleA(nullptr);
+        frameClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+        frameClass.lpszClassName = kFrameClass;
+        return RegisterClassA(&frameClass) != 0;
+    }();
+    return registered;
+}
+
+// Whether any part of w or of a window inside it still waits for WM_PAINT.
+BOOL CALLBACK childNeedsPaint(HWND child, LPARAM found) {
+    if (GetUpdateRect(child, nullptr, FALSE)) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool needsPaint(HWND w) {
+    bool found = GetUpdateRect(w, nullptr, FALSE) != 0;
+    if (!found) EnumChildWindows(w, &childNeedsPaint, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The libpng calls, apart from the file and buffers they use, so that no
+// local of the caller lives across setjmp.
+bool encode(FILE* file, LICE_IBitmap& image, std::vector<unsigned char>& row) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const uint32_t* pixels = image.pixels();
+    for (int y = 0; y < image.height(); ++y) {
+        const uint32_t* source = pixels + static_cast<size_t>(y) * static_cast<size_t>(image.rowSpan());
+        for (int x = 0; x < image.width(); ++x) {
+            row[x * 3 + 0] = static_cast<unsigned char>(source[x] >> 16);
+            row[x * 3 + 1] = static_cast<unsigned char>(source[x] >> 8);
+            row[x * 3 + 2] = static_cast<unsigned char>(source[x]);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
+
+HWND createFrame(const char* title, int width, int height) {
+    if (!registerFrameClass()) return nullptr;
+    constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    RECT outer{0, 0, width, height};
+    AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
+    HWND frame = CreateWindowExA(0, kFrameClass, title, kStyle, 0, 0, outer.right - outer.left,
+                                 outer.bottom - outer.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    pump();
+    return frame;
+}
+
+void pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+bool paintPending(HWND w) {
+    for (int round = 0; round < kPaintRounds; ++round) {
+        // Sends WM_PAINT now to w and its children where part of them is
+        // invalid; adds nothing to what is invalid.
+        RedrawWindow(w, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        pump();
+        if (!needsPaint(w)) return true;
+        Sleep(kPaintRoundMs);
+    }
+    return false;
+}
+
+bool grab(HWND w, LICE_SysBitmap& into) {
+    paintPending(w);
+    RECT client{};
+    if (!GetClientRect(w, &client) || client.right <= 0 || client.bottom <= 0) return false;
+    into.resize(client.right, client.bottom); // answers whether the size changed, not whether it worked
+    if (!into.pixels() || into.width() != client.right || into.height() != client.bottom) return false;
+    HDC dc = GetDC(w);
+    if (!dc) return false;
+    const bool copied = BitBlt(into.deviceContext(), 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY) != 0;
+    ReleaseDC(w, dc);
+    GdiFlush(); // the DIB section's pixels are complete only after GDI's batch
+    return copied;
+}
+
+bool writePng(const char* path, LICE_IBitmap& image) {
+    if (image.width() <= 0 || image.height() <= 0 || !image.pixels()) return false;
+    FILE* file = std::fopen(path, "wb");
+    if (!file) return false;
+    std::vector<unsigned char> row(static_cast<size_t>(image.width()) * 3);
+    const bool encoded = encode(file, image, row);
+    const bool closed = std::fclose(file) == 0;
+    if (encoded && closed) return true;
+    std::remove(path);
+    return false;
+}
+
+} // namespace window_capture
