@@ -244,10 +244,14 @@ public:
     // MIDI message to event record; false for messages that make none.
     static bool translateMidi(const VstMidiEvent& midi, Event& record) noexcept {
         const unsigned status = static_cast<unsigned char>(midi.midiData[0]) & 0xF0u;
-        // Data bytes carry 7 bits; masking keeps notes in 0..127 and bends in
-        // -8192..8191 even for malformed messages.
-        const int data1 = static_cast<unsigned char>(midi.midiData[1]) & 0x7F;
-        const int data2 = static_cast<unsigned char>(midi.midiData[2]) & 0x7F;
+        // Data bytes carry 7 bits. Notes, velocities and bends are masked to
+        // them, so even a malformed message gives a note in 0..127 and a bend
+        // in -8192..8191; a controller number is compared whole, so a
+        // malformed one is never taken for the pedal.
+        const int raw1 = static_cast<unsigned char>(midi.midiData[1]);
+        const int raw2 = static_cast<unsigned char>(midi.midiData[2]);
+        const int data1 = raw1 & 0x7F;
+        const int data2 = raw2 & 0x7F;
         record.deltaFrames = midi.deltaFrames;
         switch (status) {
         case kNoteOffStatus:
@@ -257,8 +261,8 @@ public:
             record.data2 = data2;
             return true;
         case kControlChangeStatus:
-            if (data1 != kSustainController) return false;
-            record.type = data2 >= kSustainThreshold ? Event::SustainOn : Event::SustainOff;
+            if (raw1 != kSustainController) return false;
+            record.type = raw2 >= kSustainThreshold ? Event::SustainOn : Event::SustainOff;
             return true;
         case kPitchBendStatus:
             // 14-bit value (msb * 128 + lsb) centred on 8192.

@@ -66,7 +66,10 @@ void Plugin::parameterChanged(int index) {
     updateEditorControl(index);
 
     const double sr = sampleRate;
-    const double samplesPerMs = kMsToSeconds * sr;
+    // A time in ms as samples at the current rate. Multiplied in this order
+    // (ms x 0.001 x rate) on purpose: another order rounds differently in the
+    // last bit, and a patch's coefficients should not change between versions.
+    auto samples = [sr](double ms) { return ms * kMsToSeconds * sr; };
     auto forEachVoice = [this](auto&& set) {
         for (Voice& v : engine.voices) set(v);
     };
@@ -131,12 +134,12 @@ void Plugin::parameterChanged(int index) {
     case 25: break;
     case 26: engine.lfo.setDelay(plain(lfoDelay), sr); break;
     case 27: {
-        const double c = Envelope::attackCoefficient(plain(ampAttack) * samplesPerMs);
+        const double c = Envelope::attackCoefficient(samples(plain(ampAttack)));
         forEachVoice([c](Voice& v) { v.amp.attackCoef = c; });
         break;
     }
     case 28: {
-        const double c = Envelope::decayCoefficient(plain(ampDecay) * samplesPerMs);
+        const double c = Envelope::decayCoefficient(samples(plain(ampDecay)));
         forEachVoice([c](Voice& v) { v.amp.decayCoef = c; });
         break;
     }
@@ -146,17 +149,17 @@ void Plugin::parameterChanged(int index) {
         break;
     }
     case 30: {
-        const double c = Envelope::decayCoefficient(plain(ampRelease) * samplesPerMs);
+        const double c = Envelope::decayCoefficient(samples(plain(ampRelease)));
         forEachVoice([c](Voice& v) { v.amp.releaseCoef = c; });
         break;
     }
     case 31: {
-        const double c = Envelope::attackCoefficient(plain(modAttack) * samplesPerMs);
+        const double c = Envelope::attackCoefficient(samples(plain(modAttack)));
         forEachVoice([c](Voice& v) { v.mod.attackCoef = c; });
         break;
     }
     case 32: {
-        const double c = Envelope::decayCoefficient(plain(modDecay) * samplesPerMs);
+        const double c = Envelope::decayCoefficient(samples(plain(modDecay)));
         forEachVoice([c](Voice& v) { v.mod.decayCoef = c; });
         break;
     }
@@ -166,7 +169,7 @@ void Plugin::parameterChanged(int index) {
         break;
     }
     case 34: {
-        const double c = Envelope::decayCoefficient(plain(modRelease) * samplesPerMs);
+        const double c = Envelope::decayCoefficient(samples(plain(modRelease)));
         forEachVoice([c](Voice& v) { v.mod.releaseCoef = c; });
         break;
     }
@@ -179,7 +182,7 @@ void Plugin::parameterChanged(int index) {
         break;
     }
     case 36: {
-        const double c = 1.0 / (plain(glideTime) * samplesPerMs + 1.0);
+        const double c = 1.0 / (samples(plain(glideTime)) + 1.0);
         forEachVoice([c](Voice& v) { v.glideCoef = c; });
         break;
     }

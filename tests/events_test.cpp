@@ -45,6 +45,7 @@ TEST_F(EventIntake, EveryMessageKindOnEveryChannel) {
         {0xE0, 1, 64, true, zem::Event::PitchBend, 1, -1},
         {0xB0, 1, 100, false, 0, 0, 0},   // modulation wheel
         {0xB0, 123, 0, false, 0, 0, 0},   // all notes off
+        {0xB0, 0xC0, 127, false, 0, 0, 0}, // malformed controller number: not the pedal (0xC0 & 0x7F is 64)
         {0xA0, 60, 50, false, 0, 0, 0},   // key pressure
         {0xC0, 5, 0, false, 0, 0, 0},     // program change
         {0xD0, 40, 0, false, 0, 0, 0},    // channel pressure
