@@ -38,8 +38,10 @@ Editor::Editor(HINSTANCE moduleHandle, Plugin* plugin, HWND parent)
       lampOnImage(loadImage(moduleHandle, lampOnImageId)),
       lampOffImage(loadImage(moduleHandle, lampOffImageId)),
       versionLabel(zem::makeRect(labelLeft, labelTop, labelWidth, labelHeight), this),
-      panel(this, imagesOf(knobImage.get(), sliderHandleImage.get(), lampOnImage.get(), lampOffImage.get())),
-      panelImage(loadImage(moduleHandle, panelImageId)) {
+      panel(this, imagesOf(knobImage.get(), sliderHandleImage.get(), lampOnImage.get(), lampOffImage.get())) {
+    // Declared first so that it is destroyed last, the panel image is still
+    // loaded after the controls exist.
+    panelImage.reset(loadImage(moduleHandle, panelImageId));
     background = panelImage.get();
     controls[0] = &versionLabel;
     for (int i = 0; i < panelControlCount; ++i)

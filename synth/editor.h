@@ -46,13 +46,15 @@ public:
     void updateControl(int parameterIndex);
 
 private:
+    // Members die in reverse order: the controls before the images they
+    // draw, the panel image last.
+    std::unique_ptr<LICE_IBitmap> panelImage;        // the background, 702 x 366
     std::unique_ptr<LICE_IBitmap> knobImage;         // 97 knob frames, 36 x 36 each
     std::unique_ptr<LICE_IBitmap> sliderHandleImage; // 14 x 27
     std::unique_ptr<LICE_IBitmap> lampOnImage;       // 20 x 11
     std::unique_ptr<LICE_IBitmap> lampOffImage;      // 20 x 11
     LabelControl versionLabel;
     Panel panel;
-    std::unique_ptr<LICE_IBitmap> panelImage; // the background, 702 x 366
 };
 
 } // namespace Veldane

@@ -57,7 +57,6 @@ void Filter::setType(int newType)
 {
     type = newType;
     s1 = s2 = s3 = s4 = 0.0;
-    coefficientCutoff = kNoCoefficients;
 }
 
 void Filter::setQ(double q)
@@ -71,14 +70,16 @@ void Filter::setQ(double q)
     k4 = q * kLadderResonance;
     ladderGain = k4 * 0.5 + 1.0;
     k2 = q * kLp2Resonance;
-    coefficientCutoff = kNoCoefficients;
 }
 
 void Filter::setCutoff(double w)
 {
-    if (w == coefficientCutoff)
+    if (w == coefficientCutoff && type == coefficientType && k4 == coefficientK4 && k2 == coefficientK2)
         return;
     coefficientCutoff = w;
+    coefficientType = type;
+    coefficientK4 = k4;
+    coefficientK2 = k2;
     // A NaN cutoff falls to the lower limit rather than poisoning the states.
     if (w > kMaxCutoff)
         w = kMaxCutoff;

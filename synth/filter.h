@@ -54,11 +54,16 @@ public:
     double lp2G = 0.0;             // g per oversampled step
     double lp2S1 = 0.0, lp2S2 = 0.0;  // two-stage states; kept across type changes
 
-    // Cutoff (fraction of the host rate, before clamping) the coefficients
-    // above were computed for. A cutoff that stands still (no filter
-    // modulation, a sustaining envelope) then costs no divisions per sample;
-    // setType and setQ reset it, since the coefficients also depend on them.
+    // What the coefficients above were computed from: the cutoff (fraction
+    // of the host rate, before clamping), the type and the resonances. While
+    // all stand still (no filter modulation, a sustaining envelope) a sample
+    // costs no divisions. The audio thread keeps this record itself, so a
+    // type or Q written from another thread mid-sample is picked up at the
+    // next sample at the latest.
     double coefficientCutoff = kNoCoefficients;
+    int coefficientType = -1;
+    double coefficientK4 = 0.0;
+    double coefficientK2 = 0.0;
 
 private:
     // Never equal to any cutoff (NaN compares unequal), so the next setCutoff computes.
