@@ -32,7 +32,7 @@ target_link_libraries(window_capture PUBLIC veldane_core)
 add_executable(testhost tools/testhost/testhost.cpp)
 target_compile_options(testhost PRIVATE ${VELDANE_WARNINGS})
 target_include_directories(testhost PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(testhost PRIVATE window_capture)
+target_link_libraries(testhost PRIVATE window_capture testhost_script)
 add_dependencies(testhost Veldane)
 add_test(NAME testhost_render
   COMMAND testhost render $<TARGET_FILE:Veldane> ${CMAKE_SOURCE_DIR}/tools/testhost/demo.txt

@@ -21,22 +21,10 @@
 //       virtual one). Exits with 2 when the picture is written but shows a
 //       single colour, which means the editor painted nothing.
 //
-// Script format: one command per line; '#' starts a comment; blank lines are
-// skipped. Every command begins with its time in seconds from the start:
-//   TIME on NOTE [VELOCITY [CHANNEL]]    note on (velocity 100, channel 1 by default)
-//   TIME off NOTE [VELOCITY [CHANNEL]]   note off
-//   TIME pedal down|up [CHANNEL]         sustain pedal (controller 64)
-//   TIME cc CONTROLLER VALUE [CHANNEL]   any controller
-//   TIME bend VALUE [CHANNEL]            pitch bend, -8192..8191 (0 = centre)
-//   TIME param INDEX VALUE               setParameter with a normalized value
-//   TIME end                             length of the rendering (default: 1 s after the last command)
-// Channels are 1..16. MIDI commands reach the plug-in through effProcessEvents
-// at their exact sample offset in the block that contains them; parameter
-// changes are made before that block is processed. Commands may be listed in
-// any order; they are sorted by time (stable for equal times).
+// Scripts are described in tools/testhost/script.h.
 //
 // Example (tools/testhost/demo.txt):
-//   0.0 param 38 0.9
+//   0.0 param "Master Volume" 0.9
 //   0.0 on 60 100
 //   0.5 off 60
 //   1.5 end
@@ -49,12 +37,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "framework/vst2.h"
+#include "tools/testhost/script.h"
 #include "tools/testhost/window_capture.h"
 
 namespace {
@@ -188,99 +175,6 @@ int info(const char* path) {
 
 // --- render ------------------------------------------------------------------
 
-struct Command {
-    long long frame;       // when, in samples from the start
-    bool isParameter;      // setParameter instead of MIDI
-    int index;             // parameter index
-    float value;           // normalized parameter value
-    unsigned char midi[3]; // status and data bytes
-};
-
-struct Script {
-    std::vector<Command> commands;
-    long long endFrame = -1; // from an `end` line; -1 if none
-};
-
-bool fail(int line, const std::string& what) {
-    std::fprintf(stderr, "script line %d: %s\n", line, what.c_str());
-    return false;
-}
-
-bool parseScript(const char* path, double rate, Script& script) {
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", path);
-        return false;
-    }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        const auto hash = line.find('#');
-        if (hash != std::string::npos) line.erase(hash);
-        std::istringstream words(line);
-        double seconds;
-        std::string verb;
-        if (!(words >> seconds)) {
-            if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-            return fail(number, "expected a time in seconds");
-        }
-        if (!(words >> verb)) return fail(number, "expected a command");
-        if (!(seconds >= 0.0) || seconds > 3600.0) return fail(number, "time must be 0..3600 s");
-        Command c{};
-        c.frame = std::llround(seconds * rate);
-        std::vector<long> args;
-        std::string word;
-        while (words >> word) {
-            if (word == "down") word = "127";
-            if (word == "up") word = "0";
-            char* rest = nullptr;
-            if (verb == "param" && args.size() == 1) {
-                c.value = std::strtof(word.c_str(), &rest);
-                if (*rest) return fail(number, "bad value " + word);
-                args.push_back(0);
-                continue;
-            }
-            args.push_back(std::strtol(word.c_str(), &rest, 10));
-            if (*rest) return fail(number, "bad number " + word);
-        }
-        auto arg = [&](std::size_t i, long fallback) { return i < args.size() ? args[i] : fallback; };
-        auto channelBits = [&](std::size_t i) { return static_cast<unsigned char>((arg(i, 1) - 1) & 0x0F); };
-        auto dataByte = [&](long v) { return static_cast<unsigned char>(std::clamp(v, 0L, 127L)); };
-        if (verb == "end") {
-            script.endFrame = c.frame;
-            continue;
-        } else if (verb == "on" || verb == "off") {
-            if (args.empty()) return fail(number, "expected a note number");
-            c.midi[0] = static_cast<unsigned char>((verb == "on" ? 0x90 : 0x80) | channelBits(2));
-            c.midi[1] = dataByte(args[0]);
-            c.midi[2] = dataByte(arg(1, verb == "on" ? 100 : 0));
-        } else if (verb == "pedal" || verb == "cc") {
-            const bool pedal = verb == "pedal";
-            if (args.size() < (pedal ? 1u : 2u)) return fail(number, "missing arguments");
-            c.midi[0] = static_cast<unsigned char>(0xB0 | channelBits(pedal ? 1 : 2));
-            c.midi[1] = dataByte(pedal ? 64 : args[0]);
-            c.midi[2] = dataByte(pedal ? args[0] : args[1]);
-        } else if (verb == "bend") {
-            if (args.empty()) return fail(number, "expected a bend value");
-            const long v = std::clamp(args[0], -8192L, 8191L) + 8192;
-            c.midi[0] = static_cast<unsigned char>(0xE0 | channelBits(1));
-            c.midi[1] = static_cast<unsigned char>(v & 0x7F);
-            c.midi[2] = static_cast<unsigned char>(v >> 7);
-        } else if (verb == "param") {
-            if (args.size() < 2) return fail(number, "expected an index and a value");
-            c.isParameter = true;
-            c.index = static_cast<int>(args[0]);
-        } else {
-            return fail(number, "unknown command " + verb);
-        }
-        script.commands.push_back(c);
-    }
-    std::stable_sort(script.commands.begin(), script.commands.end(),
-                     [](const Command& a, const Command& b) { return a.frame < b.frame; });
-    return true;
-}
-
 bool writeWav(const char* path, const std::vector<float>& samples, int rate) {
     FILE* f = std::fopen(path, "wb");
     if (!f) {
@@ -315,62 +209,21 @@ bool writeWav(const char* path, const std::vector<float>& samples, int rate) {
 }
 
 int render(const char* path, const char* scriptPath, const char* outPath, bool useDouble, double rate, int block) {
-    Script script;
-    if (!parseScript(scriptPath, rate, script)) return 1;
+    testhost::Script script;
+    std::string error;
+    if (!testhost::readScript(scriptPath, rate, script, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
     LoadedPlugin plugin;
     if (!load(path, plugin)) return 1;
-    AEffect* e = plugin.effect;
-    plugin.dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
-    plugin.dispatch(effSetBlockSize, 0, block);
-    plugin.dispatch(effMainsChanged, 0, 1);
-
-    long long total = script.endFrame;
-    if (total < 0) total = (script.commands.empty() ? 0 : script.commands.back().frame) + std::llround(rate);
-
-    std::vector<float> output;
-    output.reserve(static_cast<std::size_t>(total));
-    std::vector<float> floats(block);
-    std::vector<double> doubles(block);
-    std::vector<VstMidiEvent> midi;
-    std::vector<unsigned char> eventsStorage;
-    std::size_t next = 0;
-    int nonFinite = 0;
-    for (long long start = 0; start < total; start += block) {
-        const int frames = static_cast<int>(std::min<long long>(block, total - start));
-        midi.clear();
-        for (; next < script.commands.size() && script.commands[next].frame < start + frames; ++next) {
-            const Command& c = script.commands[next];
-            if (c.isParameter) {
-                e->setParameter(e, c.index, c.value);
-                continue;
-            }
-            VstMidiEvent m{};
-            m.type = kVstMidiType;
-            m.byteSize = sizeof(VstMidiEvent);
-            m.deltaFrames = static_cast<VstInt32>(std::max<long long>(0, c.frame - start));
-            std::memcpy(m.midiData, c.midi, 3);
-            midi.push_back(m);
-        }
-        if (!midi.empty()) {
-            // The event array really holds numEvents pointers.
-            const std::size_t header = offsetof(VstEvents, events);
-            eventsStorage.assign(std::max(sizeof(VstEvents), header + midi.size() * sizeof(VstEvent*)), 0);
-            auto* events = reinterpret_cast<VstEvents*>(eventsStorage.data());
-            events->numEvents = static_cast<VstInt32>(midi.size());
-            auto** list = reinterpret_cast<VstEvent**>(eventsStorage.data() + header);
-            for (std::size_t i = 0; i < midi.size(); ++i) list[i] = reinterpret_cast<VstEvent*>(&midi[i]);
-            plugin.dispatch(effProcessEvents, 0, 0, events);
-        }
-        if (useDouble) {
-            double* outs[1] = {doubles.data()};
-            e->processDoubleReplacing(e, nullptr, outs, frames);
-            for (int i = 0; i < frames; ++i) output.push_back(static_cast<float>(doubles[i]));
-        } else {
-            float* outs[1] = {floats.data()};
-            e->processReplacing(e, nullptr, outs, frames);
-            output.insert(output.end(), floats.begin(), floats.begin() + frames);
-        }
+    if (!testhost::resolveNames(plugin.effect, script, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        unload(plugin);
+        return 1;
     }
+    const std::vector<float> output = testhost::playScript(plugin.effect, script, rate, block, useDouble);
+    int nonFinite = 0;
     float peak = 0.0f;
     double sumSquares = 0.0;
     for (float s : output) {
@@ -380,7 +233,6 @@ int render(const char* path, const char* scriptPath, const char* outPath, bool u
             sumSquares += double(s) * s;
         }
     }
-    plugin.dispatch(effMainsChanged, 0, 0);
     unload(plugin);
     if (!writeWav(outPath, output, static_cast<int>(std::lround(rate)))) return 1;
     std::printf("rendered %zu samples (%.3f s at %g Hz, %s precision, blocks of %d) to %s\n", output.size(),
@@ -425,8 +277,12 @@ bool singleColour(LICE_IBitmap& image) {
 }
 
 int editor(const char* path, const char* outPath, const char* scriptPath) {
-    Script script;
-    if (scriptPath && !parseScript(scriptPath, kDefaultRate, script)) return 1;
+    testhost::Script script;
+    std::string error;
+    if (scriptPath && !testhost::readScript(scriptPath, kDefaultRate, script, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
     LoadedPlugin plugin;
     if (!load(path, plugin)) return 1;
     AEffect* e = plugin.effect;
@@ -435,8 +291,13 @@ int editor(const char* path, const char* outPath, const char* scriptPath) {
         unload(plugin);
         return 1;
     }
+    if (!testhost::resolveNames(e, script, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        unload(plugin);
+        return 1;
+    }
     int applied = 0, ignored = 0;
-    for (const Command& c : script.commands) {
+    for (const testhost::Command& c : script.commands) {
         if (!c.isParameter) {
             ++ignored;
             continue;

@@ -1,0 +1,219 @@
+// Renders that must not change by accident. Each passage is played through a
+// fresh instance as a host plays it (parameter changes between blocks, MIDI at
+// its offsets) and compared by a checksum of its samples with the checksum of
+// an accepted render. A change to the sound on purpose updates the table and
+// says why in its commit; any other difference is a fault.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "synth/random.h"
+#include "tests/hosted_plugin.h"
+#include "tools/testhost/script.h"
+
+namespace {
+
+// 64-bit FNV-1a over the samples' bit patterns: any change of any bit shows.
+std::uint64_t checksum(const std::vector<float>& samples) {
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (float s : samples) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &s, sizeof bits);
+        for (int i = 0; i < 4; ++i) {
+            h ^= (bits >> (8 * i)) & 0xFFu;
+            h *= 0x100000001b3ull;
+        }
+    }
+    return h;
+}
+
+struct Passage {
+    const char* name;
+    const char* script;     // tools/testhost/script.h format
+    bool useDouble;
+    std::uint64_t expected; // checksum of the accepted render
+};
+
+using GoldenRender = HostedPlugin;
+
+// Plays from the start of the random sequence, as a freshly loaded library does.
+std::vector<float> play(AEffect* effect, testhost::Script& script, bool useDouble) {
+    Veldane::setRandomSeed(Veldane::kInitialRandomSeed);
+    std::string error;
+    EXPECT_TRUE(testhost::resolveNames(effect, script, error)) << error;
+    return testhost::playScript(effect, script, 44100.0, 512, useDouble);
+}
+
+TEST_F(GoldenRender, DemoPhrase) {
+    testhost::Script script;
+    std::string error;
+    ASSERT_TRUE(testhost::readScript(VELDANE_SOURCE_DIR "/tools/testhost/demo.txt", 44100.0, script, error)) << error;
+    const std::vector<float> out = play(effect, script, false);
+    EXPECT_EQ(out.size(), 441000u);
+    EXPECT_EQ(checksum(out), 8564242773283644133u);
+}
+
+// One short passage per sound path: every waveform, sync and ring modulation,
+// each filter type, every modulation route, the three voice modes with glide,
+// bend and pedal. Passages without triangles are kept apart from those with
+// them, so a change to the triangles shows which renders it touched.
+const Passage kPassages[] = {
+    {"rect_shape_env_lp4",
+     R"(0 param "Osc1 Waveform" 0.5
+        0 param "Osc1 Shape Mod Src" 0.5
+        0 param "Osc1 Shape Mod" 0.8
+        0 param "Filter Cutoff" 0.55
+        0 param "Filter Q" 0.7
+        0 param "Filter Mod" 0.4
+        0 param "Mod Decay" 0.5
+        0 param "Mod Sustain" 0.2
+        0 on 48
+        0 on 55
+        0.1 on 60
+        0.5 off 48
+        0.5 off 55
+        0.5 off 60
+        0.8 end)",
+     false, 12941187097112837107u},
+    {"noise_bp_lfo",
+     R"(0 param "Osc1 Waveform" 1.0
+        0 param "Filter Type" 1.0
+        0 param "Filter Cutoff" 0.6
+        0 param "Filter Q" 0.5
+        0 param "Filter Mod Src" 1.0
+        0 param "Filter Mod" 0.3
+        0 param "LFO Frequency" 0.8
+        0 on 60
+        0.4 off 60
+        0.6 end)",
+     false, 4157400837808074744u},
+    {"rect_shape_lfo_saw_sync_lp2",
+     R"(0 param "Osc1 Waveform" 0.5
+        0 param "Osc1 Shape Mod Src" 1.0
+        0 param "Osc1 Shape Mod" 0.6
+        0 param "LFO Waveform" 1.0
+        0 param "Osc2 Waveform" 1.0
+        0 param "Osc2 Sync" 1.0
+        0 param "Osc2 Detune" 0.8
+        0 param "Osc2 Volume" 0.9
+        0 param "Filter Type" 0.5
+        0 param "Filter Cutoff" 0.7
+        0 param "Filter Q" 0.9
+        0 param "Pitch Mod Src" 1.0
+        0 param "Pitch Mod Depth" 0.3
+        0 param "Pitch Mod Osc1" 0.0
+        0 param "LFO Delay" 0.3
+        0 on 45
+        0 on 57
+        0.6 off 45
+        0.6 off 57
+        0.8 end)",
+     false, 4429157356391300665u},
+    {"rect_ring_square_env_pitch",
+     R"(0 param "Osc1 Waveform" 0.5
+        0 param "Osc1 Volume" 0.0
+        0 param "Osc2 Waveform" 0.5
+        0 param "Osc2 Ringmod" 1.0
+        0 param "Osc2 Volume" 1.0
+        0 param "Osc2 Detune" 0.3
+        0 param "Pitch Mod Depth" 0.5
+        0 param "Pitch Mod Inv" 1.0
+        0 param "Mod Attack" 0.3
+        0 param "Mod Decay" 0.4
+        0 param "Mod Sustain" 0.0
+        0 param "Filter Cutoff" 0.8
+        0 param "Filter KbdTrk" 0.9
+        0 param "Filter Mod Inv" 1.0
+        0 param "Filter Mod" 0.5
+        0 param "Master Tune" 0.7
+        0 param "Osc1/2 Detune" 0.3
+        0 on 64
+        0.3 on 40
+        0.6 off 64
+        0.6 off 40
+        0.9 end)",
+     true, 4894425809048178284u},
+    {"legato_glide_bend",
+     R"(0 param "Voice Mode" 0.5
+        0 param "Glide Time" 0.4
+        0 param "Osc1 Waveform" 0.5
+        0 param "Osc1 Shape Mod" 0.3
+        0 param "Filter Cutoff" 0.5
+        0 param "Bend Range" 0.5
+        0 param "Amp Release" 0.4
+        0 on 50
+        0.15 on 62
+        0.3 off 50
+        0.35 bend 8000
+        0.5 bend -3000
+        0.6 off 62
+        0.9 end)",
+     false, 14253750988999235853u},
+    {"retrigger_pedal_steal_automation",
+     R"(0 param "Voice Mode" 0.0
+        0 param "Osc1 Waveform" 0.5
+        0 param "Glide Time" 0.3
+        0 param "Amp Attack" 0.2
+        0 param "Amp Sustain" 0.6
+        0 on 60
+        0.1 on 67
+        0.2 off 67
+        0.25 param "Voice Mode" 1.0
+        0.25 param "Filter Type" 0.5
+        0.3 pedal down
+        0.3 on 48
+        0.3 on 52
+        0.3 on 55
+        0.32 on 59
+        0.34 on 62
+        0.36 on 65
+        0.38 on 69
+        0.4 on 72
+        0.42 on 76
+        0.45 off 48
+        0.45 off 52
+        0.5 param "Filter Cutoff" 0.4
+        0.55 param "Master Volume" 0.6
+        0.6 pedal up
+        0.9 end)",
+     false, 11352027353844456360u},
+    // With triangles: oscillator 1 at two skews, oscillator 2 alone and synced.
+    {"tri_skews_osc2_tri",
+     R"(0 param "Osc1 Shape Mod" 0.9
+        0 param "Osc2 Volume" 0.9
+        0 on 57
+        0.2 param "Osc1 Shape Mod" 0.5
+        0.2 param "Osc2 Sync" 1.0
+        0.2 param "Osc2 Detune" 0.7
+        0.5 off 57
+        0.7 end)",
+     false, 6342052774130223480u},
+};
+
+TEST_F(GoldenRender, EverySoundPath) {
+    for (const Passage& passage : kPassages) {
+        // Each passage from a fresh instance, so none depends on another.
+        AEffect* fresh = VSTPluginMain(&CountingHost::callback);
+        ASSERT_NE(fresh, nullptr);
+        std::istringstream text(passage.script);
+        testhost::Script script;
+        std::string error;
+        ASSERT_TRUE(testhost::parseScript(text, 44100.0, script, error)) << passage.name << ": " << error;
+        const std::vector<float> out = play(fresh, script, passage.useDouble);
+        EXPECT_EQ(checksum(out), passage.expected) << passage.name;
+        // A passage that went silent would prove nothing.
+        float peak = 0.0f;
+        for (float v : out) peak = std::max(peak, std::fabs(v));
+        EXPECT_GT(peak, 0.01f) << passage.name;
+        fresh->dispatcher(fresh, effClose, 0, 0, nullptr, 0.0f);
+        delete pluginOf(fresh);
+    }
+}
+
+} // namespace

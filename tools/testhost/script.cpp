@@ -1,0 +1,199 @@
+#include "tools/testhost/script.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace testhost {
+
+namespace {
+
+// Scripts describe at most an hour: longer times are typing errors.
+constexpr double kLongestScriptSeconds = 3600.0;
+// Room for a parameter name: the interface promises 8 characters, hosts give
+// more, and a plug-in that writes more must not overflow ours.
+constexpr int kNameBuffer = 256;
+
+bool fail(std::string& error, int line, const std::string& what) {
+    error = "script line " + std::to_string(line) + ": " + what;
+    return false;
+}
+
+} // namespace
+
+long long Script::length(double rate) const {
+    if (endFrame >= 0) return endFrame;
+    return (commands.empty() ? 0 : commands.back().frame) + std::llround(rate);
+}
+
+bool parseScript(std::istream& in, double rate, Script& script, std::string& error) {
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        const auto hash = line.find('#');
+        if (hash != std::string::npos) line.erase(hash);
+        std::istringstream words(line);
+        double seconds;
+        std::string verb;
+        if (!(words >> seconds)) {
+            if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+            return fail(error, number, "expected a time in seconds");
+        }
+        if (!(words >> verb)) return fail(error, number, "expected a command");
+        if (!(seconds >= 0.0) || seconds > kLongestScriptSeconds) return fail(error, number, "time must be 0..3600 s");
+        Command c{};
+        c.frame = std::llround(seconds * rate);
+        std::vector<long> args;
+        std::string word;
+        while (words >> word) {
+            if (word == "down") word = "127";
+            if (word == "up") word = "0";
+            char* rest = nullptr;
+            if (verb == "param" && args.empty() && word[0] == '"') {
+                // A quoted name, which may hold spaces: read up to the closing quote.
+                std::string name = word.substr(1);
+                while (name.empty() || name.back() != '"') {
+                    std::string more;
+                    if (!(words >> more)) return fail(error, number, "unterminated parameter name");
+                    name += ' ' + more;
+                }
+                name.pop_back();
+                c.name = name;
+                c.index = -1;
+                args.push_back(-1);
+                continue;
+            }
+            if (verb == "param" && args.size() == 1) {
+                c.value = std::strtof(word.c_str(), &rest);
+                if (*rest) return fail(error, number, "bad value " + word);
+                args.push_back(0);
+                continue;
+            }
+            args.push_back(std::strtol(word.c_str(), &rest, 10));
+            if (*rest) return fail(error, number, "bad number " + word);
+        }
+        auto arg = [&](std::size_t i, long fallback) { return i < args.size() ? args[i] : fallback; };
+        auto channelBits = [&](std::size_t i) { return static_cast<unsigned char>((arg(i, 1) - 1) & 0x0F); };
+        auto dataByte = [&](long v) { return static_cast<unsigned char>(std::clamp(v, 0L, 127L)); };
+        if (verb == "end") {
+            script.endFrame = c.frame;
+            continue;
+        } else if (verb == "on" || verb == "off") {
+            if (args.empty()) return fail(error, number, "expected a note number");
+            c.midi[0] = static_cast<unsigned char>((verb == "on" ? 0x90 : 0x80) | channelBits(2));
+            c.midi[1] = dataByte(args[0]);
+            c.midi[2] = dataByte(arg(1, verb == "on" ? 100 : 0));
+        } else if (verb == "pedal" || verb == "cc") {
+            const bool pedal = verb == "pedal";
+            if (args.size() < (pedal ? 1u : 2u)) return fail(error, number, "missing arguments");
+            c.midi[0] = static_cast<unsigned char>(0xB0 | channelBits(pedal ? 1 : 2));
+            c.midi[1] = dataByte(pedal ? 64 : args[0]);
+            c.midi[2] = dataByte(pedal ? args[0] : args[1]);
+        } else if (verb == "bend") {
+            if (args.empty()) return fail(error, number, "expected a bend value");
+            const long v = std::clamp(args[0], -8192L, 8191L) + 8192;
+            c.midi[0] = static_cast<unsigned char>(0xE0 | channelBits(1));
+            c.midi[1] = static_cast<unsigned char>(v & 0x7F);
+            c.midi[2] = static_cast<unsigned char>(v >> 7);
+        } else if (verb == "param") {
+            if (args.size() < 2) return fail(error, number, "expected an index and a value");
+            c.isParameter = true;
+            if (c.name.empty()) c.index = static_cast<int>(args[0]);
+        } else {
+            return fail(error, number, "unknown command " + verb);
+        }
+        script.commands.push_back(c);
+    }
+    std::stable_sort(script.commands.begin(), script.commands.end(),
+                     [](const Command& a, const Command& b) { return a.frame < b.frame; });
+    return true;
+}
+
+bool readScript(const char* path, double rate, Script& script, std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = std::string("cannot read ") + path;
+        return false;
+    }
+    return parseScript(in, rate, script, error);
+}
+
+bool resolveNames(AEffect* e, Script& script, std::string& error) {
+    std::vector<std::string> names;
+    for (VstInt32 i = 0; i < e->numParams; ++i) {
+        char text[kNameBuffer] = {};
+        e->dispatcher(e, effGetParamName, i, 0, text, 0.0f);
+        text[kNameBuffer - 1] = '\0';
+        names.emplace_back(text);
+    }
+    for (Command& c : script.commands) {
+        if (!c.isParameter || c.name.empty()) continue;
+        const auto found = std::find(names.begin(), names.end(), c.name);
+        if (found == names.end()) {
+            error = "the plug-in has no parameter \"" + c.name + "\"";
+            return false;
+        }
+        c.index = static_cast<int>(found - names.begin());
+    }
+    return true;
+}
+
+std::vector<float> playScript(AEffect* e, const Script& script, double rate, int block, bool useDouble) {
+    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
+    e->dispatcher(e, effSetBlockSize, 0, block, nullptr, 0.0f);
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+
+    const long long total = script.length(rate);
+    std::vector<float> output;
+    output.reserve(static_cast<std::size_t>(std::max(total, 0LL)));
+    std::vector<float> floats(static_cast<std::size_t>(block));
+    std::vector<double> doubles(static_cast<std::size_t>(block));
+    std::vector<VstMidiEvent> midi;
+    std::vector<unsigned char> eventsStorage;
+    std::size_t next = 0;
+    for (long long start = 0; start < total; start += block) {
+        const int frames = static_cast<int>(std::min<long long>(block, total - start));
+        midi.clear();
+        for (; next < script.commands.size() && script.commands[next].frame < start + frames; ++next) {
+            const Command& c = script.commands[next];
+            if (c.isParameter) {
+                if (c.index >= 0) e->setParameter(e, c.index, c.value);
+                continue;
+            }
+            VstMidiEvent m{};
+            m.type = kVstMidiType;
+            m.byteSize = sizeof(VstMidiEvent);
+            m.deltaFrames = static_cast<VstInt32>(std::max<long long>(0, c.frame - start));
+            std::memcpy(m.midiData, c.midi, 3);
+            midi.push_back(m);
+        }
+        if (!midi.empty()) {
+            // The event array really holds numEvents pointers.
+            const std::size_t header = offsetof(VstEvents, events);
+            eventsStorage.assign(std::max(sizeof(VstEvents), header + midi.size() * sizeof(VstEvent*)), 0);
+            auto* events = reinterpret_cast<VstEvents*>(eventsStorage.data());
+            events->numEvents = static_cast<VstInt32>(midi.size());
+            auto** list = reinterpret_cast<VstEvent**>(eventsStorage.data() + header);
+            for (std::size_t i = 0; i < midi.size(); ++i) list[i] = reinterpret_cast<VstEvent*>(&midi[i]);
+            e->dispatcher(e, effProcessEvents, 0, 0, events, 0.0f);
+        }
+        if (useDouble) {
+            double* outs[1] = {doubles.data()};
+            e->processDoubleReplacing(e, nullptr, outs, frames);
+            for (int i = 0; i < frames; ++i) output.push_back(static_cast<float>(doubles[i]));
+        } else {
+            float* outs[1] = {floats.data()};
+            e->processReplacing(e, nullptr, outs, frames);
+            output.insert(output.end(), floats.begin(), floats.begin() + frames);
+        }
+    }
+    e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
+    return output;
+}
+
+} // namespace testhost
