@@ -12,22 +12,22 @@ target_compile_definitions(veldane_tests PRIVATE VELDANE_COUNT_ALLOCATIONS=1)
 # Render benchmark (scripts/bench.sh).
 add_executable(veldane_bench bench/engine_bench.cpp)
 target_compile_options(veldane_bench PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(veldane_bench PRIVATE veldane_core benchmark::benchmark benchmark::benchmark_main)
+target_link_libraries(veldane_bench PRIVATE veldane_synth benchmark::benchmark benchmark::benchmark_main)
 
 # Oscillator aliasing and filter response (scripts/measure-oscillators.sh,
 # scripts/measure-filter.sh), with FFTW.
 add_executable(measure_oscillators tools/measure_oscillators.cpp)
 target_compile_options(measure_oscillators PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(measure_oscillators PRIVATE veldane_core PkgConfig::FFTW3)
+target_link_libraries(measure_oscillators PRIVATE veldane_synth PkgConfig::FFTW3)
 add_executable(measure_filter tools/measure_filter.cpp)
 target_compile_options(measure_filter PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(measure_filter PRIVATE veldane_core PkgConfig::FFTW3)
+target_link_libraries(measure_filter PRIVATE veldane_synth PkgConfig::FFTW3)
 
 # The documentation's picture of the panel at its defaults (scripts/compose-panel.sh).
 add_executable(compose_panel tools/compose_panel.cpp)
 target_compile_options(compose_panel PRIVATE ${VELDANE_WARNINGS})
 target_compile_definitions(compose_panel PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-target_link_libraries(compose_panel PRIVATE veldane_core)
+target_link_libraries(compose_panel PRIVATE veldane_ui)
 
 # A fuzz target for the PNG decoder when clang with libFuzzer is installed; it
 # is built by its own compiler command (the rest of the build uses g++) and its

@@ -2,19 +2,21 @@
 # that load the built DLL.
 enable_language(RC)
 
-# On Windows the plug-in object owns its editor window, so the core gains the
-# window (USER32), the back buffer (GDI32) and the image loader (resources).
-target_sources(veldane_core PRIVATE synth/editor.cpp synth/label_control.cpp gfx/sys_bitmap.cpp gfx/png_resource.cpp)
-target_link_libraries(veldane_core PUBLIC gdi32)
+# On Windows the plug-in object owns its editor window: the bitmap layer gains
+# the back buffer (GDI32) and the image loader (resources), the panel its
+# window (USER32) and the version label.
+target_sources(veldane_gfx PRIVATE gfx/sys_bitmap.cpp gfx/png_resource.cpp)
+target_link_libraries(veldane_gfx PUBLIC gdi32)
+target_sources(veldane_ui PRIVATE ui/editor.cpp ui/label_control.cpp)
 
 add_library(Veldane SHARED
-  synth/dll_main.cpp
-  synth/veldane.def
+  wrappers/vst2/dll_main.cpp
+  wrappers/vst2/veldane.def
   resources/veldane.rc
 )
 set_target_properties(Veldane PROPERTIES PREFIX "" OUTPUT_NAME "Veldane")
 target_compile_options(Veldane PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(Veldane PRIVATE veldane_core)
+target_link_libraries(Veldane PRIVATE veldane_vst2)
 # windres does not report the images as dependencies of the resource script.
 set(veldane_images panel knob slider_handle lamp_on lamp_off)
 list(TRANSFORM veldane_images PREPEND "${CMAKE_SOURCE_DIR}/resources/")
@@ -25,7 +27,7 @@ set_source_files_properties(resources/veldane.rc PROPERTIES OBJECT_DEPENDS "${ve
 # shared by the test host and the editor window tests.
 add_library(window_capture STATIC tools/testhost/window_capture.cpp)
 target_compile_options(window_capture PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(window_capture PUBLIC veldane_core)
+target_link_libraries(window_capture PUBLIC veldane_gfx)
 
 # Our VST 2.4 test host (tools/testhost): prints what a host sees, renders
 # scripts to WAV, takes the editor's picture.
@@ -52,7 +54,7 @@ function(veldane_dll_test name source)
 endfunction()
 
 # The Windows bitmap, and the images loaded from the DLL's resources.
-veldane_dll_test(veldane_gfx_win_tests tests/bitmap_win_test.cpp veldane_core GTest::gtest_main)
+veldane_dll_test(veldane_gfx_win_tests tests/bitmap_win_test.cpp veldane_gfx GTest::gtest_main)
 add_test(NAME gfx_win_tests COMMAND veldane_gfx_win_tests --gtest_brief=1)
 
 # The host boundary as a host meets it: export table, record, every host call.

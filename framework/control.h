@@ -5,7 +5,7 @@
 // reports with IEditor::controlChanged. Controls contain no window-system
 // code, so their behaviour is tested natively against a stand-in editor.
 
-#include "framework/platform.h"
+#include "base/platform.h"
 
 class LICE_IBitmap;
 

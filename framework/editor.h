@@ -1,16 +1,17 @@
 #pragma once
-// The editor framework: what a control sees of its editor (IEditor), the
-// mouse routing shared by every editor, the hand-over of parameter changes
-// from foreign threads to the window's thread, and (Windows only) the window
-// itself: zem::Editor<PluginT, N>, which owns the window, the back buffer, the
-// mouse routing and the list of controls and knows nothing of a particular
-// synthesizer.
+// The editor framework: what a control sees of its editor (IEditor), what an
+// editor sees of its plug-in (IEditController), the mouse routing shared by
+// every editor, the hand-over of parameter changes from foreign threads to the
+// window's thread, and (Windows only) the window itself: zem::Editor<N>, which
+// owns the window, the back buffer, the mouse routing and the list of controls
+// and knows nothing of a particular synthesizer.
 
 #include <atomic>
 #include <cstdint>
 
+#include "base/platform.h"
 #include "framework/control.h"
-#include "framework/platform.h"
+#include "framework/index_set.h"
 
 namespace zem {
 
@@ -29,6 +30,27 @@ public:
     // The control bound to parameterIndex has a new state: the editor writes
     // it into the parameter, tells the plug-in and the host.
     virtual void controlChanged(int parameterIndex) = 0;
+};
+
+class Parameter;
+
+// The plug-in as its editor sees it: the parameters it shows and where the
+// user's edits go. Every operation runs on the editor's user-interface thread.
+class IEditController {
+public:
+    // The parameter with index `index`, or null for an index it does not have.
+    virtual Parameter* parameter(int index) = 0;
+    // The user set parameter `index` to `normalized` in the editor: store it,
+    // have the sound follow and tell the host. Called for every edit, also one
+    // that leaves the value where it was.
+    virtual void edit(int index, float normalized) = 0;
+    // The editor's window was woken for changes other threads made: bring its
+    // controls up to date with them.
+    virtual void applyPendingEditorUpdates() = 0;
+
+protected:
+    // Never deleted through this interface.
+    ~IEditController() = default;
 };
 
 // Delivers one mouse event: to the control holding the capture alone, wherever
@@ -50,10 +72,9 @@ void routeMouse(Control* const (&controls)[N], Control* captured, int x, int y, 
 }
 
 // Indices of controls whose parameter changed on a thread other than the
-// editor's: any thread marks, the window's thread drains. Lock-free and
-// allocation-free, so a host's automation thread is never held up. The set
-// lives in the plug-in, not in the editor, so that marking never touches an
-// editor that may be closing at that moment.
+// editor's: any thread marks, the window's thread drains. The set lives in the
+// plug-in, not in the editor, so that marking never touches an editor that may
+// be closing at that moment.
 template <int N>
 class PendingControlUpdates {
 public:
@@ -61,43 +82,30 @@ public:
     // caller must wake the window's thread: true only for the first mark since
     // the last drain began, so a burst of automation posts one message, not
     // one per value.
-    bool mark(int index)
-    {
-        if (index < 0 || index >= N)
-            return false;
-        words[index / bitsPerWord].fetch_or(uint32_t(1) << (index % bitsPerWord));
+    bool mark(int index) {
+        if (index < 0 || index >= N) return false;
+        indices.mark(index);
         return !wakeRequested.exchange(true);
     }
     // Any thread. The wake-up could not be delivered: let the next mark try.
     void wakeFailed() { wakeRequested.store(false); }
     // Window thread. Calls apply(index) for every marked index, lowest first,
     // and unmarks them. A mark that lands while draining is either applied now
-    // or asks for another wake-up: wakeRequested is cleared before the words
+    // or asks for another wake-up: wakeRequested is cleared before the indices
     // are read.
     template <class Apply>
-    void drain(Apply&& apply)
-    {
+    void drain(Apply&& apply) {
         wakeRequested.store(false);
-        for (int w = 0; w < wordCount; ++w) {
-            uint32_t bits = words[w].exchange(0);
-            for (int b = 0; bits != 0; ++b, bits >>= 1)
-                if (bits & 1u)
-                    apply(w * bitsPerWord + b);
-        }
+        indices.drain(apply);
     }
     // Window thread, while no editor is open: forget every mark.
-    void clear()
-    {
-        for (auto& w : words)
-            w.store(0);
+    void clear() {
+        indices.clear();
         wakeRequested.store(false);
     }
 
 private:
-    // 32-bit words: lock-free atomics on every target, the i686 build included.
-    static constexpr int bitsPerWord = 32;
-    static constexpr int wordCount = (N + bitsPerWord - 1) / bitsPerWord;
-    std::atomic<uint32_t> words[wordCount] = {};
+    AtomicIndexSet<N> indices;
     std::atomic<bool> wakeRequested{false};
 };
 

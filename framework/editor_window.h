@@ -1,13 +1,13 @@
 #pragma once
-// zem::Editor<PluginT, N>: the editor's Win32 window. Included by
+// zem::Editor<N>: the editor's Win32 window. Included by
 // framework/editor.h on Windows only.
 //
 // Threads: construction, destruction and every window message run on the
 // host's user-interface thread, the one that sends effEditOpen and
 // effEditClose and pumps the parent window's messages. Parameter changes from
 // other threads never reach this object directly: the plug-in marks them and
-// posts updateMessage() to the window, and the window procedure applies them
-// here (PluginT::applyPendingEditorUpdates).
+// posts editorUpdateMessage() to the window, and the window procedure has the
+// plug-in apply them (IEditController::applyPendingEditorUpdates).
 
 #include <cstdint>
 
@@ -35,19 +35,20 @@ inline UINT editorUpdateMessage() {
     return message;
 }
 
-template <class PluginT, int N>
+template <int N>
 class Editor : public IEditor {
 public:
-    // User-interface thread. Creates the window, PluginT::editorWidth x
-    // editorHeight pixels (the panel's fixed size), as a child of parent. A
-    // window that cannot be created leaves `window` null; the editor then
-    // shows nothing but stays safe to use and to destroy.
-    Editor(HINSTANCE moduleHandle, PluginT* plugin, HWND parent) : moduleHandle(moduleHandle), plugin(plugin) {
+    // User-interface thread. Creates the window, width x height pixels (the
+    // panel's fixed size), as a child of parent. A window that cannot be
+    // created leaves `window` null; the editor then shows nothing but stays
+    // safe to use and to destroy.
+    Editor(HINSTANCE moduleHandle, IEditController* plugin, HWND parent, int width, int height)
+        : moduleHandle(moduleHandle), plugin(plugin) {
         if (liveEditorCount++ == 0)
             registerWindowClass(moduleHandle);
-        window = CreateWindowExA(0, editorWindowClassName, editorWindowName, WS_CHILD | WS_VISIBLE, 0, 0,
-                                 PluginT::editorWidth, PluginT::editorHeight, parent, nullptr, moduleHandle, this);
-        backBuffer.resize(PluginT::editorWidth, PluginT::editorHeight);
+        window = CreateWindowExA(0, editorWindowClassName, editorWindowName, WS_CHILD | WS_VISIBLE, 0, 0, width, height,
+                                 parent, nullptr, moduleHandle, this);
+        backBuffer.resize(width, height);
     }
 
     // User-interface thread.
@@ -110,7 +111,7 @@ protected:
     // The control holding the mouse capture; null when none.
     Control* capturedControl = nullptr;
     // The plug-in that owns this editor; not owned.
-    PluginT* plugin;
+    IEditController* plugin;
     // The controls in paint and hit-test order; not owned (members of the
     // derived class), filled by the derived constructor.
     Control* controls[N] = {};

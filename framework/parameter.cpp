@@ -70,20 +70,26 @@ bool Parameter::setNormalized(float x) noexcept
     if (!std::isfinite(x)) {
         return false;
     }
-    normalized = x;
+    storeNormalized(x);
     return true;
 }
 
 // --- ParameterInt -------------------------------------------------------------
 
 ParameterInt::ParameterInt(const char* name_, const char* label_, int min_, int max_, int def) noexcept
-    : Parameter(name_, label_), value(min_), min(min_), max(max_ < min_ ? min_ : max_)
+    : Parameter(name_, label_), min(min_), max(max_ < min_ ? min_ : max_)
 {
-    value = def < min ? min : (def > max ? max : def);
+    const int start = def < min ? min : (def > max ? max : def);
+    value_.store(start, std::memory_order_relaxed);
+    storeNormalized(normalizedOf(start));
+}
+
+float ParameterInt::normalizedOf(int v) const noexcept
+{
+    v = v < min ? min : (v > max ? max : v);
     // The span is taken in 64 bits: max - min of two ints may not fit in one.
     const std::int64_t span = static_cast<std::int64_t>(max) - min;
-    normalized = span > 0 ? static_cast<float>(static_cast<std::int64_t>(value) - min) / static_cast<float>(span)
-                          : 0.0f;
+    return span > 0 ? static_cast<float>(static_cast<std::int64_t>(v) - min) / static_cast<float>(span) : 0.0f;
 }
 
 bool ParameterInt::setNormalized(float x) noexcept
@@ -91,7 +97,6 @@ bool ParameterInt::setNormalized(float x) noexcept
     if (!std::isfinite(x)) {
         return false;
     }
-    normalized = x;
     const std::int64_t span = static_cast<std::int64_t>(max) - min;
     // Single precision on purpose: which integer a normalized value lands on
     // must not depend on the build's floating-point width.
@@ -107,15 +112,15 @@ bool ParameterInt::setNormalized(float x) noexcept
         step = static_cast<std::int64_t>(position);
     }
     const int next = static_cast<int>(min + step);
-    const bool changed = next != value;
-    value = next;
+    const bool changed = value_.exchange(next, std::memory_order_relaxed) != next;
+    storeNormalized(x);
     return changed;
 }
 
 void ParameterInt::getDisplay(char* text) const noexcept
 {
     char digits[16];
-    const std::to_chars_result r = std::to_chars(digits, digits + sizeof(digits) - 1, value);
+    const std::to_chars_result r = std::to_chars(digits, digits + sizeof(digits) - 1, value());
     *r.ptr = '\0';
     writeDisplay(text, digits);
 }
@@ -129,18 +134,19 @@ ParameterEnum::ParameterEnum(const char* name_, const char* const* entryNames, i
 
 void ParameterEnum::getDisplay(char* text) const noexcept
 {
-    // value is kept inside min..max by every path through this class; the
-    // check guards against a caller writing the public field directly.
-    const bool inTable = names != nullptr && value >= 0 && value <= max;
-    writeDisplay(text, inTable ? names[value] : "");
+    // value() is kept inside min..max by every path through this class; the
+    // check costs nothing and keeps the lookup inside the table regardless.
+    const int entry = value();
+    const bool inTable = names != nullptr && entry >= 0 && entry <= max;
+    writeDisplay(text, inTable ? names[entry] : "");
 }
 
 // --- ParameterSwitch ----------------------------------------------------------
 
 ParameterSwitch::ParameterSwitch(const char* name_, bool def) noexcept
-    : Parameter(name_, ""), on(def)
+    : Parameter(name_, ""), on_(def)
 {
-    normalized = def ? 1.0f : 0.0f;
+    storeNormalized(def ? 1.0f : 0.0f);
 }
 
 bool ParameterSwitch::setNormalized(float x) noexcept
@@ -148,80 +154,93 @@ bool ParameterSwitch::setNormalized(float x) noexcept
     if (!std::isfinite(x)) {
         return false;
     }
-    normalized = x;
     const bool next = x > 0.5f;
-    const bool changed = next != on;
-    on = next;
+    const bool changed = on_.exchange(next, std::memory_order_relaxed) != next;
+    storeNormalized(x);
     return changed;
 }
 
 void ParameterSwitch::getDisplay(char* text) const noexcept
 {
-    writeDisplay(text, on ? "On" : "Off");
+    writeDisplay(text, on() ? "On" : "Off");
 }
 
 // --- ParameterFloat -----------------------------------------------------------
 
 ParameterFloat::ParameterFloat(const char* name_, const char* label_, double min_, double max_,
                                double def) noexcept
-    : Parameter(name_, label_), value(def), min(min_), max(max_)
+    : Parameter(name_, label_), min(min_), max(max_)
 {
-    const double n = (def - min) / (max - min);
-    // A zero-width range has no normalized counterpart; 0 keeps the host safe.
-    normalized = std::isfinite(static_cast<float>(n)) ? static_cast<float>(n) : 0.0f;
+    start(def);
+}
+
+void ParameterFloat::start(double def) noexcept
+{
+    value_.store(def, std::memory_order_relaxed);
+    const double n = normalizedAt(def);
+    // A curve without a normalized counterpart (a zero-width range) starts at 0,
+    // which keeps the host safe.
+    storeNormalized(std::isfinite(static_cast<float>(n)) ? static_cast<float>(n) : 0.0f);
+}
+
+double ParameterFloat::plainAt(float x) const noexcept
+{
+    return (max - min) * static_cast<double>(x) + min;
+}
+
+double ParameterFloat::normalizedAt(double v) const noexcept
+{
+    return (v - min) / (max - min);
 }
 
 bool ParameterFloat::setNormalized(float x) noexcept
 {
-    const double next = (max - min) * static_cast<double>(x) + min;
-    if (!std::isfinite(x) || !std::isfinite(next)) {
+    if (!std::isfinite(x)) {
         return false;
     }
-    normalized = x;
-    value = next;
+    const double next = plainAt(x);
+    if (!std::isfinite(next)) {
+        return false;
+    }
+    value_.store(next, std::memory_order_relaxed);
+    storeNormalized(x);
     return true;
 }
 
 void ParameterFloat::getDisplay(char* text) const noexcept
 {
-    writeFixed1(text, value);
+    writeFixed1(text, value());
 }
 
 void ParameterFloat::setValue(double v) noexcept
 {
-    const double n = (v - min) / (max - min);
+    const double n = normalizedAt(v);
     if (!std::isfinite(v) || !std::isfinite(static_cast<float>(n))) {
         return;
     }
-    value = v;
-    normalized = static_cast<float>(n);
+    value_.store(v, std::memory_order_relaxed);
+    storeNormalized(static_cast<float>(n));
 }
 
 // --- ParameterFloatSlope ------------------------------------------------------
 
-// Top of every slope parameter's range: 10 s, the longest time any of them sets.
-constexpr double kSlopeMax = 10000.0;
-
 ParameterFloatSlope::ParameterFloatSlope(const char* name_, const char* label_, double min_, double mid,
-                                         double def) noexcept
-    : ParameterFloat(name_, label_, min_, kSlopeMax, def)
+                                         double max_, double def) noexcept
+    : ParameterFloat(name_, label_, min_, max_, def)
 {
     // b^0.5 = r - 1 puts the curve through mid at x = 0.5; k and the offset
-    // then pin x = 0 to min and x = 1 to the top.
-    const double r = (kSlopeMax - min) / (mid - min);
+    // then pin x = 0 to min and x = 1 to max.
+    const double r = (max - min) / (mid - min);
     curveBase = (r - 1.0) * (r - 1.0);
-    curveScale = (kSlopeMax - min) / (curveBase - 1.0);
+    curveScale = (max - min) / (curveBase - 1.0);
     curveOffset = min - curveScale;
     if (isLinear()) {
         // Keep the fields finite and meaningful for the straight line.
         curveBase = 1.0;
-        curveScale = kSlopeMax - min;
+        curveScale = max - min;
         curveOffset = min;
     }
-    value = def;
-    const double n = isLinear() ? (def - min) / (max - min)
-                                : std::log((def - curveOffset) / curveScale) / std::log(curveBase);
-    normalized = std::isfinite(static_cast<float>(n)) ? static_cast<float>(n) : 0.0f;
+    start(def);
 }
 
 bool ParameterFloatSlope::isLinear() const noexcept
@@ -231,32 +250,20 @@ bool ParameterFloatSlope::isLinear() const noexcept
     return !(std::isfinite(curveBase) && std::isfinite(curveScale) && curveBase > 0.0 && curveBase != 1.0);
 }
 
-bool ParameterFloatSlope::setNormalized(float x) noexcept
+double ParameterFloatSlope::plainAt(float x) const noexcept
 {
     if (isLinear()) {
-        return ParameterFloat::setNormalized(x);
+        return ParameterFloat::plainAt(x);
     }
-    const double next = curveScale * std::pow(curveBase, static_cast<double>(x)) + curveOffset;
-    if (!std::isfinite(x) || !std::isfinite(next)) {
-        return false;
-    }
-    normalized = x;
-    value = next;
-    return true;
+    return curveScale * std::pow(curveBase, static_cast<double>(x)) + curveOffset;
 }
 
-void ParameterFloatSlope::setValue(double v) noexcept
+double ParameterFloatSlope::normalizedAt(double v) const noexcept
 {
     if (isLinear()) {
-        ParameterFloat::setValue(v);
-        return;
+        return ParameterFloat::normalizedAt(v);
     }
-    const double n = std::log((v - curveOffset) / curveScale) / std::log(curveBase);
-    if (!std::isfinite(v) || !std::isfinite(static_cast<float>(n))) {
-        return;
-    }
-    value = v;
-    normalized = static_cast<float>(n);
+    return std::log((v - curveOffset) / curveScale) / std::log(curveBase);
 }
 
 // --- ParameterFloatLog --------------------------------------------------------
@@ -265,31 +272,19 @@ ParameterFloatLog::ParameterFloatLog(const char* name_, const char* label_, doub
                                      double def) noexcept
     : ParameterFloat(name_, label_, min_, max_, def)
 {
-    // Same expression as setValue (through the reciprocal of min), so a value
-    // set either way maps to the same normalized bits.
-    const double n = std::log(def * (1.0 / min)) / std::log(max * (1.0 / min));
-    normalized = std::isfinite(static_cast<float>(n)) ? static_cast<float>(n) : 0.0f;
+    start(def);
 }
 
-bool ParameterFloatLog::setNormalized(float x) noexcept
+double ParameterFloatLog::plainAt(float x) const noexcept
 {
-    const double next = min * std::pow(max / min, static_cast<double>(x));
-    if (!std::isfinite(x) || !std::isfinite(next)) {
-        return false;
-    }
-    normalized = x;
-    value = next;
-    return true;
+    return min * std::pow(max / min, static_cast<double>(x));
 }
 
-void ParameterFloatLog::setValue(double v) noexcept
+double ParameterFloatLog::normalizedAt(double v) const noexcept
 {
-    const double n = std::log(v * (1.0 / min)) / std::log(max * (1.0 / min));
-    if (!std::isfinite(v) || !std::isfinite(static_cast<float>(n))) {
-        return;
-    }
-    value = v;
-    normalized = static_cast<float>(n);
+    // Through the reciprocal of min, in both places that invert the curve, so
+    // a value set either way maps to the same normalized bits.
+    return std::log(v * (1.0 / min)) / std::log(max * (1.0 / min));
 }
 
 // --- ParameterPercent, ParameterGain -----------------------------------------
@@ -299,21 +294,19 @@ ParameterPercent::ParameterPercent(const char* name_, double def) noexcept
 {
 }
 
-// Gain range: unity at the top, and 36 dB below it, quiet enough beside a
-// full-level source to serve as the bottom of a mixer level.
-constexpr double kGainMinDb = -36.0;
+// Unity gain at the top of every gain control.
 constexpr double kGainMaxDb = 0.0;
 // Below this normalized position the control reads as off: "-oo".
 constexpr double kGainSilentBelow = 0.001;
 
-ParameterGain::ParameterGain(const char* name_, double defDb) noexcept
-    : ParameterFloat(name_, "dB", kGainMinDb, kGainMaxDb, defDb)
+ParameterGain::ParameterGain(const char* name_, double floorDb, double defDb) noexcept
+    : ParameterFloat(name_, "dB", floorDb, kGainMaxDb, defDb)
 {
 }
 
 void ParameterGain::getDisplay(char* text) const noexcept
 {
-    if (static_cast<double>(normalized) < kGainSilentBelow) {
+    if (static_cast<double>(normalized()) < kGainSilentBelow) {
         writeDisplay(text, "-oo");
         return;
     }

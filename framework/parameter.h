@@ -4,20 +4,22 @@
 // knows how to turn one into the other and how to print the plain value.
 //
 // The objects never notify anyone; setNormalized answers whether the plain
-// value moved and the caller decides whom to tell.
+// value moved and the caller decides whom to tell (see ParameterSet).
 //
-// Threading: no locks. Every operation is a handful of plain reads and writes
-// of the object's own fields. setNormalized and setValue never allocate and
-// may run on any host thread, including the audio thread. getDisplay of the
-// real-valued types formats through a string stream and may allocate: it is
-// for the host's generic display only, never for the audio path.
+// Threading: both values live in atomic cells, so any thread may write and
+// read them at once without a data race; nothing locks or allocates, except
+// getDisplay of the real-valued types, which formats through a string stream
+// and is for the host's and the editor's display only, never the audio path.
+// Two threads writing the same parameter at once each leave a valid value;
+// which one wins is theirs to decide.
 //
 // Safety: a write whose value is not finite (NaN, infinity), or whose plain
 // value would come out non-finite, is refused: the object keeps its previous
-// state and the call answers false. So `normalized` and the plain value stay
+// state and the call answers false. So the normalized and the plain value stay
 // finite whatever a caller passes. Integer and enumerated values always stay
 // inside min..max, also for normalized values outside 0..1.
 
+#include <atomic>
 #include <cstddef>
 
 namespace zem {
@@ -34,29 +36,38 @@ constexpr std::size_t kParameterDisplayLength = 8;
 
 class Parameter {
 public:
-    // The host-facing value, kept exactly as last given (when accepted).
-    float normalized = 0.0f;
-    // Parameter name shown by the host; owned, zero-terminated.
+    // Parameter name shown by the host; owned, zero-terminated, fixed after construction.
     char name[kParameterNameCapacity];
-    // Unit label shown by the host, may be empty; owned, zero-terminated.
+    // Unit label shown by the host, may be empty; owned, zero-terminated, fixed after construction.
     char label[kParameterLabelCapacity];
+
+    // Any thread. The host-facing value, exactly as last accepted.
+    float normalized() const noexcept { return normalized_.load(std::memory_order_acquire); }
 
     // Any thread. Stores x and derives the plain value; answers whether the
     // plain value changed. Never allocates. A non-finite x is refused (false).
     virtual bool setNormalized(float x) noexcept;
-    // Host's UI thread, never the audio thread. Writes the plain value as text
-    // into text[0..8]: at most kParameterDisplayLength characters and a
+    // Any thread but the audio thread. Writes the plain value as text into
+    // text[0..8]: at most kParameterDisplayLength characters and a
     // terminating zero. A null text is ignored.
     virtual void getDisplay(char* text) const noexcept = 0;
 
+    Parameter(const Parameter&) = delete;
+    Parameter& operator=(const Parameter&) = delete;
+
 protected:
     Parameter(const char* name, const char* label) noexcept;
-    // Parameters live as members of the plug-in object and are never deleted
-    // through a base pointer; the protected destructor makes such a delete a
-    // compile error instead of undefined behaviour.
+    // Parameters live as members of a plug-in and are never deleted through a
+    // base pointer; the protected destructor makes such a delete a compile
+    // error instead of undefined behaviour.
     ~Parameter() = default;
-    Parameter(const Parameter&) = default;
-    Parameter& operator=(const Parameter&) = default;
+
+    // Publishes a new normalized value. Derived classes store the plain value
+    // first, so a thread that sees the new normalized value sees its plain one.
+    void storeNormalized(float x) noexcept { normalized_.store(x, std::memory_order_release); }
+
+private:
+    std::atomic<float> normalized_{0.0f};
 };
 
 // Integer plain value in min..max; normalized x maps to
@@ -64,20 +75,28 @@ protected:
 // halves going up, computed in single precision. x = 0 gives min, x = 1 max.
 class ParameterInt : public Parameter {
 public:
-    int value; // plain value, min..max
-    int min;   // lowest plain value (normalized 0)
-    int max;   // highest plain value (normalized 1)
+    int min; // lowest plain value (normalized 0); fixed after construction
+    int max; // highest plain value (normalized 1); fixed after construction
 
     // A default outside min..max is brought inside; max below min is raised
     // to min (a one-valued parameter).
     ParameterInt(const char* name, const char* label, int min, int max, int def) noexcept;
 
+    // Any thread. The plain value, min..max.
+    int value() const noexcept { return value_.load(std::memory_order_relaxed); }
+    // The normalized value that stands for plain value v (held to min..max):
+    // the one construction starts from and an editor stores for v.
+    float normalizedOf(int v) const noexcept;
+
     bool setNormalized(float x) noexcept override;
     // Decimal integer, minus sign for negatives.
     void getDisplay(char* text) const noexcept override;
+
+private:
+    std::atomic<int> value_;
 };
 
-// A choice among `count` entries; value is the entry number 0..count - 1.
+// A choice among `count` entries; value() is the entry number 0..count - 1.
 class ParameterEnum : public ParameterInt {
 public:
     // Entry texts, max + 1 of them; a static table, not owned.
@@ -93,13 +112,17 @@ public:
 // On/off; on exactly when normalized > 0.5 (0.5 itself is off).
 class ParameterSwitch : public Parameter {
 public:
-    bool on; // plain value
-
     ParameterSwitch(const char* name, bool def) noexcept;
+
+    // Any thread. The plain value.
+    bool on() const noexcept { return on_.load(std::memory_order_relaxed); }
 
     bool setNormalized(float x) noexcept override;
     // "On" or "Off".
     void getDisplay(char* text) const noexcept override;
+
+private:
+    std::atomic<bool> on_;
 };
 
 // Real plain value, linear: value = min + (max - min) * x, in double.
@@ -107,11 +130,13 @@ public:
 // so each host write reaches the engine.
 class ParameterFloat : public Parameter {
 public:
-    double value; // plain value
-    double min;   // plain value at normalized 0
-    double max;   // plain value at normalized 1
+    double min; // plain value at normalized 0; fixed after construction
+    double max; // plain value at normalized 1; fixed after construction
 
     ParameterFloat(const char* name, const char* label, double min, double max, double def) noexcept;
+
+    // Any thread. The plain value.
+    double value() const noexcept { return value_.load(std::memory_order_relaxed); }
 
     bool setNormalized(float x) noexcept override;
     // Fixed point with one decimal, '.' as decimal point whatever the host's
@@ -119,25 +144,40 @@ public:
     void getDisplay(char* text) const noexcept override;
     // Any thread. Sets the plain value and derives normalized from it. A value
     // that is not finite or has no finite normalized counterpart is ignored.
-    virtual void setValue(double v) noexcept;
+    void setValue(double v) noexcept;
+
+protected:
+    // The curve: the plain value at normalized x, and the normalized value
+    // (in double, before narrowing) of plain value v. Either may answer a
+    // non-finite number, which the callers refuse.
+    virtual double plainAt(float x) const noexcept;
+    virtual double normalizedAt(double v) const noexcept;
+    // Construction of a derived curve: starts from plain value def exactly,
+    // with its normalized counterpart (0 when it has none).
+    void start(double def) noexcept;
+
+private:
+    std::atomic<double> value_;
+    static_assert(std::atomic<double>::is_always_lock_free, "a parameter write must never take a lock");
 };
 
-// Exponential curve through (0, min), (0.5, mid) and (1, 10000):
+// Exponential curve through (0, min), (0.5, mid) and (1, max):
 // value = curveScale * curveBase^x + curveOffset. Suits times, where the
 // musically useful range is crowded near the bottom.
 class ParameterFloatSlope : public ParameterFloat {
 public:
-    double curveBase;   // base b of the curve, ((10000 - min) / (mid - min) - 1)^2
-    double curveScale;  // factor k, (10000 - min) / (b - 1)
+    double curveBase;   // base b of the curve, ((max - min) / (mid - min) - 1)^2
+    double curveScale;  // factor k, (max - min) / (b - 1)
     double curveOffset; // min - k, so that x = 0 lands on min
 
-    // max is always 10000. A mid halfway between min and 10000 (or any other
-    // mid that gives no usable curve) makes the parameter linear min..10000,
-    // the limit the curve approaches as mid nears halfway.
-    ParameterFloatSlope(const char* name, const char* label, double min, double mid, double def) noexcept;
+    // A mid halfway between min and max (or any other mid that gives no
+    // usable curve) makes the parameter linear min..max, the limit the curve
+    // approaches as mid nears halfway.
+    ParameterFloatSlope(const char* name, const char* label, double min, double mid, double max, double def) noexcept;
 
-    bool setNormalized(float x) noexcept override;
-    void setValue(double v) noexcept override;
+protected:
+    double plainAt(float x) const noexcept override;
+    double normalizedAt(double v) const noexcept override;
 
 private:
     bool isLinear() const noexcept;
@@ -149,8 +189,9 @@ class ParameterFloatLog : public ParameterFloat {
 public:
     ParameterFloatLog(const char* name, const char* label, double min, double max, double def) noexcept;
 
-    bool setNormalized(float x) noexcept override;
-    void setValue(double v) noexcept override;
+protected:
+    double plainAt(float x) const noexcept override;
+    double normalizedAt(double v) const noexcept override;
 };
 
 // 0..100 %, linear.
@@ -159,11 +200,12 @@ public:
     ParameterPercent(const char* name, double def) noexcept;
 };
 
-// -36..0 dB, linear in dB. Shown as "-oo" while normalized is below 0.001:
-// the bottom of the control reads as off rather than as -36.0.
+// floorDb..0 dB, linear in dB: unity at the top. Shown as "-oo" while
+// normalized is below 0.001: the bottom of the control reads as off rather
+// than as its floor.
 class ParameterGain : public ParameterFloat {
 public:
-    ParameterGain(const char* name, double defDb) noexcept;
+    ParameterGain(const char* name, double floorDb, double defDb) noexcept;
 
     void getDisplay(char* text) const noexcept override;
 };

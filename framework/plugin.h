@@ -4,18 +4,24 @@
 // callbacks, turns the host's MIDI into queued events and renders each audio
 // block in segments between those events.
 //
-// zem::Plugin<Derived, N> is a base over the synthesizer's own class Derived
+// zem::Plugin<Derived, N> is a base over a plug-in's own class Derived
 // (curiously recurring): it reaches the derived class through the template
-// argument, never through a virtual call. Derived provides:
-//   - static constexpr identity: `uniqueId`, `version` (int32), `effectName`,
-//     `vendorName`, `productName` (texts);
-//   - `engine` with render(int, float*), render(int, double*),
-//     restartLfoDelay(), `voiceManager` (zem::IVoiceManager*, may be null),
-//     `bendRange` and `bendTarget` (double, octaves);
-//   - setSampleRate(double), prepareBlock(), and parameterChanged(int) (the
-//     only virtual operation of the object);
-//   - its N parameters as members declared with `Param<...>` (below), in
-//     parameter index order.
+// argument, never through a virtual call, and knows nothing of what the
+// plug-in makes of notes and parameters. Derived provides:
+//   - static constexpr identity: `uniqueId`, `version` (int32), `isSynth`,
+//     `effectName`, `vendorName`, `productName` (texts);
+//   - parameters(): its zem::ParameterSet<N>;
+//   - setSampleRate(double): dispatcher thread, while no block is processed;
+//   - prepareBlock(): audio thread, at the start of every processing call
+//     before its events (where it applies the parameter changes other
+//     threads made);
+//   - handleEvent(const Event&): audio thread, between rendered segments;
+//   - render(int, float*) and render(int, double*): audio thread, writes
+//     exactly that many samples (none for 0); never allocates, locks or
+//     calls the system;
+//   - parameterChanged(int) (IParameterChangedListener).
+// It is created by instantiate(), which puts the host's record in a block of
+// its own; effClose frees the plug-in object and leaves only that record.
 //
 // Threads, as VST 2.4 hosts call: effProcessEvents and the processing
 // callbacks come from the host's audio thread, one after the other, never
@@ -27,11 +33,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "framework/event.h"
 #include "framework/event_queue.h"
-#include "framework/parameter.h"
+#include "framework/midi.h"
+#include "framework/parameter_set.h"
 #include "framework/vst2.h"
 
 namespace zem {
@@ -39,9 +47,10 @@ namespace zem {
 // The plug-in's receiver of parameter changes.
 class IParameterChangedListener {
 public:
-    // Called after the parameter with VST index `index` has changed: from
-    // setParameter (host threads, possibly the audio thread), from the editor
-    // (its UI thread) and during construction. Must not block or throw.
+    // Called after the host changed the parameter with VST index `index`
+    // (setParameter, on any host thread, possibly the audio thread), so that
+    // an open editor shows it; the sound follows at the next processing call
+    // through the parameter set. Must not block, allocate or throw.
     virtual void parameterChanged(int index) = 0;
 
 protected:
@@ -57,27 +66,35 @@ class Plugin : public IParameterChangedListener {
 public:
     static constexpr int numParameters = N;
 
-    // params[i] is the parameter with VST index i; not owning (they are
-    // members of Derived, entered here as they are constructed).
-    std::array<Parameter*, N> params{};
     // MIDI-derived events waiting for the next audio block (audio thread only).
     EventQueue events;
     // The callback the host passed to VSTPluginMain.
     HostCallback hostCallback;
-    // The record the host receives and passes back with every call.
-    AEffect effect;
+    // The record the host receives and passes back with every call. It lives
+    // in a block of its own that outlives this object (see instantiate).
+    AEffect& effect;
 
-    // A parameter member that enters itself in `params` when it is built:
-    // members are constructed in declaration order, so the order of the
-    // declarations in Derived is the index order, and the declarations stay
-    // the one table of the parameter set.
-    template <class P>
-    struct Param : P {
-        template <class... Args>
-        explicit Param(Plugin& owner, Args&&... args) noexcept : P(std::forward<Args>(args)...) {
-            owner.enlist(*this);
+    // Creates one instance of Derived, built from (record, host, args...),
+    // and answers the record the host keeps; null when either cannot be
+    // created. The record is allocated apart from the object and never freed:
+    // a host may call through it after effClose, which frees the object, and
+    // must then find a record that leads nowhere. Host's UI thread.
+    template <class... Args>
+    static AEffect* instantiate(HostCallback host, Args&&... args) noexcept {
+        auto* record = new (std::nothrow) AEffect{};
+        if (!record) return nullptr;
+        Derived* object = nullptr;
+        try {
+            object = new (std::nothrow) Derived(*record, host, std::forward<Args>(args)...);
+        } catch (...) {
+            object = nullptr; // a failed construction has destroyed what it built
         }
-    };
+        if (!object) {
+            delete record;
+            return nullptr;
+        }
+        return record;
+    }
 
     // --- The record's callbacks (static, C calling convention) -------------
     // Each finds its object through effect->object; a null effect or a
@@ -135,23 +152,32 @@ public:
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
         (void)value;
         switch (opcode) {
-        case effClose:
-            // Detach: the record stays valid (it is part of this object) and
-            // every later call through it finds no object and answers 0.
+        case effClose: {
+            // Detach, then free the object: the record stays (see
+            // instantiate) and every later call through it finds no object
+            // and answers 0. Nothing of this object is touched after the delete.
             effect.object = nullptr;
+            delete &derived();
             return 1;
-        case effGetParamLabel:
+        }
+        case effGetParamLabel: {
             // Answers 0 even after copying, as hosts of this interface expect.
-            if (ptr && isIndex(index)) copyText(ptr, params[index]->label);
+            const Parameter* p = parameter(index);
+            if (ptr && p) copyText(ptr, p->label);
             return 0;
-        case effGetParamDisplay:
-            if (!ptr || !isIndex(index)) return 0;
-            params[index]->getDisplay(static_cast<char*>(ptr));
+        }
+        case effGetParamDisplay: {
+            const Parameter* p = parameter(index);
+            if (!ptr || !p) return 0;
+            p->getDisplay(static_cast<char*>(ptr));
             return 1;
-        case effGetParamName:
-            if (!ptr || !isIndex(index)) return 0;
-            copyText(ptr, params[index]->name);
+        }
+        case effGetParamName: {
+            const Parameter* p = parameter(index);
+            if (!ptr || !p) return 0;
+            copyText(ptr, p->name);
             return 1;
+        }
         case effSetSampleRate:
             // 0, negative, NaN and infinity are refused and change nothing:
             // every rate-dependent coefficient would come out non-finite.
@@ -181,17 +207,14 @@ public:
 
     // The stored normalized value of parameter `index`, exactly as last
     // given; 0 for an index outside 0..N-1 (negative ones included).
-    float getParameter(VstInt32 index) const noexcept {
-        return isIndex(index) ? params[index]->normalized : 0.0f;
-    }
+    float getParameter(VstInt32 index) noexcept { return derived().parameters().get(index); }
 
-    // Hands the host's normalized value to the parameter and notifies the
-    // listener when the parameter reports a change. A NaN or infinite value
-    // is refused before it reaches the parameter: nothing is stored, so the
-    // host reads back the last valid value and the engine never sees it.
+    // Hands the host's normalized value to the parameter set, which marks it
+    // for the audio thread, and notifies the listener when the parameter
+    // reports a change. A NaN or infinite value is refused: nothing is stored,
+    // so the host reads back the last valid value and the engine never sees it.
     void setParameter(VstInt32 index, float value) {
-        if (!isIndex(index) || !std::isfinite(value)) return;
-        if (params[index]->setNormalized(value)) derived().parameterChanged(index);
+        if (derived().parameters().set(index, value)) derived().parameterChanged(index);
     }
 
     // Audio thread, before the block the events belong to. Appends one record
@@ -205,79 +228,46 @@ public:
             if (!e || e->type != kVstMidiType) continue; // SysEx and others: not ours
             const auto& midi = *reinterpret_cast<const VstMidiEvent*>(e);
             Event record{};
-            if (translateMidi(midi, record)) events.pushBack(record);
+            if (translateMidi(static_cast<unsigned char>(midi.midiData[0]), static_cast<unsigned char>(midi.midiData[1]),
+                              static_cast<unsigned char>(midi.midiData[2]), midi.deltaFrames, record))
+                events.pushBack(record);
         }
     }
 
-    // Audio thread. Renders sampleFrames samples into outputs[0], applying
-    // each queued event at its offset; never allocates, locks or throws.
+    // Audio thread. Renders sampleFrames samples into outputs[0], handing
+    // each queued event to the plug-in at its offset; never allocates, locks
+    // or throws. The queue is empty afterwards.
     template <class Sample>
     void processBlock(Sample** outputs, VstInt32 sampleFrames) noexcept {
-        // First of all: let the synthesizer take over changes handed to the
-        // audio thread (such as a new voice manager), so that only this thread
-        // ever touches what the block loop uses.
+        // First of all the plug-in takes over what other threads handed to
+        // the audio thread (parameter changes), so that only this thread ever
+        // touches what rendering uses.
         derived().prepareBlock();
-        if (sampleFrames <= 0 || !outputs || !outputs[0]) return; // queue kept for the next block
-        auto& engine = derived().engine;
+        // A block without frames or without a buffer renders nothing and
+        // keeps the queue for the next block.
+        if (sampleFrames <= 0 || !outputs || !outputs[0]) return;
         Sample* const out = outputs[0];
         VstInt32 position = 0;
-        while (position < sampleFrames) {
-            VstInt32 end = sampleFrames;
-            const bool haveEvent = !events.empty();
-            Event event{};
-            if (haveEvent) {
-                event = events.front();
-                events.popFront();
-                // Offsets beyond the block, negative or smaller than an earlier
-                // one would ask for a segment outside the buffer or of negative
-                // length. Such an event is moved to the nearest sample it can
-                // have rather than dropped: a dropped note-off would leave a
-                // note hanging, a dropped pedal-up would hold every note after.
-                end = std::clamp(event.deltaFrames, position, sampleFrames);
-            }
-            engine.render(static_cast<int>(end - position), out + position);
-            position = end;
-            if (haveEvent) applyEvent(event);
+        while (!events.empty()) {
+            const Event event = events.front();
+            events.popFront();
+            // Offsets beyond the block, negative or smaller than an earlier
+            // one would ask for a segment outside the buffer or of negative
+            // length. Such an event is moved to the nearest sample it can have
+            // rather than dropped: a dropped note-off would leave a note
+            // hanging, a dropped pedal-up would hold every note after. Events
+            // at or after the block's end are all applied after its last
+            // sample, in queue order, so none is carried into later blocks.
+            const VstInt32 at = std::clamp(event.deltaFrames, position, sampleFrames);
+            derived().render(static_cast<int>(at - position), out + position);
+            position = at;
+            derived().handleEvent(event);
         }
-    }
-
-    // MIDI message to event record; false for messages that make none.
-    static bool translateMidi(const VstMidiEvent& midi, Event& record) noexcept {
-        const unsigned status = static_cast<unsigned char>(midi.midiData[0]) & 0xF0u;
-        // Data bytes carry 7 bits. Notes, velocities and bends are masked to
-        // them, so even a malformed message gives a note in 0..127 and a bend
-        // in -8192..8191; a controller number is compared whole, so a
-        // malformed one is never taken for the pedal.
-        const int raw1 = static_cast<unsigned char>(midi.midiData[1]);
-        const int raw2 = static_cast<unsigned char>(midi.midiData[2]);
-        const int data1 = raw1 & 0x7F;
-        const int data2 = raw2 & 0x7F;
-        record.deltaFrames = midi.deltaFrames;
-        switch (status) {
-        case kNoteOffStatus:
-        case kNoteOnStatus:
-            record.type = (status == kNoteOnStatus && data2 > 0) ? Event::NoteOn : Event::NoteOff;
-            record.data1 = data1;
-            record.data2 = data2;
-            return true;
-        case kControlChangeStatus:
-            if (raw1 != kSustainController) return false;
-            record.type = raw2 >= kSustainThreshold ? Event::SustainOn : Event::SustainOff;
-            return true;
-        case kPitchBendStatus:
-            // 14-bit value (msb * 128 + lsb) centred on 8192.
-            record.type = Event::PitchBend;
-            record.data1 = (data2 - 64) * 128 + data1;
-            return true;
-        default:
-            // Key pressure, program change, channel pressure, system messages,
-            // and running-status data bytes below 0x80.
-            return false;
-        }
+        derived().render(static_cast<int>(sampleFrames - position), out + position);
     }
 
 protected:
-    explicit Plugin(HostCallback host) noexcept : hostCallback(host) {
+    Plugin(AEffect& record, HostCallback host) noexcept : hostCallback(host), effect(record) {
         std::memset(&effect, 0, sizeof(effect));
         effect.magic = kEffectMagic;
         effect.dispatcher = &dispatcherCallback;
@@ -309,20 +299,9 @@ private:
     // Interface version this plug-in implements: 2.4.
     static constexpr VstIntPtr kVstVersion = 2400;
 
-    // MIDI status nibbles (channel removed) and the controller we follow.
-    static constexpr unsigned kNoteOffStatus = 0x80;
-    static constexpr unsigned kNoteOnStatus = 0x90;
-    static constexpr unsigned kControlChangeStatus = 0xB0;
-    static constexpr unsigned kPitchBendStatus = 0xE0;
-    static constexpr int kSustainController = 64;
-    // Pedal values 64..127 mean down, 0..63 up.
-    static constexpr int kSustainThreshold = 64;
-    // A bend value of ±8192 means the full bend range: 1 / 8192.
-    static constexpr double kBendScale = 0.0001220703125;
-
     static Plugin* attached(AEffect* e) noexcept { return e ? static_cast<Plugin*>(e->object) : nullptr; }
 
-    static bool isIndex(VstInt32 index) noexcept { return static_cast<std::uint32_t>(index) < static_cast<std::uint32_t>(N); }
+    Parameter* parameter(VstInt32 index) noexcept { return derived().parameters().at(index); }
 
     // Zero-terminated copy of a text held in a fixed array (so always terminated).
     template <std::size_t Capacity>
@@ -348,41 +327,6 @@ private:
         }
         // Detached: silence instead of whatever the host's buffer held.
         if (outputs && outputs[0] && sampleFrames > 0) std::fill(outputs[0], outputs[0] + sampleFrames, Sample(0));
-    }
-
-    void applyEvent(const Event& event) noexcept {
-        auto& engine = derived().engine;
-        auto* voices = engine.voiceManager;
-        switch (event.type) {
-        case Event::NoteOn:
-            // Every note-on restarts the LFO's fade-in, also a note played legato.
-            engine.restartLfoDelay();
-            if (voices) voices->noteOn(event.data1, static_cast<double>(event.data2));
-            break;
-        case Event::NoteOff:
-            if (voices) voices->noteOff(event.data1);
-            break;
-        case Event::SustainOn:
-            if (voices) voices->setSustain(true);
-            break;
-        case Event::SustainOff:
-            if (voices) voices->setSustain(false);
-            break;
-        case Event::PitchBend:
-            engine.bendTarget = engine.bendRange * kBendScale * event.data1;
-            break;
-        default:
-            break;
-        }
-    }
-
-    void enlist(Parameter& parameter) noexcept {
-        for (auto& slot : params) {
-            if (!slot) {
-                slot = &parameter;
-                return;
-            }
-        }
     }
 };
 

@@ -1,11 +1,12 @@
 #pragma once
 // Adds the editor window to the plug-in base: the editor opcodes of the
 // dispatcher (effEditGetRect, effEditOpen, effEditClose), the ownership of
-// the open editor, and the safe route of parameter changes to it from any
-// thread. Derived provides `editorWidth` and `editorHeight` (the fixed panel
-// size in pixels); EditorT is built from (module handle, Derived*, parent
-// window) and offers updateControl(int index) and, on Windows,
-// windowHandle().
+// the open editor, the editor's view of the plug-in (IEditController) and the
+// safe route of parameter changes to it from any thread. EditorT is built
+// from (module handle, IEditController*, parent window), offers
+// updateControl(int index), windowHandle() and its fixed size as static
+// `width` and `height` in pixels. zem::NoEditor stands for "no editor on this
+// platform": the host then sees no editor flag and no rectangle.
 //
 // Threads. The editor opcodes come from the host's user-interface thread (the
 // one that pumps the parent window's messages); the editor object lives and
@@ -21,16 +22,24 @@
 #include <atomic>
 #include <memory>
 #include <new>
+#include <type_traits>
 
+#include "base/platform.h"
 #include "framework/editor.h"
-#include "framework/platform.h"
 #include "framework/plugin.h"
 
 namespace zem {
 
+// The editor type of a platform without an editor window.
+struct NoEditor {
+    NoEditor(HINSTANCE, IEditController*, HWND) {}
+    void updateControl(int) {}
+};
+
 template <class Derived, int N, class EditorT>
-class PluginWithEditor : public Plugin<Derived, N> {
+class PluginWithEditor : public Plugin<Derived, N>, public IEditController {
     using Base = Plugin<Derived, N>;
+    static constexpr bool kHasEditor = !std::is_same_v<EditorT, NoEditor>;
 
 public:
     // The open editor; null while no editor window is open. Read and written
@@ -42,49 +51,53 @@ public:
     // Host's UI thread. Editor opcodes here, all others to the base.
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
         switch (opcode) {
-        case effEditGetRect: {
-            // The panel has one fixed size, so the rectangle is known whether
-            // or not the window is open. It is shared by all instances and
-            // never written after its initialisation.
-            static ERect rect{0, 0, static_cast<VstInt16>(Derived::editorHeight),
-                              static_cast<VstInt16>(Derived::editorWidth)};
-            if (!ptr) return 0;
-            *static_cast<ERect**>(ptr) = &rect;
-            return 1;
-        }
-        case effEditOpen: {
-            // One window per instance: a second open leaves the first alone.
-            if (editor || !ptr) return 0;
-            pendingEditorUpdates.clear();
-#ifdef _WIN32
-            editorThread.store(GetCurrentThreadId());
-#endif
-            auto* created = new (std::nothrow) EditorT(moduleHandle, &this->derived(), static_cast<HWND>(ptr));
-            if (!created) return 0;
-            editor.reset(created);
-#ifdef _WIN32
-            // Published before the controls read their values: a change on
-            // another thread from here on is marked and posted, one before it
-            // is read below.
-            editorWindow.store(editor->windowHandle());
-#endif
-            // A fresh window shows the current value of every parameter.
-            for (int i = 0; i < N; ++i) editor->updateControl(i);
-            return 1;
-        }
+        case effEditGetRect:
+            if constexpr (kHasEditor) return answerRect(ptr);
+            return 0;
+        case effEditOpen:
+            if constexpr (kHasEditor) return openEditor(ptr);
+            return 0;
         case effEditClose:
-#ifdef _WIN32
-            // Foreign threads stop posting before the window goes.
-            editorWindow.store(nullptr);
-#endif
-            // The pointer is cleared before the editor is destroyed, so that
-            // nothing reaches a half-destroyed editor through it.
-            editor.reset();
-            pendingEditorUpdates.clear();
+            closeEditor();
             return 1;
+        case effClose:
+            // An editor left open by the host goes first: its window must not
+            // outlive the instance and call the host with a closed record.
+            closeEditor();
+            return Base::dispatch(opcode, index, value, ptr, opt);
         default:
             return Base::dispatch(opcode, index, value, ptr, opt);
         }
+    }
+
+    // Any thread: the host changed parameter `index`. The open editor's
+    // control shows it; the sound follows through the parameter set.
+    void parameterChanged(int index) override { updateEditorControl(index); }
+
+    // --- The editor's view of the plug-in (its UI thread) --------------------
+
+    Parameter* parameter(int index) override { return this->derived().parameters().at(index); }
+
+    // Stores the value, has the engine take it at the next block even if it
+    // did not move, shows it and tells the host (audioMasterAutomate with the
+    // stored normalized value).
+    void edit(int index, float normalized) override {
+        auto& parameters = this->derived().parameters();
+        Parameter* p = parameters.at(index);
+        if (p == nullptr) return;
+        parameters.set(index, normalized);
+        parameters.touch(index);
+        updateEditorControl(index);
+        if (this->hostCallback != nullptr)
+            this->hostCallback(&this->effect, audioMasterAutomate, index, 0, nullptr, p->normalized());
+    }
+
+    // Editor's UI thread (its window procedure): applies the changes other
+    // threads marked.
+    void applyPendingEditorUpdates() override {
+        pendingEditorUpdates.drain([this](int index) {
+            if (editor) editor->updateControl(index);
+        });
     }
 
     // Any thread: makes the open editor's control of parameter `index` show
@@ -101,26 +114,61 @@ public:
         if (pendingEditorUpdates.mark(index) && !PostMessageA(window, editorUpdateMessage(), 0, 0))
             pendingEditorUpdates.wakeFailed();
 #else
-        // Native builds have no window and no UI thread of their own.
+        // No window system of our own: an editor here is driven by one thread.
         if (editor) editor->updateControl(index);
 #endif
     }
 
-    // Editor's UI thread (its window procedure): applies the changes other
-    // threads marked.
-    void applyPendingEditorUpdates() {
-        pendingEditorUpdates.drain([this](int index) {
-            if (editor) editor->updateControl(index);
-        });
-    }
-
 protected:
-    PluginWithEditor(HINSTANCE module, HostCallback host) noexcept : Base(host), moduleHandle(module) {
-        this->effect.flags |= effFlagsHasEditor;
+    PluginWithEditor(AEffect& record, HostCallback host, HINSTANCE module) noexcept
+        : Base(record, host), moduleHandle(module) {
+        if (kHasEditor) this->effect.flags |= effFlagsHasEditor;
     }
     ~PluginWithEditor() = default;
 
 private:
+    VstIntPtr answerRect(void* ptr) {
+        // The panel has one fixed size, so the rectangle is known whether or
+        // not the window is open. It is shared by all instances and never
+        // written after its initialisation.
+        static ERect rect{0, 0, static_cast<VstInt16>(EditorT::height), static_cast<VstInt16>(EditorT::width)};
+        if (!ptr) return 0;
+        *static_cast<ERect**>(ptr) = &rect;
+        return 1;
+    }
+
+    VstIntPtr openEditor(void* parent) {
+        // One window per instance: a second open leaves the first alone.
+        if (editor || !parent) return 0;
+        pendingEditorUpdates.clear();
+#ifdef _WIN32
+        editorThread.store(GetCurrentThreadId());
+#endif
+        auto* created = new (std::nothrow) EditorT(moduleHandle, this, static_cast<HWND>(parent));
+        if (!created) return 0;
+        editor.reset(created);
+#ifdef _WIN32
+        // Published before the controls read their values: a change on
+        // another thread from here on is marked and posted, one before it is
+        // read below.
+        editorWindow.store(editor->windowHandle());
+#endif
+        // A fresh window shows the current value of every parameter.
+        for (int i = 0; i < N; ++i) editor->updateControl(i);
+        return 1;
+    }
+
+    void closeEditor() {
+#ifdef _WIN32
+        // Foreign threads stop posting before the window goes.
+        editorWindow.store(nullptr);
+#endif
+        // The pointer is cleared before the editor is destroyed, so that
+        // nothing reaches a half-destroyed editor through it.
+        editor.reset();
+        pendingEditorUpdates.clear();
+    }
+
     // Indices changed on other threads, waiting for the editor's thread.
     PendingControlUpdates<N> pendingEditorUpdates;
 #ifdef _WIN32

@@ -7,8 +7,9 @@
 
 namespace zem {
 
-SliderControl::SliderControl(int parameterIndex, const RECT& bounds, IEditor* editor, LICE_IBitmap* handleImage)
-    : Control(parameterIndex, bounds, editor), image(handleImage) {
+SliderControl::SliderControl(int parameterIndex, const RECT& bounds, IEditor* editor, LICE_IBitmap* handleImage,
+                             int artworkHandleHeight)
+    : Control(parameterIndex, bounds, editor), image(handleImage), handleHeight(artworkHandleHeight) {
     if (image != nullptr && image->height() > 0)
         handleHeight = image->height();
     travel = (bounds.bottom - bounds.top) - handleHeight;

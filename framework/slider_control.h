@@ -9,9 +9,6 @@ namespace zem {
 
 class SliderControl : public Control {
 public:
-    // Handle height assumed when the handle image is missing, so the travel
-    // (and with it the value scale) stays that of the panel's artwork.
-    static constexpr int fallbackHandleHeight = 27;
     // Pointer travel per pixel of handle travel with Shift held: fine moves.
     static constexpr double fineFactor = 0.25;
 
@@ -24,7 +21,7 @@ public:
     // The handle image; not owned.
     LICE_IBitmap* image = nullptr;
     // Height of the handle image in pixels.
-    int handleHeight = fallbackHandleHeight;
+    int handleHeight = 0;
     // Pixels the handle can move: the track height minus the handle height.
     int travel = 0;
     // A drag is in progress (between mouseDown and mouseUp).
@@ -32,7 +29,10 @@ public:
 
     SliderControl() = default;
     // bounds is the whole track; the handle's height is read from the image.
-    SliderControl(int parameterIndex, const RECT& bounds, IEditor* editor, LICE_IBitmap* handleImage);
+    // artworkHandleHeight is the height assumed when the image is missing, so
+    // the travel (and with it the value scale) stays that of the artwork.
+    SliderControl(int parameterIndex, const RECT& bounds, IEditor* editor, LICE_IBitmap* handleImage,
+                  int artworkHandleHeight);
 
     // Parameter side: handle at travel × n (single precision), no range
     // check; always repaints. Never reports back. A non-finite n is taken as 0.

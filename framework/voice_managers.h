@@ -23,9 +23,9 @@
 
 namespace zem {
 
-// Most voices a manager drives: the engine has 8, and every walk over them
-// stays a short loop over a fixed array.
-constexpr int kMaxManagedVoices = 8;
+// Most voices a polyphonic manager can drive: its record of which voices the
+// pedal holds is one 32-bit word.
+constexpr int kMaxPolyVoices = 32;
 // MIDI note numbers are 0..127.
 constexpr int kNoteCount = 128;
 
@@ -68,27 +68,31 @@ private:
 // Every voice plays its own note; a new note takes the voice that last played
 // the same note, else the first idle voice, else steals the voice that was
 // started longest ago. The pedal holds released notes until it goes up.
-template <class VoiceT>
+// MaxVoices is the most voices it manages (its fixed storage), up to
+// kMaxPolyVoices.
+template <class VoiceT, int MaxVoices>
 class PolyVoiceManager : public IVoiceManager {
+    static_assert(MaxVoices > 0 && MaxVoices <= kMaxPolyVoices, "one bit per voice in a 32-bit word");
+
 public:
     // Pedal is down.
     bool sustain = false;
     // Each managed voice exactly once, least recently started first. Ties in
     // voice choice go to the front, so right after construction the lowest
     // voice in the array wins.
-    VoiceT* voiceOrder[kMaxManagedVoices] = {};
+    VoiceT* voiceOrder[MaxVoices] = {};
     // Bit i: voice first + i had its key go up while the pedal was down and
     // has not been started since. Walking the bits upward visits the voices
     // in array order.
     std::uint32_t sustainedVoices = 0;
 
     PolyVoiceManager() = default;
-    // Manages [first, last); only the first kMaxManagedVoices of a longer
-    // range, none of an empty or reversed one.
+    // Manages [first, last); only the first MaxVoices of a longer range, none
+    // of an empty or reversed one.
     PolyVoiceManager(VoiceT* first, VoiceT* last) : voices(first)
     {
         const auto available = (first != nullptr && last > first) ? last - first : 0;
-        voiceCount = available > kMaxManagedVoices ? kMaxManagedVoices : static_cast<int>(available);
+        voiceCount = available > MaxVoices ? MaxVoices : static_cast<int>(available);
         for (int i = 0; i < voiceCount; ++i) {
             voiceOrder[i] = first + i;
         }
@@ -166,7 +170,7 @@ private:
     }
 
     VoiceT* voices = nullptr; // start of the managed range (position 0)
-    int voiceCount = 0;       // managed voices, 0..kMaxManagedVoices
+    int voiceCount = 0;       // managed voices, 0..MaxVoices
 };
 
 namespace detail {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "framework/platform.h"
+#include "base/platform.h"
 
 // A bitmap is used by one thread at a time (the editor's user-interface
 // thread); nothing here locks. Only resize allocates, so drawing and blitting
@@ -28,8 +28,6 @@ public:
     virtual bool resize(int w, int h) = 0;
     // A device context that draws into the bitmap, or null when it has none.
     virtual HDC deviceContext() { return nullptr; }
-    // Room for optional abilities named by id; none is defined, so 0.
-    virtual intptr_t queryExtension(int /*id*/, void* /*data*/) { return 0; }
 };
 
 // A bitmap in heap memory: decoded images.

@@ -43,9 +43,6 @@ public:
 
     HalfBandDecimator();
 
-    // Clears the sections' memory (coefficients stay).
-    void reset();
-
     // Two oversampled values in, one host-rate value out (gain 2 in the pass band).
     double process(double first, double second)
     {

@@ -105,7 +105,6 @@ void Engine::setPitchModDepth(double d)
 void Engine::setFilterType(int type)
 {
     for (Voice& v : voices) v.filter.setType(type);
-    filterType = type;
 }
 
 void Engine::setFilterQ(double q)
@@ -135,7 +134,7 @@ void Engine::setVoiceMode(int code)
         voiceManager = &monoLegato_;
         break;
     default:
-        poly_ = zem::PolyVoiceManager<Voice>(first, last);
+        poly_ = zem::PolyVoiceManager<Voice, kVoiceCount>(first, last);
         voiceManager = &poly_;
         break;
     }

@@ -7,11 +7,12 @@
 // Pitch is in octaves throughout (one semitone = 1/12); phase increments are
 // 2^octaves in cycles per oversampled step.
 //
-// Threads: render and the voice managers run on the audio thread. Settings are
-// plain fields and setters written in place from the parameter thread; render
-// reads them at its next sample. setVoiceMode runs on the audio thread only.
+// Threads: everything here runs on the audio thread while processing runs:
+// render and the voice managers, and the settings, which the synthesizer's
+// parameter routing writes at the start of a processing call (see
+// synth/synth.h). setSampleRate and the first settings are written before
+// processing starts.
 #include <array>
-#include <atomic>
 #include <cstdint>
 
 #include "framework/voice_manager.h"
@@ -37,7 +38,6 @@ public:
     int filterModSource = 0;       // 0 mod envelope, 1 LFO
     double filterModAmount = 0.0;  // cutoff modulation depth, octaves at full modulation
     double keyTrack = 0.0;         // filter keyboard tracking, fraction (1 = one octave per octave)
-    int filterType = 0;            // 0 LP4, 1 LP2, 2 BP (write through setFilterType)
     int osc1Waveform = 0;          // 0 Tri, 1 Rect, 2 Noise
     double osc1ShapeAmount = 0.0;  // 0..1
     int osc1ShapeSource = 0;       // 0 manual, 1 mod envelope, 2 LFO
@@ -102,8 +102,7 @@ public:
     // Audio thread, at every note-on: restarts the LFO's delayed fade-in.
     void restartLfoDelay();
 
-    // Parameter thread: setters that also restore the oscillator activity
-    // flags in every voice. Plain writes, read by the next rendered sample.
+    // Setters that also restore the oscillator activity flags in every voice.
     void setOsc1Gain(double gain);
     void setOsc2Gain(double gain);
     void setOsc2Sync(bool on);
@@ -116,22 +115,10 @@ public:
     void setFilterQ(double q);
 
     // 0 mono retrigger, 1 mono legato, 2 poly: releases every voice and starts a
-    // fresh manager of that kind. Other codes change nothing. Audio thread only
-    // (it re-assigns the manager the block loop calls); never allocates.
+    // fresh manager of that kind. Other codes change nothing. It re-assigns the
+    // manager the block loop calls, so it runs between rendered segments (or
+    // before processing starts); never allocates.
     void setVoiceMode(int code);
-
-    // Any thread: asks for setVoiceMode(code) at the start of the next block.
-    // The switch re-assigns the manager that the block loop calls, so only the
-    // audio thread may perform it; a request waits in an atomic, and a later
-    // request replaces an earlier one that was not yet applied.
-    void requestVoiceMode(int code) { pendingVoiceMode_.store(code, std::memory_order_release); }
-    // Audio thread (or before any audio thread exists): performs the last
-    // requested mode change, if any. Lock-free and allocation-free.
-    void applyRequestedVoiceMode()
-    {
-        const int code = pendingVoiceMode_.exchange(kNoPendingMode, std::memory_order_acq_rel);
-        if (code != kNoPendingMode) setVoiceMode(code);
-    }
 
     // Any voice computed at all (false: render writes zeros and nothing moves).
     bool anyVoiceActive() const;
@@ -145,14 +132,11 @@ private:
     Pow2Cache osc1IncrementCache_;
     Pow2Cache osc2IncrementCache_;
 
-    static constexpr int kNoPendingMode = -1;
-    std::atomic<int> pendingVoiceMode_{kNoPendingMode};
-
     // One manager of each kind, held by value so that a mode change re-assigns
     // a fresh one in place instead of allocating.
     zem::MonoRetriggerVoiceManager<Voice> monoRetrigger_;
     zem::MonoLegatoVoiceManager<Voice> monoLegato_;
-    zem::PolyVoiceManager<Voice> poly_;
+    zem::PolyVoiceManager<Voice, kVoiceCount> poly_;
 };
 
 } // namespace Veldane

@@ -1,12 +1,13 @@
 // Every parameter change ends here: the value is converted from the
 // parameter's unit (semitones, Hz, ms, dB, percent) into the engine's
-// (octaves, per-sample coefficients, linear gains, fractions). The listener
-// reads the parameter members themselves, so it also works while the plug-in
-// is being built.
+// (octaves, per-sample coefficients, linear gains, fractions). It reads the
+// parameter members themselves, so it also works while the synthesizer is
+// being built.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
-#include "synth/plugin.h"
+#include "synth/synth.h"
 
 namespace Veldane {
 
@@ -42,30 +43,25 @@ constexpr int kVoiceModeCodes[] = {Engine::kModeMonoRetrigger, Engine::kModeMono
 
 // The normalized value, 0..1.
 double unit(const zem::Parameter& p) {
-    return std::clamp(static_cast<double>(p.normalized), 0.0, 1.0);
+    return std::clamp(static_cast<double>(p.normalized()), 0.0, 1.0);
 }
 
 // The plain value within the control's range min..max.
 double plain(const zem::ParameterFloat& p) {
-    return std::clamp(p.value, std::min(p.min, p.max), std::max(p.min, p.max));
+    return std::clamp(p.value(), std::min(p.min, p.max), std::max(p.min, p.max));
 }
 
 // dB to a linear factor; the bottom of a gain control (normalized 0, or
 // below) is silence, exactly 0 rather than the -36 dB the curve would give.
 double gainOf(const zem::ParameterGain& p) {
-    return p.normalized > 0.0f ? std::pow(10.0, plain(p) * kDecadesPerDb) : 0.0;
+    return p.normalized() > 0.0f ? std::pow(10.0, plain(p) * kDecadesPerDb) : 0.0;
 }
 
 } // namespace
 
-void Plugin::parameterChanged(int index) {
-    // The open editor's control shows the new value first, for every index
-    // (also 25, which routes nothing). This may run on any thread: the
-    // framework's hand-over reaches the editor only on its own thread, so a
-    // host's automation thread never races the window being closed.
-    updateEditorControl(index);
-
-    const double sr = sampleRate;
+void Synth::route(int id) {
+    const Parameters& p = params;
+    const double sr = sampleRate_;
     // A time in ms as samples at the current rate. Multiplied in this order
     // (ms x 0.001 x rate) on purpose: another order rounds differently in the
     // last bit, and a patch's coefficients should not change between versions.
@@ -78,122 +74,120 @@ void Plugin::parameterChanged(int index) {
         engine.osc2Octaves = engine.masterTune - engine.oscDetune + engine.osc2Detune;
     };
 
-    switch (index) {
-    case 0: engine.osc1Waveform = osc1Waveform.value; break;
-    case 1: engine.osc1ShapeAmount = unit(osc1ShapeMod); break;
-    case 2: engine.osc1ShapeSource = osc1ShapeModSrc.value; break;
-    case 3: engine.setOsc1Gain(gainOf(osc1Volume)); break;
-    case 4: engine.osc2Waveform = osc2Waveform.value; break;
-    case 5:
-        engine.osc2Detune = plain(osc2Detune) * kSemitone;
+    switch (id) {
+    case kOsc1Waveform: engine.osc1Waveform = p.osc1Waveform.value(); break;
+    case kOsc1ShapeMod: engine.osc1ShapeAmount = unit(p.osc1ShapeMod); break;
+    case kOsc1ShapeModSrc: engine.osc1ShapeSource = p.osc1ShapeModSrc.value(); break;
+    case kOsc1Volume: engine.setOsc1Gain(gainOf(p.osc1Volume)); break;
+    case kOsc2Waveform: engine.osc2Waveform = p.osc2Waveform.value(); break;
+    case kOsc2Detune:
+        engine.osc2Detune = plain(p.osc2Detune) * kSemitone;
         retune();
         engine.phaseResetPending = true;
         break;
-    case 6: engine.setOsc2Sync(osc2Sync.on); break;
-    case 7: engine.setOsc2RingMod(osc2Ringmod.on); break;
-    case 8: engine.setOsc2Gain(gainOf(osc2Volume)); break;
-    case 9:
+    case kOsc2Sync: engine.setOsc2Sync(p.osc2Sync.on()); break;
+    case kOsc2Ringmod: engine.setOsc2RingMod(p.osc2Ringmod.on()); break;
+    case kOsc2Volume: engine.setOsc2Gain(gainOf(p.osc2Volume)); break;
+    case kMasterTune:
         // Transposing keeps the free phases running: only detune changes
         // restart them, so a tuning change doesn't click every new note.
-        engine.masterTune = masterTune.value * kSemitone;
+        engine.masterTune = p.masterTune.value() * kSemitone;
         retune();
         break;
-    case 10:
-        engine.oscDetune = plain(oscDetune) * kSemitone;
+    case kOscDetune:
+        engine.oscDetune = plain(p.oscDetune) * kSemitone;
         retune();
         engine.phaseResetPending = true;
         break;
-    case 11: engine.pitchModSource = pitchModSrc.value; break;
-    case 12:
-    case 13: {
-        const double d = unit(pitchModDepth);
-        engine.setPitchModDepth(pitchModInv.on ? -d : d);
+    case kPitchModSrc: engine.pitchModSource = p.pitchModSrc.value(); break;
+    case kPitchModInv:
+    case kPitchModDepth: {
+        const double d = unit(p.pitchModDepth);
+        engine.setPitchModDepth(p.pitchModInv.on() ? -d : d);
         break;
     }
-    case 14:
-        engine.pitchModOsc1 = pitchModOsc1.on;
+    case kPitchModOsc1:
+        engine.pitchModOsc1 = p.pitchModOsc1.on();
         engine.phaseResetPending = true;
         break;
-    case 15:
-        engine.pitchModOsc2 = pitchModOsc2.on;
+    case kPitchModOsc2:
+        engine.pitchModOsc2 = p.pitchModOsc2.on();
         engine.phaseResetPending = true;
         break;
-    case 16: engine.setFilterType(filterType.value); break;
-    case 17: engine.cutoffOctaves = std::log(plain(filterCutoff) * kCutoffReference) / std::log(2.0); break;
-    case 18: engine.setFilterQ(unit(filterQ)); break;
-    case 19: engine.filterModSource = filterModSrc.value; break;
-    case 20:
-    case 21: {
-        const double amount = kFilterModOctaves * unit(filterMod);
-        engine.filterModAmount = filterModInv.on ? -amount : amount;
+    case kFilterType: engine.setFilterType(p.filterType.value()); break;
+    case kFilterCutoff:
+        engine.cutoffOctaves = std::log(plain(p.filterCutoff) * kCutoffReference) / std::log(2.0);
+        break;
+    case kFilterQ: engine.setFilterQ(unit(p.filterQ)); break;
+    case kFilterModSrc: engine.filterModSource = p.filterModSrc.value(); break;
+    case kFilterModInv:
+    case kFilterMod: {
+        const double amount = kFilterModOctaves * unit(p.filterMod);
+        engine.filterModAmount = p.filterModInv.on() ? -amount : amount;
         break;
     }
-    case 22: engine.keyTrack = plain(filterKbdTrk) * kPercent; break;
-    case 23: engine.lfo.waveform = lfoWaveform.value; break;
-    case 24: engine.lfo.setFrequency(plain(lfoFrequency), sr); break;
-    case 25: break;
-    case 26: engine.lfo.setDelay(plain(lfoDelay), sr); break;
-    case 27: {
-        const double c = Envelope::attackCoefficient(samples(plain(ampAttack)));
+    case kFilterKbdTrk: engine.keyTrack = plain(p.filterKbdTrk) * kPercent; break;
+    case kLfoWaveform: engine.lfo.waveform = p.lfoWaveform.value(); break;
+    case kLfoFrequency: engine.lfo.setFrequency(plain(p.lfoFrequency), sr); break;
+    case kReserved: break;
+    case kLfoDelay: engine.lfo.setDelay(plain(p.lfoDelay), sr); break;
+    case kAmpAttack: {
+        const double c = Envelope::attackCoefficient(samples(plain(p.ampAttack)));
         forEachVoice([c](Voice& v) { v.amp.attackCoef = c; });
         break;
     }
-    case 28: {
-        const double c = Envelope::decayCoefficient(samples(plain(ampDecay)));
+    case kAmpDecay: {
+        const double c = Envelope::decayCoefficient(samples(plain(p.ampDecay)));
         forEachVoice([c](Voice& v) { v.amp.decayCoef = c; });
         break;
     }
-    case 29: {
-        const double s = unit(ampSustain);
+    case kAmpSustain: {
+        const double s = unit(p.ampSustain);
         forEachVoice([s](Voice& v) { v.amp.sustain = s; });
         break;
     }
-    case 30: {
-        const double c = Envelope::decayCoefficient(samples(plain(ampRelease)));
+    case kAmpRelease: {
+        const double c = Envelope::decayCoefficient(samples(plain(p.ampRelease)));
         forEachVoice([c](Voice& v) { v.amp.releaseCoef = c; });
         break;
     }
-    case 31: {
-        const double c = Envelope::attackCoefficient(samples(plain(modAttack)));
+    case kModAttack: {
+        const double c = Envelope::attackCoefficient(samples(plain(p.modAttack)));
         forEachVoice([c](Voice& v) { v.mod.attackCoef = c; });
         break;
     }
-    case 32: {
-        const double c = Envelope::decayCoefficient(samples(plain(modDecay)));
+    case kModDecay: {
+        const double c = Envelope::decayCoefficient(samples(plain(p.modDecay)));
         forEachVoice([c](Voice& v) { v.mod.decayCoef = c; });
         break;
     }
-    case 33: {
-        const double s = unit(modSustain);
+    case kModSustain: {
+        const double s = unit(p.modSustain);
         forEachVoice([s](Voice& v) { v.mod.sustain = s; });
         break;
     }
-    case 34: {
-        const double c = Envelope::decayCoefficient(samples(plain(modRelease)));
+    case kModRelease: {
+        const double c = Envelope::decayCoefficient(samples(plain(p.modRelease)));
         forEachVoice([c](Voice& v) { v.mod.releaseCoef = c; });
         break;
     }
-    case 35: {
-        // The switch itself happens on the audio thread (prepareBlock): it
-        // replaces the manager that the block loop may be calling right now.
-        const int entry = voiceMode.value;
+    case kVoiceMode: {
+        // Releases every voice and starts a fresh manager; this runs on the
+        // audio thread (or before there is one), which alone calls managers.
+        const int entry = p.voiceMode.value();
         if (entry >= 0 && entry < static_cast<int>(std::size(kVoiceModeCodes)))
-            engine.requestVoiceMode(kVoiceModeCodes[entry]);
+            engine.setVoiceMode(kVoiceModeCodes[entry]);
         break;
     }
-    case 36: {
-        const double c = 1.0 / (samples(plain(glideTime)) + 1.0);
+    case kGlideTime: {
+        const double c = 1.0 / (samples(plain(p.glideTime)) + 1.0);
         forEachVoice([c](Voice& v) { v.glideCoef = c; });
         break;
     }
-    case 37: engine.bendRange = bendRange.value * kBendOctavesPerSemitone; break;
-    case 38: engine.outputGain = gainOf(masterVolume) * kDecimatorBranchGain; break;
-    default: break;  // indices outside 0..38 route nothing
+    case kBendRange: engine.bendRange = p.bendRange.value() * kBendOctavesPerSemitone; break;
+    case kMasterVolume: engine.outputGain = gainOf(p.masterVolume) * kDecimatorBranchGain; break;
+    default: break; // ids outside the set route nothing
     }
-}
-
-void Plugin::prepareBlock() {
-    engine.applyRequestedVoiceMode();
 }
 
 } // namespace Veldane

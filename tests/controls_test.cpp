@@ -14,9 +14,9 @@
 #include "framework/editor.h"
 #include "framework/slider_control.h"
 #include "gfx/bitmap.h"
-#include "synth/controls.h"
-#include "synth/panel.h"
-#include "synth/plugin.h"
+#include "ui/controls.h"
+#include "ui/panel.h"
+#include "tests/hosted_plugin.h"
 
 namespace {
 
@@ -209,7 +209,7 @@ TEST(Knob, ParameterSideSettlesWithoutReporting) {
 }
 
 zem::SliderControl makeSlider(RecordingEditor& editor) {
-    return zem::SliderControl(kIndex, zem::makeRect(575, 48, 14, 110), &editor, nullptr);
+    return zem::SliderControl(kIndex, zem::makeRect(575, 48, 14, 110), &editor, nullptr, 27);
 }
 
 TEST(Slider, PressBesideTheHandleJumpsAndTheDragGoesOn) {
@@ -349,7 +349,7 @@ TEST(ControlDrawing, EachControlDrawsItsImagesWhereItsStateSays) {
     LICE_MemBitmap handle(3, 5);
     for (int i = 0; i < 15; ++i)
         handle.pixels()[i] = 0xFF0000FFu;
-    zem::SliderControl slider(0, zem::makeRect(80, 20, 3, 110), &editor, &handle);
+    zem::SliderControl slider(0, zem::makeRect(80, 20, 3, 110), &editor, &handle, 27);
     EXPECT_EQ(slider.travel, 105);
     slider.setValue(0.5f); // 52.5 rounds to 53: handle top at 130 - 53 - 5 = 72
     slider.draw(target);
@@ -369,14 +369,14 @@ TEST(MouseRouting, CaptureWinsElseEveryContainingControlWithEdgesInside) {
 
     zem::routeMouse(list, nullptr, 30, 21, record);
     ASSERT_EQ(hits.size(), 2u) << "the scan does not stop at the first hit";
-    EXPECT_EQ(hits[0], std::make_pair(1, std::make_pair(20, 11)));
-    EXPECT_EQ(hits[1], std::make_pair(2, std::make_pair(0, 11)));
+    EXPECT_EQ(hits[0], std::make_pair(int(Veldane::kOsc1ShapeMod), std::make_pair(int(Veldane::kFilterModInv), 11)));
+    EXPECT_EQ(hits[1], std::make_pair(int(Veldane::kOsc1ShapeModSrc), std::make_pair(int(Veldane::kOsc1Waveform), 11)));
     hits.clear();
     zem::routeMouse(list, nullptr, 30, 22, record);
     EXPECT_TRUE(hits.empty());
     zem::routeMouse(list, &b, -5, 300, record);
     ASSERT_EQ(hits.size(), 1u);
-    EXPECT_EQ(hits[0], std::make_pair(2, std::make_pair(-35, 290)));
+    EXPECT_EQ(hits[0], std::make_pair(int(Veldane::kOsc1ShapeModSrc), std::make_pair(-35, 290)));
 }
 
 TEST(PendingControlUpdates, ForeignMarksAreDrainedOnceWithOneWakeUp) {
@@ -430,12 +430,14 @@ struct HostRecord {
 class PanelEditor : public RecordingEditor {
 public:
     explicit PanelEditor(Veldane::Plugin& plugin) : plugin(plugin), panel(this, Veldane::PanelImages{}) {}
+    PanelEditor(const PanelEditor&) = delete;
+    PanelEditor& operator=(const PanelEditor&) = delete;
     void controlChanged(int index) override {
         RecordingEditor::controlChanged(index);
         panel.controlChanged(plugin, index);
     }
     void showAll() {
-        for (int i = 0; i < 39; ++i)
+        for (int i = 0; i < Veldane::kParamCount; ++i)
             panel.updateControl(plugin, i);
     }
     Veldane::Plugin& plugin;
@@ -447,11 +449,18 @@ protected:
     void SetUp() override {
         HostRecord::automated.clear();
         HostRecord::otherCalls = 0;
-        plugin = std::make_unique<Veldane::Plugin>(nullptr, &HostRecord::callback);
+        effect = VSTPluginMain(&HostRecord::callback);
+        ASSERT_NE(effect, nullptr);
+        plugin = pluginOf(effect);
         editor = std::make_unique<PanelEditor>(*plugin);
         editor->showAll();
     }
-    float normalized(int index) { return plugin->params[index]->normalized; }
+    void TearDown() override {
+        editor.reset();
+        closeInstance(effect);
+    }
+    float normalized(int index) { return plugin->synth.params.get(index); }
+    zem::Parameter* parameter(int index) { return plugin->synth.params.at(index); }
     template <class C>
     C& control(int index) {
         zem::Control* c = editor->panel.controlFor(index);
@@ -459,22 +468,23 @@ protected:
         return static_cast<C&>(*c);
     }
 
-    std::unique_ptr<Veldane::Plugin> plugin;
+    AEffect* effect = nullptr;
+    Veldane::Plugin* plugin = nullptr;
     std::unique_ptr<PanelEditor> editor;
 };
 
 TEST_F(PanelTest, EveryParameterButTheReservedOneHasOneControlAndNoneOverlap) {
     int controlled = 0;
-    for (int i = 0; i < 39; ++i) {
+    for (int i = 0; i < Veldane::kParamCount; ++i) {
         int count = 0;
         for (zem::Control* c : editor->panel.controls)
             count += c->parameterIndex == i ? 1 : 0;
-        EXPECT_EQ(count, i == 25 ? 0 : 1) << i;
+        EXPECT_EQ(count, i == Veldane::kReserved ? 0 : 1) << i;
         controlled += count;
     }
     EXPECT_EQ(controlled, 38);
-    EXPECT_EQ(editor->panel.controlFor(25), nullptr);
-    EXPECT_EQ(editor->panel.controlFor(39), nullptr);
+    EXPECT_EQ(editor->panel.controlFor(Veldane::kReserved), nullptr);
+    EXPECT_EQ(editor->panel.controlFor(Veldane::kParamCount), nullptr);
     EXPECT_EQ(editor->panel.controlFor(-1), nullptr);
     // With edges counted as inside, no point may reach two controls; and all
     // lie on the 702 x 366 panel.
@@ -491,100 +501,100 @@ TEST_F(PanelTest, EveryParameterButTheReservedOneHasOneControlAndNoneOverlap) {
 }
 
 TEST_F(PanelTest, ControlsStartFromTheParameterDefaults) {
-    EXPECT_EQ(control<Knob>(3).frameIndex, 80);       // Osc1 Volume -6 dB
-    EXPECT_EQ(control<Knob>(8).frameIndex, 0);        // Osc2 Volume silent
-    EXPECT_EQ(control<Knob>(9).stepIndex, 12);        // Master Tune 0 st, the middle
-    EXPECT_EQ(control<Knob>(17).frameIndex, 96);      // Filter Cutoff fully open
-    EXPECT_EQ(control<Knob>(37).stepIndex, 12);       // Bend Range 12 st
-    EXPECT_TRUE(control<SwitchControl>(14).on);       // Pitch Mod Osc1
-    EXPECT_FALSE(control<SwitchControl>(6).on);       // Osc2 Sync
-    EXPECT_DOUBLE_EQ(control<zem::SliderControl>(29).position, 83.0); // Amp Sustain 100 %
-    EXPECT_DOUBLE_EQ(control<zem::SliderControl>(27).position, 0.0);
+    EXPECT_EQ(control<Knob>(Veldane::kOsc1Volume).frameIndex, 80);       // Osc1 Volume -6 dB
+    EXPECT_EQ(control<Knob>(Veldane::kOsc2Volume).frameIndex, 0);        // Osc2 Volume silent
+    EXPECT_EQ(control<Knob>(Veldane::kMasterTune).stepIndex, 12);        // Master Tune 0 st, the middle
+    EXPECT_EQ(control<Knob>(Veldane::kFilterCutoff).frameIndex, 96);      // Filter Cutoff fully open
+    EXPECT_EQ(control<Knob>(Veldane::kBendRange).stepIndex, 12);       // Bend Range 12 st
+    EXPECT_TRUE(control<SwitchControl>(Veldane::kPitchModOsc1).on);       // Pitch Mod Osc1
+    EXPECT_FALSE(control<SwitchControl>(Veldane::kOsc2Sync).on);       // Osc2 Sync
+    EXPECT_DOUBLE_EQ(control<zem::SliderControl>(Veldane::kAmpSustain).position, 83.0); // Amp Sustain 100 %
+    EXPECT_DOUBLE_EQ(control<zem::SliderControl>(Veldane::kAmpAttack).position, 0.0);
     EXPECT_TRUE(HostRecord::automated.empty());
     EXPECT_TRUE(editor->reports.empty()) << "showing values never reports";
 }
 
 TEST_F(PanelTest, EditsWriteTheParameterAndAutomateTheHost) {
     // Knob drag on a real-valued parameter.
-    Knob& q = control<Knob>(18);
+    Knob& q = control<Knob>(Veldane::kFilterQ);
     q.mouseDown(18, 18);
     for (int y = 17; y >= 8; --y)
         q.mouseMove(18, y, kPlain);
     q.mouseUp(18, 8);
-    EXPECT_FLOAT_EQ(normalized(18), 10.0f / 256.0f);
+    EXPECT_FLOAT_EQ(normalized(Veldane::kFilterQ), 10.0f / 256.0f);
     ASSERT_EQ(HostRecord::automated.size(), 10u);
-    EXPECT_EQ(HostRecord::automated.back(), std::make_pair(18, normalized(18)));
+    EXPECT_EQ(HostRecord::automated.back(), std::make_pair(int(Veldane::kFilterQ), normalized(Veldane::kFilterQ)));
 
     // Switch: plain state and normalized written directly.
     HostRecord::automated.clear();
-    control<SwitchControl>(20).mouseDown(1, 1);
-    auto* inv = dynamic_cast<zem::ParameterSwitch*>(plugin->params[20]);
+    control<SwitchControl>(Veldane::kFilterModInv).mouseDown(1, 1);
+    auto* inv = dynamic_cast<zem::ParameterSwitch*>(parameter(Veldane::kFilterModInv));
     ASSERT_NE(inv, nullptr);
-    EXPECT_TRUE(inv->on);
-    EXPECT_EQ(HostRecord::automated, (std::vector<std::pair<int, float>>{{20, 1.0f}}));
+    EXPECT_TRUE(inv->on());
+    EXPECT_EQ(HostRecord::automated, (std::vector<std::pair<int, float>>{{Veldane::kFilterModInv, 1.0f}}));
 
     // Radio: a press on the lit lamp writes and reports again.
     HostRecord::automated.clear();
-    RadioControl& filterType = control<RadioControl>(16);
+    RadioControl& filterType = control<RadioControl>(Veldane::kFilterType);
     filterType.mouseDown(5, 14);
     filterType.mouseDown(5, 14);
-    auto* type = dynamic_cast<zem::ParameterInt*>(plugin->params[16]);
+    auto* type = dynamic_cast<zem::ParameterInt*>(parameter(Veldane::kFilterType));
     ASSERT_NE(type, nullptr);
-    EXPECT_EQ(type->value, 1);
-    EXPECT_EQ(HostRecord::automated, (std::vector<std::pair<int, float>>{{16, 0.5f}, {16, 0.5f}}));
+    EXPECT_EQ(type->value(), 1);
+    EXPECT_EQ(HostRecord::automated, (std::vector<std::pair<int, float>>{{Veldane::kFilterType, 0.5f}, {Veldane::kFilterType, 0.5f}}));
 
     // Slider: position / travel.
     HostRecord::automated.clear();
-    zem::SliderControl& release = control<zem::SliderControl>(34);
+    zem::SliderControl& release = control<zem::SliderControl>(Veldane::kModRelease);
     release.mouseDown(7, 10 + 83 - 20); // 20 above the bottom of the travel
-    EXPECT_FLOAT_EQ(normalized(34), static_cast<float>((83.0 + 13 - 73) / 83.0));
+    EXPECT_FLOAT_EQ(normalized(Veldane::kModRelease), static_cast<float>((83.0 + 13 - 73) / 83.0));
     EXPECT_EQ(HostRecord::otherCalls, 0);
 }
 
 TEST_F(PanelTest, VoiceModeThirdLampStoresThreeAndLightsForTwoAndThree) {
-    RadioControl& mode = control<RadioControl>(35);
-    auto* p = dynamic_cast<zem::ParameterInt*>(plugin->params[35]);
+    RadioControl& mode = control<RadioControl>(Veldane::kVoiceMode);
+    auto* p = dynamic_cast<zem::ParameterInt*>(parameter(Veldane::kVoiceMode));
     ASSERT_NE(p, nullptr);
     mode.mouseDown(5, 26);
-    EXPECT_EQ(p->value, 3);
-    EXPECT_EQ(p->normalized, 1.0f);
-    EXPECT_EQ(HostRecord::automated.back(), std::make_pair(35, 1.0f));
+    EXPECT_EQ(p->value(), 3);
+    EXPECT_EQ(p->normalized(), 1.0f);
+    EXPECT_EQ(HostRecord::automated.back(), std::make_pair(int(Veldane::kVoiceMode), 1.0f));
     mode.mouseDown(5, 13);
-    EXPECT_EQ(p->value, 1);
-    EXPECT_FLOAT_EQ(p->normalized, 1.0f / 3.0f);
+    EXPECT_EQ(p->value(), 1);
+    EXPECT_FLOAT_EQ(p->normalized(), 1.0f / 3.0f);
     const struct {
         float host;
         int lamp;
     } shown[] = {{0.0f, 0}, {1.0f / 3.0f, 1}, {2.0f / 3.0f, 2}, {1.0f, 2}};
     for (const auto& s : shown) {
-        plugin->setParameter(35, s.host);
-        editor->panel.updateControl(*plugin, 35);
+        plugin->setParameter(Veldane::kVoiceMode, s.host);
+        editor->panel.updateControl(*plugin, Veldane::kVoiceMode);
         EXPECT_EQ(mode.selected, s.lamp) << s.host;
     }
 }
 
 TEST_F(PanelTest, SteppedKnobsFollowTheirIntegers) {
-    Knob& bend = control<Knob>(37);
-    auto* range = dynamic_cast<zem::ParameterInt*>(plugin->params[37]);
+    Knob& bend = control<Knob>(Veldane::kBendRange);
+    auto* range = dynamic_cast<zem::ParameterInt*>(parameter(Veldane::kBendRange));
     ASSERT_NE(range, nullptr);
     bend.mouseWheel(0, 0, 0, -5);
-    EXPECT_EQ(range->value, 7);
-    EXPECT_FLOAT_EQ(range->normalized, 7.0f / 12.0f);
-    plugin->setParameter(37, 0.25f); // 3 semitones
+    EXPECT_EQ(range->value(), 7);
+    EXPECT_FLOAT_EQ(range->normalized(), 7.0f / 12.0f);
+    plugin->setParameter(Veldane::kBendRange, 0.25f); // 3 semitones
     editor->forget();
-    editor->panel.updateControl(*plugin, 37);
+    editor->panel.updateControl(*plugin, Veldane::kBendRange);
     EXPECT_EQ(bend.stepIndex, 3);
     EXPECT_EQ(bend.frameIndex, 24);
     EXPECT_EQ(editor->invalidations, 1);
 
     // Master Tune: 25 positions over -12..12, double-click back to 0.
-    Knob& tune = control<Knob>(9);
-    auto* tuneParameter = dynamic_cast<zem::ParameterInt*>(plugin->params[9]);
+    Knob& tune = control<Knob>(Veldane::kMasterTune);
+    auto* tuneParameter = dynamic_cast<zem::ParameterInt*>(parameter(Veldane::kMasterTune));
     ASSERT_NE(tuneParameter, nullptr);
     tune.mouseWheel(0, 0, 0, 3);
-    EXPECT_EQ(tuneParameter->value, 3);
+    EXPECT_EQ(tuneParameter->value(), 3);
     tune.mouseDoubleClick(0, 0);
-    EXPECT_EQ(tuneParameter->value, 0);
+    EXPECT_EQ(tuneParameter->value(), 0);
     EXPECT_EQ(tune.stepIndex, 12);
 }
 
@@ -593,14 +603,14 @@ TEST_F(PanelTest, EveryControlWritesBackTheValueItShows) {
     // changes nothing must leave the parameter where it was: catches a
     // control bound to the wrong parameter or the wrong conversion.
     for (const Veldane::PanelEntry& e : Veldane::panelLayout) {
-        const int i = e.parameterIndex;
+        const int i = e.parameter;
         plugin->setParameter(i, 0.75f);
         editor->panel.updateControl(*plugin, i);
         char before[16], after[16];
-        plugin->params[i]->getDisplay(before);
+        parameter(i)->getDisplay(before);
         HostRecord::automated.clear();
         editor->panel.controlChanged(*plugin, i);
-        plugin->params[i]->getDisplay(after);
+        parameter(i)->getDisplay(after);
         ASSERT_EQ(HostRecord::automated.size(), 1u) << i;
         EXPECT_EQ(HostRecord::automated[0], std::make_pair(i, normalized(i)));
         // Choices and switches store their canonical normalized value; the
@@ -614,9 +624,9 @@ TEST_F(PanelTest, EveryControlWritesBackTheValueItShows) {
     // Parameter 25 has no control: nothing is written, shown or reported.
     HostRecord::automated.clear();
     editor->forget();
-    editor->panel.controlChanged(*plugin, 25);
-    editor->panel.updateControl(*plugin, 25);
-    editor->panel.updateControl(*plugin, 40);
+    editor->panel.controlChanged(*plugin, Veldane::kReserved);
+    editor->panel.updateControl(*plugin, Veldane::kReserved);
+    editor->panel.updateControl(*plugin, Veldane::kParamCount + 1);
     EXPECT_TRUE(HostRecord::automated.empty());
     EXPECT_EQ(editor->invalidations, 0);
 }

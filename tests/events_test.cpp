@@ -1,7 +1,8 @@
 // MIDI intake and the block loop: translation of the host's messages into
-// queued events (through the real plug-in), and the rendering of a block in
-// segments with each event applied at its offset (through a small synth on
-// the same framework whose engine and voice manager record what happens).
+// queued events (through the real plug-in), the rendering of a block in
+// segments with each event handed over at its offset (through a small
+// plug-in on the same framework that records what happens), and what the
+// synthesizer makes of each event.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "framework/event_queue.h"
 #include "framework/plugin.h"
 #include "framework/voice_manager.h"
+#include "synth/synth.h"
 #include "tests/alloc_counter.h"
 #include "tests/hosted_plugin.h"
 #include "tests/midi_block.h"
@@ -152,38 +154,12 @@ TEST_F(EventIntake, AudioPathAllocatesNothingOnceTheQueueHasGrown) {
 #endif
 
 // ---------------------------------------------------------------------------
-// The block loop, on a synth whose engine and voice manager write a log.
+// The block loop, on a plug-in of the framework's own whose rendering and
+// event handling write a log.
 
 std::vector<std::string>* gLog = nullptr;
 
-struct RecordingVoices : zem::IVoiceManager {
-    const int* rendered = nullptr; // samples rendered so far
-    void noteOn(int note, double velocity) override { write("on " + std::to_string(note) + " " + std::to_string(int(velocity))); }
-    void noteOff(int note) override { write("off " + std::to_string(note)); }
-    void setSustain(bool down) override { write(down ? "pedal down" : "pedal up"); }
-    void write(const std::string& what) { gLog->push_back(what + " @" + std::to_string(*rendered)); }
-};
-
-struct RecordingEngine {
-    int rendered = 0; // samples written since the test began
-    double bendRange = 0.0;
-    double bendTarget = 0.0;
-    zem::IVoiceManager* voiceManager = nullptr;
-
-    // Writes a ramp that continues across calls, so a wrongly advanced
-    // output pointer shows as a break in it.
-    template <class Sample>
-    void renderRamp(int count, Sample* out) {
-        gLog->push_back("render " + std::to_string(count));
-        for (int i = 0; i < count; ++i) out[i] = Sample(rendered + i);
-        rendered += count;
-    }
-    void render(int count, float* out) { renderRamp(count, out); }
-    void render(int count, double* out) { renderRamp(count, out); }
-    void restartLfoDelay() { gLog->push_back("lfo restart @" + std::to_string(rendered)); }
-};
-
-class RecordingSynth final : public zem::Plugin<RecordingSynth, 1> {
+class RecordingPlugin final : public zem::Plugin<RecordingPlugin, 1> {
 public:
     static constexpr std::int32_t uniqueId = 1;
     static constexpr std::int32_t version = 1;
@@ -192,34 +168,49 @@ public:
     static constexpr const char* vendorName = "Test";
     static constexpr const char* productName = "Test";
 
-    RecordingSynth() : Plugin(nullptr) {}
+    RecordingPlugin(AEffect& record, zem::HostCallback host) : Plugin(record, host) {}
     void parameterChanged(int) override {}
+    zem::ParameterSet<1>& parameters() { return params; }
     void setSampleRate(double) {}
     void prepareBlock() { gLog->push_back("prepare"); }
+    void handleEvent(const zem::Event& e) {
+        gLog->push_back("event " + std::to_string(e.type) + " " + std::to_string(e.data1) + " @" +
+                        std::to_string(rendered));
+    }
+    // Writes a ramp that continues across calls, so a wrongly advanced
+    // output pointer shows as a break in it.
+    template <class Sample>
+    void render(int count, Sample* out) {
+        gLog->push_back("render " + std::to_string(count));
+        for (int i = 0; i < count; ++i) out[i] = Sample(rendered + i);
+        rendered += count;
+    }
 
-    RecordingEngine engine;
-    Param<zem::ParameterSwitch> onlyParameter{*this, "Switch", false};
+    int rendered = 0; // samples written since the test began
+    zem::ParameterSet<1> params;
+    zem::ParameterSet<1>::Param<zem::ParameterSwitch> onlyParameter{params, 0, "Switch", false};
 };
 
 class BlockLoop : public ::testing::Test {
 protected:
     void SetUp() override {
         gLog = &log;
-        voices.rendered = &synth.engine.rendered;
-        synth.engine.voiceManager = &voices;
+        effect = RecordingPlugin::instantiate(nullptr);
+        ASSERT_NE(effect, nullptr);
+        plugin = static_cast<RecordingPlugin*>(static_cast<zem::Plugin<RecordingPlugin, 1>*>(effect->object));
     }
-    void TearDown() override { gLog = nullptr; }
+    void TearDown() override {
+        closeInstance(effect);
+        gLog = nullptr;
+    }
 
-    void deliver(MidiBlock& block) {
-        AEffect* e = &synth.effect;
-        EXPECT_EQ(e->dispatcher(e, effProcessEvents, 0, 0, block.events(), 0.0f), 1);
-    }
+    void deliver(MidiBlock& block) { EXPECT_EQ(effect->dispatcher(effect, effProcessEvents, 0, 0, block.events(), 0.0f), 1); }
     // Runs one float block through the record and answers its samples; the
     // buffer has guard samples after the block that must stay untouched.
     std::vector<float> process(int frames) {
         std::vector<float> buffer(std::max(frames, 0) + kGuard, -1.0f);
         float* outs[1] = {buffer.data()};
-        synth.effect.processReplacing(&synth.effect, nullptr, outs, frames);
+        effect->processReplacing(effect, nullptr, outs, frames);
         for (int i = std::max(frames, 0); i < int(buffer.size()); ++i) EXPECT_EQ(buffer[i], -1.0f) << "past the block";
         buffer.resize(std::max(frames, 0));
         return buffer;
@@ -227,8 +218,8 @@ protected:
     static constexpr int kGuard = 8;
 
     std::vector<std::string> log;
-    RecordingSynth synth;
-    RecordingVoices voices;
+    AEffect* effect = nullptr;
+    RecordingPlugin* plugin = nullptr;
 };
 
 void expectRamp(const std::vector<float>& samples, int from) {
@@ -245,10 +236,10 @@ TEST_F(BlockLoop, EventsApplyAtTheirOffsetsInQueueOrder) {
     deliver(block);
     log.clear();
     expectRamp(process(64), 0);
-    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 0", "lfo restart @0", "on 60 100 @0", "render 0",
-                                             "lfo restart @0", "on 62 90 @0", "render 5", "off 60 @5", "render 0",
-                                             "pedal down @5", "render 59", "pedal up @64"}));
-    EXPECT_TRUE(synth.events.empty());
+    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 0", "event 0 60 @0", "render 0", "event 0 62 @0",
+                                             "render 5", "event 1 60 @5", "render 0", "event 3 0 @5", "render 59",
+                                             "event 4 0 @64", "render 0"}));
+    EXPECT_TRUE(plugin->events.empty());
 }
 
 TEST_F(BlockLoop, BlockWithoutEventsIsOneSegment) {
@@ -266,36 +257,48 @@ TEST_F(BlockLoop, EmptyBlocksKeepTheQueue) {
     process(-7);
     process(INT_MIN);
     float* nullOut[1] = {nullptr};
-    synth.effect.processReplacing(&synth.effect, nullptr, nullOut, 16);
-    synth.effect.processReplacing(&synth.effect, nullptr, nullptr, 16);
+    effect->processReplacing(effect, nullptr, nullOut, 16);
+    effect->processReplacing(effect, nullptr, nullptr, 16);
     // Every call hands over pending changes first, even one that renders nothing.
     EXPECT_EQ(log, (std::vector<std::string>(5, "prepare")));
-    EXPECT_EQ(synth.events.size(), 1u);
+    EXPECT_EQ(plugin->events.size(), 1u);
     log.clear();
     expectRamp(process(8), 0);
-    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 3", "lfo restart @3", "on 60 100 @3", "render 5"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 3", "event 0 60 @3", "render 5"}));
 }
 
 // Offsets past the block, negative or going backwards never make a segment
 // outside the buffer or of negative length; the event lands on the nearest
-// sample it can have and keeps its place in the order.
+// sample it can have and keeps its place in the order. Whatever lies at or
+// past the end is applied after the last sample, so the queue is empty when
+// the call returns.
 TEST_F(BlockLoop, HostileOffsetsAreClampedIntoTheBlock) {
     MidiBlock block;
     block.add(-40, 0x90, 60, 1);     // before the block: at once
     block.add(20, 0x90, 61, 1);
     block.add(10, 0x80, 61, 0);      // backwards: where the previous one was
     block.add(INT_MAX, 0x80, 60, 0); // far past the block: after its last sample
-    block.add(INT_MIN, 0x90, 62, 1); // left for the next block, where it applies at once
+    block.add(INT_MIN, 0x90, 62, 1); // after a late one: after the last sample too
     deliver(block);
     log.clear();
     expectRamp(process(32), 0);
-    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 0", "lfo restart @0", "on 60 1 @0", "render 20",
-                                             "lfo restart @20", "on 61 1 @20", "render 0", "off 61 @20", "render 12",
-                                             "off 60 @32"}));
-    ASSERT_EQ(synth.events.size(), 1u);
+    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 0", "event 0 60 @0", "render 20", "event 0 61 @20",
+                                             "render 0", "event 1 61 @20", "render 12", "event 1 60 @32", "render 0",
+                                             "event 0 62 @32", "render 0"}));
+    EXPECT_TRUE(plugin->events.empty());
+}
+
+// A chord sent at the very end of a block sounds together after that block,
+// not one note per later block.
+TEST_F(BlockLoop, LateEventsAllApplyAtTheEndOfTheirCall) {
+    MidiBlock block;
+    for (int note : {60, 64, 67}) block.add(512, 0x90, note, 100);
+    deliver(block);
     log.clear();
-    expectRamp(process(4), 32);
-    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 0", "lfo restart @32", "on 62 1 @32", "render 4"}));
+    process(512);
+    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 512", "event 0 60 @512", "render 0", "event 0 64 @512",
+                                             "render 0", "event 0 67 @512", "render 0"}));
+    EXPECT_TRUE(plugin->events.empty());
 }
 
 TEST_F(BlockLoop, TenThousandEventsInOneCall) {
@@ -304,26 +307,38 @@ TEST_F(BlockLoop, TenThousandEventsInOneCall) {
     MidiBlock block;
     for (int i = 0; i < kEvents; ++i) block.add(i * kFrames / kEvents, (i % 2 ? 0x80 : 0x90) | (i % 16), i % 128, 100);
     deliver(block);
-    ASSERT_EQ(synth.events.size(), std::size_t(kEvents));
+    ASSERT_EQ(plugin->events.size(), std::size_t(kEvents));
     log.clear();
     expectRamp(process(kFrames), 0);
-    EXPECT_TRUE(synth.events.empty());
-    int ons = 0, offs = 0, last = 0;
+    EXPECT_TRUE(plugin->events.empty());
+    int events = 0, last = 0;
     bool ordered = true;
     for (const std::string& line : log) {
-        if (line.rfind("on ", 0) == 0) ++ons;
-        if (line.rfind("off ", 0) == 0) ++offs;
         const auto at = line.find('@');
-        if (at != std::string::npos && line.rfind("lfo", 0) != 0) {
-            const int position = std::stoi(line.substr(at + 1));
-            ordered = ordered && position >= last;
-            last = position;
-        }
+        if (at == std::string::npos) continue;
+        ++events;
+        const int position = std::stoi(line.substr(at + 1));
+        ordered = ordered && position >= last;
+        last = position;
     }
-    EXPECT_EQ(ons, kEvents / 2);
-    EXPECT_EQ(offs, kEvents / 2);
+    EXPECT_EQ(events, kEvents);
     EXPECT_TRUE(ordered);
-    EXPECT_EQ(synth.engine.rendered, kFrames);
+    EXPECT_EQ(plugin->rendered, kFrames);
+}
+
+// However many events a host floods in, the queue stops at its bound and
+// counts what it refused; what it took still plays.
+TEST_F(BlockLoop, QueueIsBoundedAndCountsWhatItRefuses) {
+    const int flood = static_cast<int>(zem::EventQueue::kMaxCapacity) + 100;
+    MidiBlock block;
+    for (int i = 0; i < flood; ++i) block.add(0, 0x90, i % 128, 100);
+    deliver(block);
+    EXPECT_EQ(plugin->events.size(), zem::EventQueue::kMaxCapacity);
+    EXPECT_EQ(plugin->events.dropped(), 100u);
+    log.clear();
+    process(16);
+    EXPECT_TRUE(plugin->events.empty());
+    EXPECT_EQ(log.size(), 2 + 2 * zem::EventQueue::kMaxCapacity);
 }
 
 TEST_F(BlockLoop, DoublePathAdvancesByWholeSamples) {
@@ -334,50 +349,61 @@ TEST_F(BlockLoop, DoublePathAdvancesByWholeSamples) {
     std::vector<double> buffer(40, -1.0);
     double* outs[1] = {buffer.data()};
     log.clear();
-    synth.effect.processDoubleReplacing(&synth.effect, nullptr, outs, 32);
+    effect->processDoubleReplacing(effect, nullptr, outs, 32);
     for (int i = 0; i < 32; ++i) EXPECT_EQ(buffer[i], double(i));
     for (int i = 32; i < 40; ++i) EXPECT_EQ(buffer[i], -1.0);
-    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 7", "lfo restart @7", "on 60 100 @7", "render 12",
-                                             "off 60 @19", "render 13"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 7", "event 0 60 @7", "render 12", "event 1 60 @19",
+                                             "render 13"}));
 }
 
-TEST_F(BlockLoop, PitchBendSetsTheEngineTarget) {
-    synth.engine.bendRange = 2 * 0.08333; // 2 semitones, in octaves
-    const struct {
-        int lsb, msb;
-        double target;
-    } cases[] = {{0, 0, -2 * 0.08333}, {0, 64, 0.0}, {127, 127, 2 * 0.08333 * 8191.0 / 8192.0}, {0, 96, 0.08333}};
-    for (const auto& c : cases) {
-        MidiBlock block;
-        block.add(0, 0xE5, c.lsb, c.msb);
-        deliver(block);
-        process(1);
-        EXPECT_DOUBLE_EQ(synth.engine.bendTarget, c.target) << c.lsb << " " << c.msb;
+// ---------------------------------------------------------------------------
+// What the synthesizer makes of each event.
+
+struct RecordingVoices : zem::IVoiceManager {
+    std::vector<std::string> calls;
+    void noteOn(int note, double velocity) override {
+        calls.push_back("on " + std::to_string(note) + " " + std::to_string(int(velocity)));
     }
-}
+    void noteOff(int note) override { calls.push_back("off " + std::to_string(note)); }
+    void setSustain(bool down) override { calls.push_back(down ? "pedal down" : "pedal up"); }
+};
 
-TEST_F(BlockLoop, UnknownKindsAndMissingVoiceManagerApplyNothing) {
-    synth.events.pushBack({2, 0, 60, 100});
-    synth.events.pushBack({77, 0, 60, 100});
-    synth.events.pushBack({-1, 0, 60, 100});
-    log.clear();
-    process(4);
-    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 0", "render 0", "render 0", "render 4"}));
+TEST(SynthEvents, NotesAndPedalGoToTheVoiceManagerAndEveryNoteOnRestartsTheLfoFade) {
+    Veldane::Synth synth;
+    RecordingVoices voices;
+    synth.engine.voiceManager = &voices;
+    synth.engine.lfo.setDelay(500.0, synth.sampleRate());
+    synth.handleEvent({zem::Event::NoteOn, 0, 60, 100});
+    EXPECT_EQ(synth.engine.lfo.delayLevel, 0.0);
+    synth.engine.lfo.delayLevel = 0.5;
+    synth.handleEvent({zem::Event::NoteOn, 0, 62, 90});
+    EXPECT_EQ(synth.engine.lfo.delayLevel, 0.0) << "a second, overlapping note restarts it too";
+    synth.handleEvent({zem::Event::NoteOff, 0, 60, 0});
+    synth.handleEvent({zem::Event::SustainOn, 0, 0, 0});
+    synth.handleEvent({zem::Event::SustainOff, 0, 0, 0});
+    synth.handleEvent({2, 0, 60, 100});
+    synth.handleEvent({77, 0, 60, 100});
+    EXPECT_EQ(voices.calls, (std::vector<std::string>{"on 60 100", "on 62 90", "off 60", "pedal down", "pedal up"}));
 
-    // Without a voice manager, notes and pedal are dropped; bend still works.
+    // Without a voice manager notes and pedal are dropped; bend still works.
     synth.engine.voiceManager = nullptr;
     synth.engine.bendRange = 1.0;
-    MidiBlock block;
-    block.add(0, 0x90, 60, 100);
-    block.add(0, 0x80, 60, 100);
-    block.add(0, 0xB0, 64, 100);
-    block.add(0, 0xE0, 0, 0);
-    deliver(block);
-    log.clear();
-    process(4);
+    synth.handleEvent({zem::Event::NoteOn, 0, 60, 100});
+    synth.handleEvent({zem::Event::PitchBend, 0, -8192, 0});
     EXPECT_EQ(synth.engine.bendTarget, -1.0);
-    EXPECT_EQ(log, (std::vector<std::string>{"prepare", "render 0", "lfo restart @4", "render 0", "render 0",
-                                             "render 0", "render 4"}));
+}
+
+TEST(SynthEvents, PitchBendSetsTheEngineTarget) {
+    Veldane::Synth synth;
+    synth.engine.bendRange = 2 * 0.08333; // 2 semitones, in octaves
+    const struct {
+        int value;
+        double target;
+    } cases[] = {{-8192, -2 * 0.08333}, {0, 0.0}, {8191, 2 * 0.08333 * 8191.0 / 8192.0}, {4096, 0.08333}};
+    for (const auto& c : cases) {
+        synth.handleEvent({zem::Event::PitchBend, 0, c.value, 0});
+        EXPECT_DOUBLE_EQ(synth.engine.bendTarget, c.target) << c.value;
+    }
 }
 
 // ---------------------------------------------------------------------------

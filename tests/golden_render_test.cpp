@@ -211,8 +211,7 @@ TEST_F(GoldenRender, EverySoundPath) {
         float peak = 0.0f;
         for (float v : out) peak = std::max(peak, std::fabs(v));
         EXPECT_GT(peak, 0.01f) << passage.name;
-        fresh->dispatcher(fresh, effClose, 0, 0, nullptr, 0.0f);
-        delete pluginOf(fresh);
+        closeInstance(fresh);
     }
 }
 

@@ -3,8 +3,8 @@
 // host callback), driven through its AEffect record.
 #include <gtest/gtest.h>
 
-#include "synth/entry.h"
-#include "synth/plugin.h"
+#include "wrappers/vst2/entry.h"
+#include "wrappers/vst2/plugin.h"
 
 // Host callback that only counts: the plug-in must not call its host unless
 // the user edits a parameter in the editor.
@@ -16,10 +16,15 @@ struct CountingHost {
     }
 };
 
-// The plug-in object behind a record made by VSTPluginMain.
+// The plug-in object behind a record made by VSTPluginMain; null once closed.
 inline Veldane::Plugin* pluginOf(AEffect* effect) {
-    using Base = zem::Plugin<Veldane::Plugin, 39>;
+    using Base = zem::Plugin<Veldane::Plugin, Veldane::kParamCount>;
     return static_cast<Veldane::Plugin*>(static_cast<Base*>(effect->object));
+}
+
+// Closes an instance as a host does (effClose frees the plug-in object).
+inline void closeInstance(AEffect* effect) {
+    if (effect != nullptr && effect->object != nullptr) effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }
 
 class HostedPlugin : public ::testing::Test {
@@ -30,14 +35,18 @@ protected:
         ASSERT_NE(effect, nullptr);
         plugin = pluginOf(effect);
     }
-    // The object outlives effClose (the host's record is part of it), so the
-    // test keeps its own pointer and frees it here.
-    void TearDown() override { delete plugin; }
+    void TearDown() override { closeInstance(effect); }
 
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, void* ptr = nullptr, float opt = 0.0f) {
         return effect->dispatcher(effect, opcode, index, 0, ptr, opt);
     }
     void processEvents(VstEvents* block) { EXPECT_EQ(dispatch(effProcessEvents, 0, block), 1); }
+    // Lets the audio thread take the parameter changes made so far, as the
+    // next processing call would (a call of no frames renders nothing).
+    void applyChanges() {
+        float* outs[1] = {nullptr};
+        effect->processReplacing(effect, nullptr, outs, 0);
+    }
 
     AEffect* effect = nullptr;
     Veldane::Plugin* plugin = nullptr;

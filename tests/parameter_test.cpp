@@ -39,7 +39,7 @@ TEST(ParameterInt, MapsToNearestIntegerInSinglePrecision)
     for (const Case& c : cases) {
         ParameterInt p("Int", "", c.min, c.max, c.min);
         p.setNormalized(c.x);
-        EXPECT_EQ(p.value, c.expected) << c.min << ".." << c.max << " x=" << c.x;
+        EXPECT_EQ(p.value(), c.expected) << c.min << ".." << c.max << " x=" << c.x;
     }
 }
 
@@ -54,16 +54,16 @@ TEST(ParameterEnum, PicksEntryAndReportsOnlyRealChanges)
     for (const Case& c : cases) {
         ParameterEnum p("Enum", kModes, c.count);
         p.setNormalized(c.x);
-        EXPECT_EQ(p.value, c.entry) << c.count << " entries, x=" << c.x;
+        EXPECT_EQ(p.value(), c.entry) << c.count << " entries, x=" << c.x;
     }
 
     ParameterEnum p("Enum", kThree, 3);
-    EXPECT_EQ(p.normalized, 0.0f);
+    EXPECT_EQ(p.normalized(), 0.0f);
     EXPECT_TRUE(p.setNormalized(0.3f));
     EXPECT_FALSE(p.setNormalized(0.31f));
     EXPECT_FALSE(p.setNormalized(0.31f));
     // The host's exact value is kept even though the entry did not move.
-    EXPECT_EQ(p.normalized, 0.31f);
+    EXPECT_EQ(p.normalized(), 0.31f);
     EXPECT_EQ(display(p), "Rect");
 }
 
@@ -71,13 +71,13 @@ TEST(ParameterSwitch, ThresholdAndDefault)
 {
     ParameterSwitch s("Sw", false);
     EXPECT_FALSE(s.setNormalized(0.5f));
-    EXPECT_FALSE(s.on);
+    EXPECT_FALSE(s.on());
     EXPECT_TRUE(s.setNormalized(0.5000001f));
-    EXPECT_TRUE(s.on);
+    EXPECT_TRUE(s.on());
     EXPECT_FALSE(s.setNormalized(1.0f));
 
     ParameterSwitch def("Sw", true);
-    EXPECT_EQ(def.normalized, 1.0f);
+    EXPECT_EQ(def.normalized(), 1.0f);
     EXPECT_EQ(display(def), "On");
     def.setNormalized(0.0f);
     EXPECT_EQ(display(def), "Off");
@@ -89,8 +89,8 @@ TEST(ParameterSwitch, ThresholdAndDefault)
 TEST(ParameterDisplay, TextsBetweenTheEnds)
 {
     ParameterEnum mode("Mode", kModes, 4);
-    ParameterGain gain("Vol", -6.0);
-    ParameterFloatSlope delay("Delay", "ms", 0.0, 1000.0, 0.0);
+    ParameterGain gain("Vol", -36.0, -6.0);
+    ParameterFloatSlope delay("Delay", "ms", 0.0, 1000.0, 10000.0, 0.0);
     struct Case {
         Parameter* p;
         float x;
@@ -108,15 +108,15 @@ TEST(ParameterDisplay, TextsBetweenTheEnds)
 
 TEST(ParameterFloat, SetValueRoundTripsThroughCurves)
 {
-    ParameterFloatSlope delay("Delay", "ms", 0.0, 1000.0, 0.0);
+    ParameterFloatSlope delay("Delay", "ms", 0.0, 1000.0, 10000.0, 0.0);
     delay.setValue(3250.0);
-    EXPECT_NEAR(delay.normalized, 0.75f, 1e-6f);
+    EXPECT_NEAR(delay.normalized(), 0.75f, 1e-6f);
     ParameterFloatLog cutoff("Cutoff", "Hz", 20.0, 22000.0, 20.0);
     cutoff.setValue(663.3);
-    EXPECT_NEAR(cutoff.normalized, 0.5f, 1e-4f);
+    EXPECT_NEAR(cutoff.normalized(), 0.5f, 1e-4f);
     ParameterPercent pct("P", 0.0);
     pct.setValue(25.0);
-    EXPECT_EQ(pct.normalized, 0.25f);
+    EXPECT_EQ(pct.normalized(), 0.25f);
 }
 
 TEST(ParameterSafety, NamesAndLabelsAreCutNotOverflowed)
@@ -136,17 +136,17 @@ TEST(ParameterSafety, IntegerTypesStayInRangeForAnyInput)
     for (float x : inputs) {
         ParameterInt p("I", "", -12, 12, 0);
         p.setNormalized(x);
-        EXPECT_GE(p.value, -12) << x;
-        EXPECT_LE(p.value, 12) << x;
+        EXPECT_GE(p.value(), -12) << x;
+        EXPECT_LE(p.value(), 12) << x;
         ParameterEnum e("E", kThree, 3);
         e.setNormalized(x);
-        EXPECT_GE(e.value, 0) << x;
-        EXPECT_LE(e.value, 2) << x;
+        EXPECT_GE(e.value(), 0) << x;
+        EXPECT_LE(e.value(), 2) << x;
         EXPECT_EQ(display(e), x < 0.0f ? "Tri" : "Noise") << x;
     }
     ParameterEnum empty("E", nullptr, 0);
     empty.setNormalized(1.0f);
-    EXPECT_EQ(empty.value, 0);
+    EXPECT_EQ(empty.value(), 0);
     EXPECT_EQ(display(empty), "");
 }
 
@@ -158,33 +158,33 @@ TEST(ParameterSafety, NonFiniteWritesAreRefused)
     ParameterSwitch s("S", true);
     ParameterFloat f("F", "", 0.0, 1.0, 0.25);
     ParameterFloatLog l("L", "Hz", 20.0, 22000.0, 20.0);
-    ParameterFloatSlope sl("S", "ms", 1.0, 200.0, 1.0);
+    ParameterFloatSlope sl("S", "ms", 1.0, 200.0, 10000.0, 1.0);
     Parameter* all[] = {&i, &s, &f, &l, &sl};
     for (Parameter* p : all) {
         for (float x : {nan, inf, -inf}) {
-            const float before = p->normalized;
+            const float before = p->normalized();
             EXPECT_FALSE(p->setNormalized(x)) << p->name;
-            EXPECT_EQ(p->normalized, before) << p->name;
+            EXPECT_EQ(p->normalized(), before) << p->name;
         }
     }
-    EXPECT_EQ(i.value, 3);
-    EXPECT_TRUE(s.on);
+    EXPECT_EQ(i.value(), 3);
+    EXPECT_TRUE(s.on());
     // Finite inputs whose curve overflows would hand the engine infinity.
     EXPECT_FALSE(l.setNormalized(1e6f));
-    EXPECT_EQ(l.value, 20.0);
+    EXPECT_EQ(l.value(), 20.0);
     f.setValue(std::nan(""));
-    EXPECT_EQ(f.value, 0.25);
+    EXPECT_EQ(f.value(), 0.25);
     l.setValue(0.0); // no logarithm of 0
-    EXPECT_EQ(l.value, 20.0);
-    EXPECT_TRUE(std::isfinite(l.normalized));
+    EXPECT_EQ(l.value(), 20.0);
+    EXPECT_TRUE(std::isfinite(l.normalized()));
 }
 
 TEST(ParameterSafety, DisplayNeverExceedsEightCharacters)
 {
     ParameterInt wide("I", "", INT_MIN, INT_MAX, 0);
     ParameterFloatLog cutoff("Cutoff", "Hz", 20.0, 22000.0, 20.0);
-    ParameterFloatSlope time("T", "ms", 0.0, 200.0, 0.0);
-    ParameterGain gain("G", 0.0);
+    ParameterFloatSlope time("T", "ms", 0.0, 200.0, 10000.0, 0.0);
+    ParameterGain gain("G", -36.0, 0.0);
     ParameterEnum mode("Mode", kModes, 4);
     Parameter* all[] = {&wide, &cutoff, &time, &gain, &mode};
     const float inputs[] = {0.0f, 1.0f, 1.5f, -3.0f, 8.0f, -1e30f, 1e30f};
@@ -221,14 +221,14 @@ TEST(ParameterDisplay, IgnoresGlobalLocale)
 
 TEST(ParameterFloatSlope, DegenerateMidFallsBackToLine)
 {
-    ParameterFloatSlope p("S", "ms", 0.0, 5000.0, 2500.0);
-    EXPECT_EQ(p.normalized, 0.25f);
+    ParameterFloatSlope p("S", "ms", 0.0, 5000.0, 10000.0, 2500.0);
+    EXPECT_EQ(p.normalized(), 0.25f);
     p.setNormalized(0.5f);
-    EXPECT_DOUBLE_EQ(p.value, 5000.0);
+    EXPECT_DOUBLE_EQ(p.value(), 5000.0);
     EXPECT_TRUE(std::isfinite(p.curveBase) && std::isfinite(p.curveScale) && std::isfinite(p.curveOffset));
-    ParameterFloatSlope same("S", "ms", 100.0, 100.0, 100.0);
+    ParameterFloatSlope same("S", "ms", 100.0, 100.0, 10000.0, 100.0);
     same.setNormalized(1.0f);
-    EXPECT_DOUBLE_EQ(same.value, 10000.0);
+    EXPECT_DOUBLE_EQ(same.value(), 10000.0);
 }
 
 } // namespace

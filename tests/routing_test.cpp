@@ -19,6 +19,7 @@
 
 namespace {
 
+using namespace Veldane;
 using Stage = Veldane::Envelope::Stage;
 
 constexpr float kRate = 44100.0f;
@@ -30,27 +31,41 @@ constexpr float kLegato = 1.0f / 3.0f;
 constexpr float kPoly = 2.0f / 3.0f;
 constexpr float kPolyToo = 1.0f;
 
-// One plug-in instance as a host drives it, with a view of its engine.
-class Synth : public host::Driver {
+// One plug-in instance as a host drives it, with a view of its engine. Every
+// parameter write is followed by a processing call of no frames, so that the
+// engine has taken it when the test looks.
+class Instance : public host::Driver {
 public:
-    explicit Synth(float rate = kRate) : host::Driver(VSTPluginMain(&CountingHost::callback)), rate(rate) {
+    explicit Instance(float rate = kRate) : host::Driver(VSTPluginMain(&CountingHost::callback)), rate(rate) {
         plugin = pluginOf(effect);
         if (rate != kRate) dispatch(effSetSampleRate, 0, nullptr, rate);
     }
-    ~Synth() { delete plugin; }
-    Synth(const Synth&) = delete;
-    Synth& operator=(const Synth&) = delete;
+    ~Instance() { closeInstance(effect); }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
 
-    Veldane::Engine& engine() { return plugin->engine; }
-    Veldane::Voice& voice(int i) { return plugin->engine.voices[i]; }
+    Veldane::Engine& engine() { return plugin->synth.engine; }
+    Veldane::Voice& voice(int i) { return plugin->synth.engine.voices[i]; }
 
-    // The editor's write of a plain value: the control stores it and always
-    // notifies, whatever the value was before.
-    void setValue(zem::ParameterFloat& parameter, double value) {
-        parameter.setValue(value);
-        plugin->parameterChanged(plugin->indexOf(parameter));
+    void set(int index, float normalized) {
+        host::Driver::set(index, normalized);
+        settle();
     }
-    void setValue(int index, double value) { setValue(dynamic_cast<zem::ParameterFloat&>(*plugin->params[index]), value); }
+    // The editor's write of a plain value: the parameter stores it and the
+    // engine takes it whether or not it moved.
+    void setValue(int index, double value) {
+        dynamic_cast<zem::ParameterFloat&>(*plugin->synth.params.at(index)).setValue(value);
+        touch(index);
+    }
+    // An edit that leaves the value where it was still reaches the engine.
+    void touch(int index) {
+        plugin->synth.params.touch(index);
+        settle();
+    }
+    void settle() {
+        float* outs[1] = {nullptr};
+        effect->processReplacing(effect, nullptr, outs, 0);
+    }
 
     int ms(double milliseconds) const { return static_cast<int>(std::lround(milliseconds * 0.001 * rate)); }
 
@@ -73,12 +88,12 @@ TEST(RoutingGains, BottomOfEveryGainControlIsExactSilenceAndTheTopIsUnity) {
         int index;
         double (*gain)(Veldane::Engine&); // the control's factor, without fixed scaling
     } cases[] = {
-        {3, [](Veldane::Engine& e) { return e.osc1Gain; }},
-        {8, [](Veldane::Engine& e) { return e.osc2Gain; }},
-        {38, [](Veldane::Engine& e) { return e.outputGain / 0.5; }},
+        {kOsc1Volume, [](Veldane::Engine& e) { return e.osc1Gain; }},
+        {kOsc2Volume, [](Veldane::Engine& e) { return e.osc2Gain; }},
+        {kMasterVolume, [](Veldane::Engine& e) { return e.outputGain / 0.5; }},
     };
     for (const Case& c : cases) {
-        Synth s;
+        Instance s;
         s.set(c.index, 0.0f);
         EXPECT_EQ(c.gain(s.engine()), 0.0) << c.index;
         // Just above the bottom the curve's -36 dB applies: not silence.
@@ -97,18 +112,18 @@ TEST(RoutingGains, BottomOfEveryGainControlIsExactSilenceAndTheTopIsUnity) {
 }
 
 TEST(RoutingGains, MasterVolumeScalesTheDecimatedSum) {
-    Synth s;
-    s.set(38, 1.0f); // 0 dB
+    Instance s;
+    s.set(kMasterVolume, 1.0f); // 0 dB
     EXPECT_EQ(s.engine().outputGain, 0.5);
-    s.set(38, 30.0f / 36.0f); // -6 dB
+    s.set(kMasterVolume, 30.0f / 36.0f); // -6 dB
     EXPECT_NEAR(s.engine().outputGain, 0.2506, 1e-4);
 
     // A sounding note at the bottom of the control renders exact zeros.
     s.noteOn(60);
     s.advance(kBlock);
-    s.set(38, 0.0f);
+    s.set(kMasterVolume, 0.0f);
     for (float y : s.render(kBlock)) ASSERT_EQ(y, 0.0f);
-    s.set(38, 1.0f);
+    s.set(kMasterVolume, 1.0f);
     const std::vector<float> loud = s.render(kBlock);
     EXPECT_GT(rms(loud), 0.05);
 }
@@ -116,34 +131,34 @@ TEST(RoutingGains, MasterVolumeScalesTheDecimatedSum) {
 // Hosts promise values in 0..1; one that sends others must not leave the
 // instance broken once it sends sane values again.
 TEST(RoutingGains, ValuesBeyondTheControlsLeaveNoLastingDamage) {
-    auto noteLevel = [](Synth& s) {
+    auto noteLevel = [](Instance& s) {
         s.noteOn(60);
         const std::vector<float> out = s.render(s.ms(200));
         s.noteOff(60);
         s.advance(s.ms(400));
         return rms(out, s.ms(50), out.size());
     };
-    Synth fresh;
+    Instance fresh;
     const double reference = noteLevel(fresh);
     ASSERT_GT(reference, 0.01);
 
-    Synth s;
-    std::vector<float> defaults(39);
-    for (int i = 0; i < 39; ++i) defaults[i] = s.effect->getParameter(s.effect, i);
-    s.set(35, kPoly);
+    Instance s;
+    std::vector<float> defaults(kParamCount);
+    for (int i = 0; i < kParamCount; ++i) defaults[i] = s.effect->getParameter(s.effect, i);
+    s.set(kVoiceMode, kPoly);
     s.noteOn(60);
     s.noteOn(64);
     for (float hostile : {2.0f, -1.0f, 1e30f, -1e30f, 1e-30f}) {
-        for (int i = 0; i < 39; ++i) {
-            if (i == 35) continue;
+        for (int i = 0; i < kParamCount; ++i) {
+            if (i == kVoiceMode) continue;
             s.set(i, hostile);
             for (float y : s.render(32)) ASSERT_TRUE(std::isfinite(y)) << i << " " << hostile;
         }
     }
     s.noteOff(60);
     s.noteOff(64);
-    for (int i = 0; i < 39; ++i) s.set(i, defaults[i]);
-    s.set(35, kPoly);
+    for (int i = 0; i < kParamCount; ++i) s.set(i, defaults[i]);
+    s.set(kVoiceMode, kPoly);
     s.advance(s.ms(500));
     EXPECT_NEAR(noteLevel(s), reference, 0.1 * reference);
 }
@@ -156,15 +171,15 @@ TEST(RoutingPitch, BendRangeUsesTheRoundedSemitoneAndAFullBendDownReachesIt) {
         int semitones;
     } ranges[] = {{0.0f, 0}, {2.0f / 12.0f, 2}, {7.0f / 12.0f, 7}, {1.0f, 12}};
     for (const auto& r : ranges) {
-        Synth s;
-        s.set(37, r.normalized);
+        Instance s;
+        s.set(kBendRange, r.normalized);
         EXPECT_EQ(s.engine().bendRange, r.semitones * 0.08333) << r.semitones;
         s.midi(0xE0, 0, 0); // -8192
         s.advance(1);
         EXPECT_EQ(s.engine().bendTarget, -s.engine().bendRange) << r.semitones;
     }
-    Synth s;
-    s.set(37, 1.0f);
+    Instance s;
+    s.set(kBendRange, 1.0f);
     EXPECT_NEAR(s.engine().bendRange, 0.99996, 1e-12);
     EXPECT_NE(s.engine().bendRange, 1.0);
 }
@@ -179,18 +194,18 @@ TEST(RoutingPitch, TuningControlsMoveTheOscillatorOffsetsTogetherOrApart) {
         double osc1, osc2; // semitones afterwards
         bool restartsPhases;
     } cases[] = {
-        {"Master Tune +12", 9, 1.0f, 12 - 0.25, 12 + 0.25 + 6, false},
-        {"Master Tune -12", 9, 0.0f, -12 - 0.25, -12 + 0.25 + 6, false},
-        {"Osc1/2 Detune +0.5", 10, 1.0f, 3 + 0.5, 3 - 0.5 + 6, true},
-        {"Osc1/2 Detune -0.5", 10, 0.0f, 3 - 0.5, 3 + 0.5 + 6, true},
-        {"Osc2 Detune +12", 5, 1.0f, 3 - 0.25, 3 + 0.25 + 12, true},
-        {"Osc2 Detune -12", 5, 0.0f, 3 - 0.25, 3 + 0.25 - 12, true},
+        {"Master Tune +12", kMasterTune, 1.0f, 12 - 0.25, 12 + 0.25 + 6, false},
+        {"Master Tune -12", kMasterTune, 0.0f, -12 - 0.25, -12 + 0.25 + 6, false},
+        {"Osc1/2 Detune +0.5", kOscDetune, 1.0f, 3 + 0.5, 3 - 0.5 + 6, true},
+        {"Osc1/2 Detune -0.5", kOscDetune, 0.0f, 3 - 0.5, 3 + 0.5 + 6, true},
+        {"Osc2 Detune +12", kOsc2Detune, 1.0f, 3 - 0.25, 3 + 0.25 + 12, true},
+        {"Osc2 Detune -12", kOsc2Detune, 0.0f, 3 - 0.25, 3 + 0.25 - 12, true},
     };
     for (const auto& c : cases) {
-        Synth s;
-        s.set(9, 15.0f / 24.0f);
-        s.set(10, 0.25f);
-        s.set(5, 0.75f);
+        Instance s;
+        s.set(kMasterTune, 15.0f / 24.0f);
+        s.set(kOscDetune, 0.25f);
+        s.set(kOsc2Detune, 0.75f);
         EXPECT_NEAR(s.engine().osc1Octaves, 2.75 * kOctavesPerSemitone, 1e-9) << c.what;
         EXPECT_NEAR(s.engine().osc2Octaves, 9.25 * kOctavesPerSemitone, 1e-9) << c.what;
         s.engine().phaseResetPending = false;
@@ -202,8 +217,8 @@ TEST(RoutingPitch, TuningControlsMoveTheOscillatorOffsetsTogetherOrApart) {
 }
 
 TEST(RoutingPitch, MasterTuneAnOctaveUpPlaysNoteFiftySevenAtFourForty) {
-    Synth s;
-    s.set(9, 1.0f);
+    Instance s;
+    s.set(kMasterTune, 1.0f);
     s.noteOn(57);
     const std::vector<float> out = s.render(s.ms(300));
     EXPECT_NEAR(measure::frequency(out, s.rate, s.ms(50), out.size()), 440.0, 440.0 * 0.01);
@@ -218,11 +233,11 @@ TEST(RoutingModulation, InvertSwitchNegatesTheDepthWithoutTouchingTheAmount) {
         double (*depth)(Veldane::Engine&);
         double atHalf, atQuarter; // engine depth at amount 0.5 and 0.25
     } pairs[] = {
-        {"pitch", 12, 13, [](Veldane::Engine& e) { return e.pitchModDepth; }, 0.5, 0.125},
-        {"filter", 20, 21, [](Veldane::Engine& e) { return e.filterModAmount; }, 4.0, 2.0},
+        {"pitch", kPitchModInv, kPitchModDepth, [](Veldane::Engine& e) { return e.pitchModDepth; }, 0.5, 0.125},
+        {"filter", kFilterModInv, kFilterMod, [](Veldane::Engine& e) { return e.filterModAmount; }, 4.0, 2.0},
     };
     for (const auto& p : pairs) {
-        Synth s;
+        Instance s;
         s.set(p.amount, 0.5f);
         EXPECT_DOUBLE_EQ(p.depth(s.engine()), p.atHalf) << p.what;
         s.set(p.invert, 1.0f);
@@ -245,8 +260,8 @@ TEST(RoutingLfo, DelayOfTenSamplesOrLessTurnsTheFadeOff) {
         bool delayed;
     } cases[] = {{0.0, false}, {0.9 / 48.0, false}, {1.1 / 48.0, true}, {1000.0, true}};
     for (const auto& c : cases) {
-        Synth s(48000.0f);
-        s.setValue(s.plugin->lfoDelay, c.ms);
+        Instance s(48000.0f);
+        s.setValue(kLfoDelay, c.ms);
         s.noteOn(60);
         s.advance(1);
         const Veldane::Lfo& lfo = s.engine().lfo;
@@ -265,7 +280,7 @@ TEST(RoutingLfo, DelayOfTenSamplesOrLessTurnsTheFadeOff) {
 using Predicate = std::function<bool(const Veldane::Plugin&)>;
 
 // Renders one sample at a time until `reached`; answers the time in ms.
-double msUntil(Synth& s, const Predicate& reached, double limitMs) {
+double msUntil(Instance& s, const Predicate& reached, double limitMs) {
     const int limit = s.ms(limitMs);
     for (int n = 0; n < limit; ++n) {
         if (reached(*s.plugin)) return n * 1000.0 / s.rate;
@@ -274,7 +289,7 @@ double msUntil(Synth& s, const Predicate& reached, double limitMs) {
     return -1.0;
 }
 
-const Veldane::Voice& first(const Veldane::Plugin& p) { return p.engine.voices[0]; }
+const Veldane::Voice& first(const Veldane::Plugin& p) { return p.synth.engine.voices[0]; }
 
 TEST(RoutingTiming, EveryTimeSettingKeepsItsDurationAcrossSampleRates) {
     // Each case sets a time, plays up to the moment the timed segment starts
@@ -283,36 +298,37 @@ TEST(RoutingTiming, EveryTimeSettingKeepsItsDurationAcrossSampleRates) {
     struct Case {
         std::string what;
         double expectMs;
-        std::function<Predicate(Synth&)> start;
+        std::function<Predicate(Instance&)> start;
     };
-    const auto settle = [](Synth& s, const Predicate& p) { ASSERT_GE(msUntil(s, p, 2000.0), 0.0); };
+    const auto settle = [](Instance& s, const Predicate& p) { ASSERT_GE(msUntil(s, p, 2000.0), 0.0); };
     // Both envelopes the same way: attack 50 ms; decay 100 ms to a sustain of
     // half; release 100 ms from there.
     const struct {
         std::string name;
         Veldane::Envelope Veldane::Voice::*envelope;
         int attack, decay, sustain, release; // parameter indices
-    } envelopes[] = {{"Amp", &Veldane::Voice::amp, 27, 28, 29, 30}, {"Mod", &Veldane::Voice::mod, 31, 32, 33, 34}};
+    } envelopes[] = {{"Amp", &Veldane::Voice::amp, kAmpAttack, kAmpDecay, kAmpSustain, kAmpRelease},
+                     {"Mod", &Veldane::Voice::mod, kModAttack, kModDecay, kModSustain, kModRelease}};
     std::vector<Case> cases;
     for (const auto& env : envelopes) {
         const auto m = env.envelope;
         const auto stageIs = [m](Stage stage) {
             return Predicate([m, stage](const Veldane::Plugin& p) { return (first(p).*m).stage == stage; });
         };
-        cases.push_back({env.name + " Attack 50 ms", 50.0, [=](Synth& s) {
+        cases.push_back({env.name + " Attack 50 ms", 50.0, [=](Instance& s) {
                              s.setValue(env.attack, 50.0);
                              s.noteOn(60);
                              s.advance(1);
                              return Predicate([m](const Veldane::Plugin& p) { return (first(p).*m).stage != Stage::Attack; });
                          }});
-        cases.push_back({env.name + " Decay 100 ms to half", 200.0, [=](Synth& s) {
+        cases.push_back({env.name + " Decay 100 ms to half", 200.0, [=](Instance& s) {
                              s.setValue(env.decay, 100.0);
                              s.set(env.sustain, 0.5f);
                              s.noteOn(60);
                              settle(s, stageIs(Stage::Decay));
                              return stageIs(Stage::Sustain);
                          }});
-        cases.push_back({env.name + " Release 100 ms from half", 171.0, [=](Synth& s) {
+        cases.push_back({env.name + " Release 100 ms from half", 171.0, [=](Instance& s) {
                              s.setValue(env.release, 100.0);
                              s.set(env.sustain, 0.5f);
                              s.noteOn(60);
@@ -324,31 +340,31 @@ TEST(RoutingTiming, EveryTimeSettingKeepsItsDurationAcrossSampleRates) {
     }
     const Case others[] = {
         {"Glide 100 ms over an octave", 304.0,
-         [&](Synth& s) -> Predicate {
+         [&](Instance& s) -> Predicate {
              s.noteOn(48); // retrigger, no glide time yet: the pitch arrives at once
              s.advance(2);
-             s.setValue(s.plugin->glideTime, 100.0);
+             s.setValue(kGlideTime, 100.0);
              s.noteOn(60);
              s.advance(1);
              return [](const Veldane::Plugin& p) { return !first(p).glideActive; };
          }},
         {"LFO 5 Hz, one period", 200.0,
-         [&](Synth& s) -> Predicate {
-             s.setValue(s.plugin->lfoFrequency, 5.0);
+         [&](Instance& s) -> Predicate {
+             s.setValue(kLfoFrequency, 5.0);
              s.noteOn(60);
-             settle(s, [](const Veldane::Plugin& p) { return p.engine.lfo.triDirection < 0; });
+             settle(s, [](const Veldane::Plugin& p) { return p.synth.engine.lfo.triDirection < 0; });
              // From one top of the triangle to the next.
              return [rising = false](const Veldane::Plugin& p) mutable {
-                 if (p.engine.lfo.triDirection > 0) rising = true;
-                 return rising && p.engine.lfo.triDirection < 0;
+                 if (p.synth.engine.lfo.triDirection > 0) rising = true;
+                 return rising && p.synth.engine.lfo.triDirection < 0;
              };
          }},
         {"LFO Delay 10", 139.0,
-         [](Synth& s) -> Predicate {
-             s.setValue(s.plugin->lfoDelay, 10.0);
+         [](Instance& s) -> Predicate {
+             s.setValue(kLfoDelay, 10.0);
              s.noteOn(60);
              s.advance(1);
-             return [](const Veldane::Plugin& p) { return p.engine.lfo.delayDone; };
+             return [](const Veldane::Plugin& p) { return p.synth.engine.lfo.delayDone; };
          }},
     };
     cases.insert(cases.end(), std::begin(others), std::end(others));
@@ -356,7 +372,7 @@ TEST(RoutingTiming, EveryTimeSettingKeepsItsDurationAcrossSampleRates) {
         double measured[2];
         const float rates[2] = {44100.0f, 96000.0f};
         for (int r = 0; r < 2; ++r) {
-            Synth s(rates[r]);
+            Instance s(rates[r]);
             const Predicate reached = c.start(s);
             measured[r] = msUntil(s, reached, 2000.0);
             ASSERT_GT(measured[r], 0.0) << c.what << " at " << rates[r];
@@ -375,21 +391,21 @@ TEST(RoutingIndices, ReservedAndOutOfRangeIndicesChangeNothing) {
     // drive nothing. Their outputs must not differ in a single bit.
     auto play = [](bool poke) {
         Veldane::setRandomSeed(Veldane::kInitialRandomSeed);
-        Synth s;
+        Instance s;
         // Settings away from their defaults, which a stray write would undo.
-        s.set(35, kPoly);
-        s.set(13, 0.4f); // some pitch modulation, so phases and LFO matter
-        s.set(3, 0.9f);
-        s.set(8, 0.8f);
-        s.set(17, 0.7f);
-        s.set(29, 0.6f);
+        s.set(kVoiceMode, kPoly);
+        s.set(kPitchModDepth, 0.4f); // some pitch modulation, so phases and LFO matter
+        s.set(kOsc1Volume, 0.9f);
+        s.set(kOsc2Volume, 0.8f);
+        s.set(kFilterCutoff, 0.7f);
+        s.set(kAmpSustain, 0.6f);
         s.noteOn(60);
         std::vector<float> out = s.render(kBlock);
         if (poke) {
-            for (int index : {25, 39, 40, 1000, -1, INT32_MIN}) s.plugin->parameterChanged(index);
+            for (int index : {int(kReserved), 39, 40, 1000, -1, INT32_MIN}) s.touch(index);
             for (float v : {1.0f, 0.0f, 0.7f}) {
-                s.set(25, v);
-                s.set(39, v);
+                s.set(kReserved, v);
+                s.set(kParamCount, v);
                 s.set(-1, v);
             }
         }
@@ -412,7 +428,7 @@ TEST(RoutingIndices, ReservedAndOutOfRangeIndicesChangeNothing) {
 // A phrase that exercises voice choice: a chord, a repeated note, more notes
 // than voices, the pedal and releases, rendered in blocks with events at
 // several offsets.
-std::vector<float> playPhrase(Synth& s, int* mostVoices = nullptr) {
+std::vector<float> playPhrase(Instance& s, int* mostVoices = nullptr) {
     std::vector<float> out;
     auto block = [&] {
         const std::vector<float> b = s.render(kBlock);
@@ -445,8 +461,8 @@ TEST(RoutingVoiceMode, EachEntrySelectsItsModeAndTheFourthPlaysExactlyLikeTheThi
         int mode;
     } entries[] = {{kRetrigger, 0}, {kLegato, 1}, {kPoly, 2}, {kPolyToo, 2}};
     for (const auto& e : entries) {
-        Synth s;
-        s.set(35, e.normalized);
+        Instance s;
+        s.set(kVoiceMode, e.normalized);
         s.advance(1);
         EXPECT_EQ(s.engine().voiceMode, e.mode) << e.normalized;
     }
@@ -456,8 +472,8 @@ TEST(RoutingVoiceMode, EachEntrySelectsItsModeAndTheFourthPlaysExactlyLikeTheThi
     const float polyEntries[2] = {kPoly, kPolyToo};
     for (int k = 0; k < 2; ++k) {
         Veldane::setRandomSeed(Veldane::kInitialRandomSeed);
-        Synth s;
-        s.set(35, polyEntries[k]);
+        Instance s;
+        s.set(kVoiceMode, polyEntries[k]);
         outputs[k] = playPhrase(s, &mostVoices[k]);
     }
     EXPECT_EQ(mostVoices[0], 8);
@@ -472,15 +488,15 @@ TEST(RoutingVoiceMode, SelectingAnyModeEvenTheCurrentOneReleasesEverySoundingVoi
     // moving between the two Poly entries, and a real change of mode.
     const struct {
         const char* what;
-        void (*select)(Synth&);
+        void (*select)(Instance&);
     } selections[] = {
-        {"same entry from the editor", [](Synth& s) { s.plugin->parameterChanged(35); }},
-        {"other Poly entry", [](Synth& s) { s.set(35, kPolyToo); }},
-        {"Legato", [](Synth& s) { s.set(35, kLegato); }},
+        {"same entry from the editor", [](Instance& s) { s.touch(kVoiceMode); }},
+        {"other Poly entry", [](Instance& s) { s.set(kVoiceMode, kPolyToo); }},
+        {"Legato", [](Instance& s) { s.set(kVoiceMode, kLegato); }},
     };
     for (const auto& sel : selections) {
-        Synth s;
-        s.set(35, kPoly);
+        Instance s;
+        s.set(kVoiceMode, kPoly);
         s.noteOn(60);
         s.noteOn(64);
         s.noteOn(67);
@@ -507,14 +523,14 @@ TEST(RoutingVoiceMode, SelectingAnyModeEvenTheCurrentOneReleasesEverySoundingVoi
 }
 
 TEST(RoutingVoiceMode, AModeChosenBeforeABlockAppliesToThatBlocksNotes) {
-    Synth s; // starts in Retrigger
-    s.set(35, kPoly);
+    Instance s; // starts in Retrigger
+    s.set(kVoiceMode, kPoly);
     s.noteOn(60);
     s.noteOn(64);
     s.noteOn(67);
     s.advance(kBlock);
     EXPECT_EQ(s.activeVoices(), 3);
-    s.set(35, kRetrigger);
+    s.set(kVoiceMode, kRetrigger);
     s.noteOn(72);
     s.advance(1);
     // The chord was released by the switch; the new note sits on voice 0.
@@ -528,15 +544,15 @@ TEST(RoutingVoiceMode, AModeChosenBeforeABlockAppliesToThatBlocksNotes) {
 
 TEST(RoutingMono, OnlyTheFirstVoiceEverSoundsInEitherMonoMode) {
     for (float mode : {kRetrigger, kLegato}) {
-        Synth s;
+        Instance s;
         // Voices left sounding by the polyphonic mode fade out; after that
         // only the first voice plays, whatever the phrase does.
-        s.set(35, kPoly);
+        s.set(kVoiceMode, kPoly);
         s.noteOn(50);
         s.noteOn(53);
         s.noteOn(57);
         s.advance(kBlock);
-        s.set(35, mode);
+        s.set(kVoiceMode, mode);
         s.advance(s.ms(100));
         for (int v = 1; v < 8; ++v) ASSERT_FALSE(s.voice(v).isActive()) << mode;
 
@@ -556,10 +572,10 @@ TEST(RoutingMono, LegatoKeepsTheEnvelopeWhereRetriggerRestartsIt) {
         bool restarts;
     } cases[] = {{kRetrigger, true}, {kLegato, false}};
     for (const auto& c : cases) {
-        Synth s;
-        s.set(35, c.mode);
-        s.set(29, 0.2f);   // sustain 20 %
-        s.set(28, 0.0f);   // decay 10 ms
+        Instance s;
+        s.set(kVoiceMode, c.mode);
+        s.set(kAmpSustain, 0.2f);   // sustain 20 %
+        s.set(kAmpDecay, 0.0f);   // decay 10 ms
         s.noteOn(60);
         s.advance(s.ms(150));
         const std::vector<float> before = s.render(s.ms(10));
@@ -581,11 +597,11 @@ TEST(RoutingMono, GlideIsHeardRisingToTheNewNote) {
     // octave over time; without one it is there at once.
     for (float mode : {kRetrigger, kLegato}) {
         for (double glideMs : {0.0, 100.0}) {
-            Synth s;
-            s.set(35, mode);
+            Instance s;
+            s.set(kVoiceMode, mode);
             s.noteOn(57);
             s.advance(s.ms(100));
-            s.setValue(s.plugin->glideTime, glideMs);
+            s.setValue(kGlideTime, glideMs);
             s.noteOn(69);
             const std::vector<float> out = s.render(s.ms(600));
             const int window = s.ms(30);

@@ -127,7 +127,7 @@ TEST(PolyVoiceManager, VoiceChoiceStealingAndPedal)
     };
     for (const Case& c : cases) {
         std::vector<FakeVoice> voices(kVoices);
-        zem::PolyVoiceManager<FakeVoice> manager(voices.data(), voices.data() + voices.size());
+        zem::PolyVoiceManager<FakeVoice, 8> manager(voices.data(), voices.data() + voices.size());
         play(manager, voices, c.script);
         EXPECT_EQ(summary(voices), c.expected) << c.script;
         for (const FakeVoice& v : voices) {
@@ -139,17 +139,17 @@ TEST(PolyVoiceManager, VoiceChoiceStealingAndPedal)
 TEST(PolyVoiceManager, RangeIsCappedAndReassignmentStartsFresh)
 {
     std::vector<FakeVoice> voices(10);
-    zem::PolyVoiceManager<FakeVoice> manager;
+    zem::PolyVoiceManager<FakeVoice, 8> manager;
     play(manager, voices, "on60 off60 ped0"); // empty manager: nothing to drive
     EXPECT_EQ(summary(voices), "");
 
-    manager = zem::PolyVoiceManager<FakeVoice>(voices.data(), voices.data() + voices.size());
+    manager = zem::PolyVoiceManager<FakeVoice, 8>(voices.data(), voices.data() + voices.size());
     play(manager, voices, "ped1 on60 on61 on62 on63 on64 on65 on66 on67 on68");
     EXPECT_EQ(summary(voices), "0:68g 1:61g 2:62g 3:63g 4:64g 5:65g 6:66g 7:67g");
     EXPECT_EQ(voices[8].setNotes + voices[9].setNotes, 0);
 
     // A new manager forgets the pedal and the order of starts.
-    manager = zem::PolyVoiceManager<FakeVoice>(voices.data(), voices.data() + voices.size());
+    manager = zem::PolyVoiceManager<FakeVoice, 8>(voices.data(), voices.data() + voices.size());
     play(manager, voices, "off61 on70");
     EXPECT_EQ(summary(voices), "0:70g 1:61r 2:62g 3:63g 4:64g 5:65g 6:66g 7:67g");
 }

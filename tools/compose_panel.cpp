@@ -20,8 +20,8 @@
 #include "framework/editor.h"
 #include "gfx/bitmap.h"
 #include "gfx/png_decode.h"
-#include "synth/panel.h"
-#include "synth/plugin.h"
+#include "synth/parameters.h"
+#include "ui/panel.h"
 
 namespace {
 
@@ -57,6 +57,17 @@ bool writePng(LICE_MemBitmap& b, const std::string& path)
     return png_image_write_to_file(&image, path.c_str(), 0, b.pixels(), b.rowSpan() * 4, nullptr) != 0;
 }
 
+// A fresh parameter set, every parameter at its default, as an editor sees it.
+class Defaults : public zem::IEditController {
+public:
+    zem::Parameter* parameter(int index) override { return params.at(index); }
+    void edit(int, float) override {}
+    void applyPendingEditorUpdates() override {}
+
+private:
+    Veldane::Parameters params;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -72,8 +83,7 @@ int main(int argc, char** argv)
     if (!panel || !knob || !handle || !lampOn || !lampOff)
         return 1;
 
-    // A fresh plug-in holds every parameter at its default.
-    const auto plugin = std::make_unique<Veldane::Plugin>(nullptr, nullptr);
+    Defaults defaults;
     StillEditor editor;
     Veldane::PanelImages images;
     images.knob = knob.get();
@@ -81,8 +91,8 @@ int main(int argc, char** argv)
     images.lampOn = lampOn.get();
     images.lampOff = lampOff.get();
     Veldane::Panel controls(&editor, images);
-    for (int i = 0; i < Veldane::Plugin::numParameters; ++i)
-        controls.updateControl(*plugin, i);
+    for (int i = 0; i < Veldane::kParamCount; ++i)
+        controls.updateControl(defaults, i);
     for (zem::Control* c : controls.controls)
         c->draw(*panel);
 

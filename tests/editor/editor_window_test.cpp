@@ -23,7 +23,7 @@
 #include "gfx/bitmap.h"
 #include "gfx/png_resource.h"
 #include "gfx/sys_bitmap.h"
-#include "synth/panel.h"
+#include "ui/panel.h"
 #include "tests/veldane_dll.h"
 #include "tools/testhost/window_capture.h"
 
@@ -222,13 +222,13 @@ int expectedSliderPosition(float normalized) {
 int controlsNotShowingTheirValues(Plugin& plugin, LICE_IBitmap& window) {
     int wrong = 0;
     for (const Veldane::PanelEntry& e : Veldane::panelLayout) {
-        const float n = plugin.get(e.parameterIndex);
+        const float n = plugin.get(e.parameter);
         switch (e.kind) {
         case Veldane::ControlKind::knob: {
             const int expected = expectedKnobFrame(e, n);
             if (!showsKnobFrame(window, e, expected)) {
                 ++wrong;
-                ADD_FAILURE() << "knob " << e.parameterIndex << " shows frame " << shownKnobFrame(window, e)
+                ADD_FAILURE() << "knob " << e.parameter << " shows frame " << shownKnobFrame(window, e)
                               << ", expected " << expected;
             }
             break;
@@ -238,14 +238,14 @@ int controlsNotShowingTheirValues(Plugin& plugin, LICE_IBitmap& window) {
             const int shown = shownSliderPosition(window, e);
             if (shown != expected) {
                 ++wrong;
-                ADD_FAILURE() << "slider " << e.parameterIndex << " at " << shown << ", expected " << expected;
+                ADD_FAILURE() << "slider " << e.parameter << " at " << shown << ", expected " << expected;
             }
             break;
         }
         case Veldane::ControlKind::lampSwitch:
             if (lampAt(window, e.left, e.top) != (n > 0.5f ? 1 : 0)) {
                 ++wrong;
-                ADD_FAILURE() << "switch " << e.parameterIndex;
+                ADD_FAILURE() << "switch " << e.parameter;
             }
             break;
         case Veldane::ControlKind::radio: {
@@ -258,7 +258,7 @@ int controlsNotShowingTheirValues(Plugin& plugin, LICE_IBitmap& window) {
             for (int i = 0; i < e.itemsOrSteps; ++i) {
                 if (lampAt(window, e.left, e.top + 13 * i) != (i == value ? 1 : 0)) {
                     ++wrong;
-                    ADD_FAILURE() << "radio " << e.parameterIndex << " item " << i << ", value " << value;
+                    ADD_FAILURE() << "radio " << e.parameter << " item " << i << ", value " << value;
                 }
             }
             break;
@@ -270,7 +270,7 @@ int controlsNotShowingTheirValues(Plugin& plugin, LICE_IBitmap& window) {
 
 const Veldane::PanelEntry& entryOf(int index) {
     for (const Veldane::PanelEntry& e : Veldane::panelLayout)
-        if (e.parameterIndex == index)
+        if (e.parameter == index)
             return e;
     static Veldane::PanelEntry none{};
     ADD_FAILURE() << "no control for " << index;
@@ -472,7 +472,7 @@ TEST_F(EditorWindow, DraggingEveryKnobAndSliderAutomatesItsParameter) {
     for (const Veldane::PanelEntry& e : Veldane::panelLayout) {
         if (e.kind != Veldane::ControlKind::knob && e.kind != Veldane::ControlKind::slider)
             continue;
-        const float before = plugin.get(e.parameterIndex);
+        const float before = plugin.get(e.parameter);
         // Towards the far end of the range, 40 pixels.
         const int direction = before > 0.5f ? 1 : -1;
         int x = e.left + 7, y;
@@ -487,12 +487,12 @@ TEST_F(EditorWindow, DraggingEveryKnobAndSliderAutomatesItsParameter) {
         for (int step = 1; step <= 40; ++step)
             mouse.move(x, y + direction * step);
         mouse.up(x, y + direction * 40);
-        const float after = plugin.get(e.parameterIndex);
-        EXPECT_NE(after, before) << e.parameterIndex;
-        ASSERT_FALSE(automation.empty()) << e.parameterIndex;
+        const float after = plugin.get(e.parameter);
+        EXPECT_NE(after, before) << e.parameter;
+        ASSERT_FALSE(automation.empty()) << e.parameter;
         for (const Automation& a : automation)
-            EXPECT_EQ(a.index, e.parameterIndex);
-        EXPECT_EQ(automation.back().value, after) << e.parameterIndex;
+            EXPECT_EQ(a.index, e.parameter);
+        EXPECT_EQ(automation.back().value, after) << e.parameter;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "synth/label_control.h"
+#include "ui/label_control.h"
 
 #include "gfx/bitmap.h"
 

@@ -1,6 +1,6 @@
 // The library entry routine: records the module handle, which the editor
 // needs to find the images in this library's resources.
-#include "synth/entry.h"
+#include "wrappers/vst2/entry.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE moduleHandle, DWORD reason, LPVOID reserved)
 {

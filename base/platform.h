@@ -1,6 +1,7 @@
 #pragma once
-// The few Windows types that platform-neutral code names. On Windows they come
-// from <windows.h>; the native build, which has no window system, gets
+// The few Windows types that platform-neutral code names. The bitmap layer
+// and the framework both use them, so they live below both. On Windows they
+// come from <windows.h>; the native build, which has no window system, gets
 // layout-compatible stand-ins so that bitmaps, controls and the plug-in class
 // build and are tested on Linux too.
 

@@ -1,4 +1,4 @@
-#include "synth/controls.h"
+#include "ui/controls.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Veldane's editor window: the panel image, the version label and the panel's
-// 38 parameter controls (synth/panel.h), on the framework's window
-// (zem::Editor). Windows only; native builds use synth/editor_native.h.
+// 38 parameter controls (ui/panel.h), on the framework's window
+// (zem::Editor). Windows only.
 //
 // Threads: construction, destruction, controlChanged and updateControl run on
 // the host's user-interface thread. Parameter changes on other threads reach
@@ -12,12 +12,10 @@
 
 #include "framework/editor.h"
 #include "gfx/bitmap.h"
-#include "synth/label_control.h"
-#include "synth/panel.h"
+#include "ui/label_control.h"
+#include "ui/panel.h"
 
 namespace Veldane {
-
-class Plugin;
 
 // Resource ids of the images in the library (type "PNG").
 constexpr int panelImageId = 101;
@@ -30,12 +28,16 @@ constexpr int lampOffImageId = 105;
 // label and the 38 parameter controls.
 constexpr int editorSlots = 39;
 
-class Editor : public zem::Editor<Plugin, editorSlots> {
+class Editor : public zem::Editor<editorSlots> {
 public:
+    // The panel's fixed size in pixels (its background image).
+    static constexpr int width = panelWidth;
+    static constexpr int height = panelHeight;
+
     // effEditOpen: builds the window inside parent, loads the images, builds
     // the controls. The controls show their parameters once the plug-in has
     // called updateControl for every index.
-    Editor(HINSTANCE moduleHandle, Plugin* plugin, HWND parent);
+    Editor(HINSTANCE moduleHandle, zem::IEditController* plugin, HWND parent);
     // effEditClose: closes the window first, then the controls and images go.
     ~Editor() override;
 

@@ -1,7 +1,6 @@
-#include "synth/editor.h"
+#include "ui/editor.h"
 
 #include "gfx/png_resource.h"
-#include "synth/plugin.h"
 
 namespace Veldane {
 
@@ -31,8 +30,8 @@ PanelImages imagesOf(LICE_IBitmap* knob, LICE_IBitmap* handle, LICE_IBitmap* on,
 
 } // namespace
 
-Editor::Editor(HINSTANCE moduleHandle, Plugin* plugin, HWND parent)
-    : zem::Editor<Plugin, editorSlots>(moduleHandle, plugin, parent),
+Editor::Editor(HINSTANCE moduleHandle, zem::IEditController* plugin, HWND parent)
+    : zem::Editor<editorSlots>(moduleHandle, plugin, parent, width, height),
       knobImage(loadImage(moduleHandle, knobImageId)),
       sliderHandleImage(loadImage(moduleHandle, sliderHandleImageId)),
       lampOnImage(loadImage(moduleHandle, lampOnImageId)),

@@ -1,6 +1,6 @@
 #pragma once
 // The library's entry as a host sees it.
-#include "framework/platform.h"
+#include "base/platform.h"
 #include "framework/vst2.h"
 
 namespace Veldane {

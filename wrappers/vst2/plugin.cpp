@@ -1,0 +1,8 @@
+#include "wrappers/vst2/plugin.h"
+
+namespace Veldane {
+
+Plugin::Plugin(AEffect& record, zem::HostCallback hostCallback, HINSTANCE moduleHandle)
+    : PluginWithEditor(record, hostCallback, moduleHandle) {}
+
+} // namespace Veldane
