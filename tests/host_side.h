@@ -14,12 +14,13 @@
 #include <vector>
 
 #include "framework/vst2.h"
+#include "synth/parameters.h"
 #include "tests/midi_block.h"
 #include "tests/parameter_table.h"
 
 namespace host {
 
-constexpr int kParameters = 39;
+constexpr int kParameters = 39; // the count hosts see
 constexpr int kBlock = 256; // a common host block size
 
 inline VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index = 0, void* ptr = nullptr,
@@ -196,8 +197,9 @@ inline void expectHostileCallsRefused(AEffect* effect) {
 
     // Hosts pass NaN and infinity in automation bugs; the last valid value
     // stays, as does its display.
-    effect->setParameter(effect, 17, 0.25f);
-    for (int index : {0, 6, 9, 17, 26, 38}) {
+    effect->setParameter(effect, Veldane::kFilterCutoff, 0.25f);
+    for (int index : {Veldane::kOsc1Waveform, Veldane::kOsc2Sync, Veldane::kMasterTune, Veldane::kFilterCutoff,
+                      Veldane::kLfoDelay, Veldane::kMasterVolume}) {
         const float before = effect->getParameter(effect, index);
         char shown[16], after[16];
         dispatch(effect, effGetParamDisplay, index, shown);
@@ -240,8 +242,8 @@ inline void expectDetachedAfterClose(AEffect* effect) {
         EXPECT_EQ(rect, nullptr);
     }
     EXPECT_EQ(buffer[0], 'x');
-    EXPECT_EQ(effect->getParameter(effect, 5), 0.0f);
-    effect->setParameter(effect, 5, 0.25f);
+    EXPECT_EQ(effect->getParameter(effect, Veldane::kOsc2Detune), 0.0f);
+    effect->setParameter(effect, Veldane::kOsc2Detune, 0.25f);
 
     float floats[16];
     float* floatOuts[1] = {floats};

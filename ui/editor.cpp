@@ -60,6 +60,3 @@ void Editor::updateControl(int parameterIndex) {
 }
 
 } // namespace Veldane
-
-static_assert(Veldane::panelControlCount + 1 == Veldane::editorSlots,
-              "every editor slot holds a control: the version label and one per panel entry");

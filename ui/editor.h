@@ -1,6 +1,6 @@
 #pragma once
 // Veldane's editor window: the panel image, the version label and the panel's
-// 38 parameter controls (ui/panel.h), on the framework's window
+// parameter controls (ui/panel.h), on the framework's window
 // (zem::Editor). Windows only.
 //
 // Threads: construction, destruction, controlChanged and updateControl run on
@@ -24,9 +24,8 @@ constexpr int sliderHandleImageId = 103;
 constexpr int lampOnImageId = 104;
 constexpr int lampOffImageId = 105;
 
-// Parameters of the plug-in, and control slots of the editor: the version
-// label and the 38 parameter controls.
-constexpr int editorSlots = 39;
+// Control slots of the editor: the version label and the panel's controls.
+constexpr int editorSlots = 1 + panelControlCount;
 
 class Editor : public zem::Editor<editorSlots> {
 public:
@@ -44,7 +43,7 @@ public:
     // A control edit: parameter, plug-in, host (synth/panel.h).
     void controlChanged(int parameterIndex) override;
     // Shows parameter `parameterIndex`'s current value in its control;
-    // indices without a control (25, out of range) do nothing.
+    // indices without a control (the reserved parameter, out of range) do nothing.
     void updateControl(int parameterIndex);
 
 private:

@@ -400,19 +400,19 @@ TEST_F(EditorWindow, DragsWheelAndDoubleClickChangeParametersAndTellTheHost) {
     Mouse mouse{w};
 
     // Filter Cutoff starts at 1.0: 64 pixels down is a quarter of the range.
-    const Veldane::PanelEntry& cutoff = entryOf(17);
+    const Veldane::PanelEntry& cutoff = entryOf(Veldane::kFilterCutoff);
     const int cx = cutoff.left + 18, cy = cutoff.top + 18;
     mouse.down(cx, cy);
     EXPECT_EQ(GetCapture(), w) << "a knob drag holds the capture";
     for (int y = cy + 1; y <= cy + 64; ++y)
         mouse.move(cx, y);
-    EXPECT_FLOAT_EQ(plugin.get(17), 0.75f);
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kFilterCutoff), 0.75f);
     EXPECT_EQ(automation.size(), 64u) << "one report per changing step";
-    EXPECT_EQ(automation.back().value, plugin.get(17));
+    EXPECT_EQ(automation.back().value, plugin.get(Veldane::kFilterCutoff));
     // Far outside the window, left and above: still the knob's (negative
     // coordinates), held at the top.
     mouse.move(-40, -300);
-    EXPECT_FLOAT_EQ(plugin.get(17), 1.0f);
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kFilterCutoff), 1.0f);
     mouse.up(-40, -300);
     EXPECT_EQ(GetCapture(), nullptr);
 
@@ -423,44 +423,44 @@ TEST_F(EditorWindow, DragsWheelAndDoubleClickChangeParametersAndTellTheHost) {
         mouse.move(cx, y);
     mouse.up(cx, cy + 64);
     mouse.keys = 0;
-    EXPECT_FLOAT_EQ(plugin.get(17), 1.0f - 0.0625f);
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kFilterCutoff), 1.0f - 0.0625f);
 
     // Master Tune: one notch is one semitone; less than a notch is nothing.
-    const Veldane::PanelEntry& tune = entryOf(9);
+    const Veldane::PanelEntry& tune = entryOf(Veldane::kMasterTune);
     automation.clear();
     mouse.wheel(tune.left + 18, tune.top + 18, 60);
     EXPECT_TRUE(automation.empty());
     mouse.wheel(tune.left + 18, tune.top + 18, 240);
-    EXPECT_FLOAT_EQ(plugin.get(9), 14.0f / 24.0f);
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kMasterTune), 14.0f / 24.0f);
     ASSERT_EQ(automation.size(), 1u);
     mouse.wheel(tune.left + 18, tune.top + 18, -120);
-    EXPECT_FLOAT_EQ(plugin.get(9), 13.0f / 24.0f);
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kMasterTune), 13.0f / 24.0f);
     mouse.doubleClick(tune.left + 18, tune.top + 18);
-    EXPECT_FLOAT_EQ(plugin.get(9), 0.5f) << "the middle position";
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kMasterTune), 0.5f) << "the middle position";
 
     // Bend Range: 13 positions bound to the integer 0..12.
-    const Veldane::PanelEntry& bend = entryOf(37);
+    const Veldane::PanelEntry& bend = entryOf(Veldane::kBendRange);
     mouse.wheel(bend.left + 18, bend.top + 18, -3 * 120);
-    EXPECT_FLOAT_EQ(plugin.get(37), 9.0f / 12.0f);
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kBendRange), 9.0f / 12.0f);
     char display[16] = {};
-    plugin.dispatch(effGetParamDisplay, 37, display);
+    plugin.dispatch(effGetParamDisplay, Veldane::kBendRange, display);
     EXPECT_STREQ(display, "9");
 
     // A switch toggles on the press and again on the double-click's second press.
-    const Veldane::PanelEntry& sync = entryOf(6);
+    const Veldane::PanelEntry& sync = entryOf(Veldane::kOsc2Sync);
     automation.clear();
     mouse.doubleClick(sync.left + 5, sync.top + 5);
-    EXPECT_EQ(plugin.get(6), 0.0f);
+    EXPECT_EQ(plugin.get(Veldane::kOsc2Sync), 0.0f);
     ASSERT_EQ(automation.size(), 2u);
     EXPECT_EQ(automation[0].value, 1.0f);
     EXPECT_EQ(automation[1].value, 0.0f);
 
     // A slider pressed above its handle jumps to the top and drags on from there.
-    const Veldane::PanelEntry& decay = entryOf(28);
+    const Veldane::PanelEntry& decay = entryOf(Veldane::kAmpDecay);
     mouse.down(decay.left + 7, decay.top + 10);
-    EXPECT_FLOAT_EQ(plugin.get(28), 1.0f);
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kAmpDecay), 1.0f);
     mouse.move(decay.left + 7, decay.top + 10 + 83);
-    EXPECT_FLOAT_EQ(plugin.get(28), 0.0f);
+    EXPECT_FLOAT_EQ(plugin.get(Veldane::kAmpDecay), 0.0f);
     mouse.up(decay.left + 7, decay.top + 93);
     EXPECT_EQ(GetCapture(), nullptr);
 }
@@ -508,9 +508,9 @@ TEST_F(EditorWindow, EveryControlShowsItsParameterFromTheStartAndAfterHostChange
     EXPECT_EQ(controlsNotShowingTheirValues(plugin, window), 0) << "right after opening";
 
     // Voice Mode: values 2 and 3 both light the third lamp.
-    const Veldane::PanelEntry& mode = entryOf(35);
+    const Veldane::PanelEntry& mode = entryOf(Veldane::kVoiceMode);
     for (float n : {2.0f / 3.0f, 1.0f}) {
-        plugin.set(35, n);
+        plugin.set(Veldane::kVoiceMode, n);
         ASSERT_TRUE(grab(w, window));
         EXPECT_EQ(lampAt(window, mode.left, mode.top + 26), 1) << n;
         EXPECT_EQ(lampAt(window, mode.left, mode.top + 13), 0) << n;
@@ -558,7 +558,7 @@ TEST_F(EditorWindow, ClosingWhileAControlHoldsTheCaptureIsSafe) {
     ASSERT_TRUE(plugin.open());
     HWND w = editorWindow();
     Mouse mouse{w};
-    const Veldane::PanelEntry& q = entryOf(18);
+    const Veldane::PanelEntry& q = entryOf(Veldane::kFilterQ);
     mouse.down(q.left + 18, q.top + 18);
     mouse.move(q.left + 18, q.top + 10);
     ASSERT_EQ(GetCapture(), w);
@@ -579,17 +579,17 @@ TEST_F(EditorWindow, ADragEndsWhenAnotherWindowTakesTheCapture) {
     ASSERT_TRUE(plugin.open());
     HWND w = editorWindow();
     Mouse mouse{w};
-    const Veldane::PanelEntry& q = entryOf(18);
+    const Veldane::PanelEntry& q = entryOf(Veldane::kFilterQ);
     const int x = q.left + 18, y = q.top + 18;
     mouse.down(x, y);
     mouse.move(x, y - 10);
-    const float dragged = plugin.get(18);
+    const float dragged = plugin.get(Veldane::kFilterQ);
     EXPECT_GT(dragged, 0.0f);
     SetCapture(frame); // e.g. a window of the host's in the middle of the gesture
     ReleaseCapture();
     // The button was released elsewhere; moves over the knob are hovering now.
     mouse.move(x, y - 40, false);
-    EXPECT_EQ(plugin.get(18), dragged);
+    EXPECT_EQ(plugin.get(Veldane::kFilterQ), dragged);
     EXPECT_NE(GetCapture(), w);
 }
 

@@ -26,8 +26,8 @@
 namespace {
 
 constexpr int kParameters = host::kParameters;
-constexpr int kVoiceModeIndex = 35;
-constexpr int kSustainIndex = 29;
+constexpr int kVoiceModeIndex = Veldane::kVoiceMode;
+constexpr int kSustainIndex = Veldane::kAmpSustain;
 constexpr int kBlock = host::kBlock;
 constexpr float kRate = 44100.0f;
 // Long enough for many thousands of blocks and mode switches, short enough
