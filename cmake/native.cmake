@@ -9,6 +9,13 @@ pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 target_sources(veldane_tests PRIVATE tests/alloc_counter.cpp)
 target_compile_definitions(veldane_tests PRIVATE VELDANE_COUNT_ALLOCATIONS=1)
 
+# Two host threads automate while a third renders (the ThreadSanitizer build
+# makes any data race between them a failure).
+add_executable(parameter_storm tests/stress/parameter_storm_test.cpp)
+target_compile_options(parameter_storm PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(parameter_storm PRIVATE veldane_core GTest::gtest_main)
+add_test(NAME parameter_storm COMMAND parameter_storm --gtest_brief=1)
+
 # Render benchmark (scripts/bench.sh).
 add_executable(veldane_bench bench/engine_bench.cpp)
 target_compile_options(veldane_bench PRIVATE ${VELDANE_WARNINGS})

@@ -10,11 +10,13 @@ prepare() {
   bash "$top/scripts/build-libpng-mingw.sh" "$build/deps/libpng-mingw"
 }
 
-configure_and_build() {  # configure_and_build native|win32 [targets...]
+configure_and_build() {  # configure_and_build native|tsan|win32 [targets...]
   local kind=$1; shift
   local dir="$build/$kind"
   local args=(-S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Release)
-  if [ "$kind" = win32 ]; then
+  if [ "$kind" = tsan ]; then
+    args+=(-DVELDANE_SANITIZER=thread)
+  elif [ "$kind" = win32 ]; then
     args+=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake"
            -DVELDANE_LIBPNG_PREFIX="$build/deps/libpng-mingw"
            -DCMAKE_CROSSCOMPILING_EMULATOR="$top/scripts/wine-run.sh")

@@ -1,4 +1,5 @@
 #include "framework/parameter.h"
+#include "framework/parameter_set.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <limits>
 #include <locale>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -229,6 +231,41 @@ TEST(ParameterFloatSlope, DegenerateMidFallsBackToLine)
     ParameterFloatSlope same("S", "ms", 100.0, 100.0, 10000.0, 100.0);
     same.setNormalized(1.0f);
     EXPECT_DOUBLE_EQ(same.value(), 10000.0);
+}
+
+// The set marks what moved for the audio thread, once per index however
+// often it moved, and an editor's touch even when nothing did.
+TEST(ParameterSet, ChangesWaitForTheConsumerOncePerIndex)
+{
+    ParameterSet<3> set;
+    ParameterSet<3>::Param<ParameterFloat> level{set, 0, "Level", "", 0.0, 1.0, 0.5};
+    ParameterSet<3>::Param<ParameterEnum> shape{set, 1, "Shape", kThree, 3};
+    EXPECT_FALSE(set.complete());
+    ParameterSet<3>::Param<ParameterSwitch> gate{set, 2, "Gate", false};
+    EXPECT_TRUE(set.complete());
+
+    std::vector<int> applied;
+    const auto take = [&] {
+        applied.clear();
+        set.applyChanges([&](int i) { applied.push_back(i); });
+        return applied;
+    };
+    EXPECT_TRUE(take().empty()) << "defaults are not changes";
+    EXPECT_TRUE(set.set(2, 1.0f));
+    EXPECT_TRUE(set.set(0, 0.25f));
+    EXPECT_TRUE(set.set(0, 0.75f));
+    EXPECT_FALSE(set.set(1, 0.1f)) << "still the first entry";
+    EXPECT_FALSE(set.set(0, std::numeric_limits<float>::infinity()));
+    EXPECT_FALSE(set.set(3, 0.5f));
+    EXPECT_FALSE(set.set(-1, 0.5f));
+    EXPECT_EQ(set.get(0), 0.75f);
+    EXPECT_EQ(set.get(3), 0.0f);
+    EXPECT_EQ(set.at(3), nullptr);
+    EXPECT_EQ(take(), (std::vector<int>{0, 2}));
+    EXPECT_TRUE(take().empty());
+    set.touch(1);
+    set.touch(9);
+    EXPECT_EQ(take(), (std::vector<int>{1}));
 }
 
 } // namespace
