@@ -1,29 +1,25 @@
 #pragma once
-// The few Windows types that platform-neutral code names. The bitmap layer
-// and the framework both use them, so they live below both. On Windows they
-// come from <windows.h>; the native build, which has no window system, gets
-// layout-compatible stand-ins so that bitmaps, controls and the plug-in class
-// build and are tested on Linux too.
+// What platform-neutral code names of the platform's window system, in types
+// of its own. The bitmap layer and the framework both use them, so they live
+// below both; only files that are platform code themselves (the Win32 window,
+// the DLL entry, an X11 window) turn them into the platform's own types.
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
 #include <cstdint>
 
-struct RECT {
-    int32_t left;
-    int32_t top;
-    int32_t right;
-    int32_t bottom;
+// A rectangle in pixels; right and bottom lie just outside it (left + width,
+// top + height). Laid out like the Win32 RECT, four 32-bit integers in this
+// order, so platform code may hand it over as one.
+struct PixelRect {
+    std::int32_t left;
+    std::int32_t top;
+    std::int32_t right;
+    std::int32_t bottom;
 };
-using HINSTANCE = void*;
-using HWND = void*;
-using HDC = void*;
-using HRSRC = void*;
-#endif
+
+// Handles of the window system as portable code passes them on, never looks
+// into: a window (an HWND on Windows; an X11 window id elsewhere), the loaded
+// library (its HINSTANCE on Windows, from which images load), a device
+// context that draws into a bitmap (an HDC on Windows). Null means none.
+using NativeWindow = void*;
+using NativeModule = void*;
+using NativeDrawContext = void*;

@@ -6,6 +6,7 @@ enable_language(RC)
 # the back buffer (GDI32) and the image loader (resources), the panel its
 # window (USER32) and the version label.
 target_sources(veldane_gfx PRIVATE gfx/sys_bitmap.cpp gfx/png_resource.cpp)
+target_sources(zem_framework PRIVATE framework/editor_wake_win32.cpp)
 target_link_libraries(veldane_gfx PUBLIC gdi32)
 target_sources(veldane_ui PRIVATE ui/editor.cpp ui/label_control.cpp)
 

@@ -13,8 +13,7 @@ namespace zem {
 
 class IEditor;
 
-// Keys held while the pointer moved (the MK_SHIFT and MK_CONTROL bits of a
-// mouse message).
+// Keys held while the pointer moved.
 struct MouseModifiers {
     bool shift = false;   // fine adjustment: drags move a quarter as far
     bool control = false; // passed along; no control of ours reads it
@@ -22,18 +21,18 @@ struct MouseModifiers {
 
 // True when (x, y) lies in r with all four edges counted as inside: a press
 // exactly on a control's right or bottom edge still reaches it.
-inline bool containsPoint(const RECT& r, int x, int y) {
+inline bool containsPoint(const PixelRect& r, int x, int y) {
     return r.left <= x && x <= r.right && r.top <= y && y <= r.bottom;
 }
 
 // True when a and b share area; rectangles that only touch along an edge do
 // not intersect, so a repaint next to a control does not redraw it.
-inline bool intersects(const RECT& a, const RECT& b) {
+inline bool intersects(const PixelRect& a, const PixelRect& b) {
     return a.left < b.right && a.right > b.left && a.top < b.bottom && a.bottom > b.top;
 }
 
-inline RECT makeRect(int left, int top, int width, int height) {
-    RECT r;
+inline PixelRect makeRect(int left, int top, int width, int height) {
+    PixelRect r;
     r.left = left;
     r.top = top;
     r.right = left + width;
@@ -52,19 +51,19 @@ public:
     // VST index of the parameter the control shows, or noParameter.
     int parameterIndex = noParameter;
     // Window client coordinates; right/bottom are left + width, top + height.
-    RECT bounds{0, 0, 0, 0};
+    PixelRect bounds{0, 0, 0, 0};
     // The editor that owns the control; not owned.
     IEditor* editor = nullptr;
 
     Control() = default;
-    Control(int parameterIndex, const RECT& bounds, IEditor* editor)
+    Control(int parameterIndex, const PixelRect& bounds, IEditor* editor)
         : parameterIndex(parameterIndex), bounds(bounds), editor(editor) {}
     virtual ~Control() = default;
     Control(const Control&) = default;
     Control& operator=(const Control&) = default;
 
     // Draws the whole control (not clipped to a repaint rectangle) into the
-    // editor's back buffer. Must not allocate: it runs inside WM_PAINT.
+    // editor's back buffer. Must not allocate: it runs while the window paints.
     virtual void draw(LICE_IBitmap& target) = 0;
     // Left button pressed.
     virtual void mouseDown(int x, int y) { (void)x; (void)y; }

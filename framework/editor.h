@@ -21,8 +21,8 @@ class IEditor {
 public:
     virtual ~IEditor() = default;
     // Asks for a repaint of r (window client coordinates); the repaint comes
-    // later, with the next WM_PAINT.
-    virtual void invalidateRect(const RECT& r) = 0;
+    // later, when the window system asks the window to paint.
+    virtual void invalidateRect(const PixelRect& r) = 0;
     // Sends all further mouse input to c, wherever the pointer is, until
     // releaseMouse.
     virtual void captureMouse(Control* c) = 0;
@@ -52,6 +52,13 @@ protected:
     // Never deleted through this interface.
     ~IEditController() = default;
 };
+
+// Any thread. Wakes the user-interface thread of the editor whose window is
+// `window`, which then has its plug-in apply the changes other threads marked
+// (IEditController::applyPendingEditorUpdates). Answers whether the wake-up
+// was delivered; it fails harmlessly for a window that is gone. Never blocks.
+// Platform code: framework/editor_wake_*.cpp.
+bool wakeEditorWindow(NativeWindow window);
 
 // Delivers one mouse event: to the control holding the capture alone, wherever
 // the pointer is; otherwise to every control whose bounds contain the point
@@ -110,7 +117,3 @@ private:
 };
 
 } // namespace zem
-
-#ifdef _WIN32
-#include "framework/editor_window.h"
-#endif

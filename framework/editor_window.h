@@ -9,9 +9,12 @@
 // posts editorUpdateMessage() to the window, and the window procedure has the
 // plug-in apply them (IEditController::applyPendingEditorUpdates).
 
+#include <windows.h>
+
 #include <cstdint>
 
 #include "framework/control.h"
+#include "framework/editor.h"
 #include "gfx/bitmap.h"
 #include "gfx/sys_bitmap.h"
 
@@ -62,13 +65,13 @@ public:
     Editor& operator=(const Editor&) = delete;
 
     // The window, or null when it could not be created or is gone.
-    HWND windowHandle() const { return window; }
+    NativeWindow windowHandle() const { return window; }
 
-    void invalidateRect(const RECT& r) override {
+    void invalidateRect(const PixelRect& r) override {
         // InvalidateRect with a null window would repaint every window on the desktop.
         if (window == nullptr)
             return;
-        RECT copy = r;
+        RECT copy{r.left, r.top, r.right, r.bottom};
         InvalidateRect(window, &copy, FALSE);
     }
 
@@ -226,11 +229,12 @@ private:
         const int h = r.bottom - r.top;
         if (w > 0 && h > 0) {
             blit(&backBuffer, background, r.left, r.top, r.left, r.top, w, h, BlitMode::copy);
+            const PixelRect update{r.left, r.top, r.right, r.bottom};
             for (Control* c : controls)
-                if (c != nullptr && intersects(c->bounds, r))
+                if (c != nullptr && intersects(c->bounds, update))
                     c->draw(backBuffer);
-            if (dc != nullptr && backBuffer.deviceContext() != nullptr)
-                BitBlt(dc, r.left, r.top, w, h, backBuffer.deviceContext(), r.left, r.top, SRCCOPY);
+            if (dc != nullptr && backBuffer.dc() != nullptr)
+                BitBlt(dc, r.left, r.top, w, h, backBuffer.dc(), r.left, r.top, SRCCOPY);
         }
         EndPaint(window, &ps);
     }

@@ -13,15 +13,16 @@
 // is used on that thread only. Parameter changes arrive on any host thread.
 // updateEditorControl (below) is the only way they reach the editor: on the
 // editor's own thread it updates the control at once; on any other thread it
-// marks the index in pendingEditorUpdates and posts a message to the window,
-// whose procedure applies the marks on the UI thread. A foreign thread thus
-// reads only atomics of this object and hands a window handle to PostMessage,
-// which fails harmlessly once the window is gone: no interleaving of
-// effEditClose with setParameter can reach a freed editor.
+// marks the index in pendingEditorUpdates and wakes the window
+// (wakeEditorWindow), whose thread then applies the marks. A foreign thread
+// thus reads only atomics of this object and hands a window handle to the
+// window system, which fails harmlessly once the window is gone: no
+// interleaving of effEditClose with setParameter can reach a freed editor.
 
 #include <atomic>
 #include <memory>
 #include <new>
+#include <thread>
 #include <type_traits>
 
 #include "base/platform.h"
@@ -32,7 +33,7 @@ namespace zem {
 
 // The editor type of a platform without an editor window.
 struct NoEditor {
-    NoEditor(HINSTANCE, IEditController*, HWND) {}
+    NoEditor(NativeModule, IEditController*, NativeWindow) {}
     void updateControl(int) {}
 };
 
@@ -46,7 +47,7 @@ public:
     // on the user-interface thread only (see above).
     std::unique_ptr<EditorT> editor;
     // This library's module handle, from which the editor loads its images.
-    HINSTANCE moduleHandle;
+    NativeModule moduleHandle;
 
     // Host's UI thread. Editor opcodes here, all others to the base.
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
@@ -104,23 +105,17 @@ public:
     // the parameter's value; nothing when no editor is open. Never blocks,
     // allocates or touches the editor from a thread other than its own.
     void updateEditorControl(int index) {
-#ifdef _WIN32
-        HWND window = editorWindow.load();
+        NativeWindow window = editorWindow.load();
         if (window == nullptr) return;
-        if (GetCurrentThreadId() == editorThread.load()) {
+        if (std::this_thread::get_id() == editorThread.load()) {
             if (editor) editor->updateControl(index);
             return;
         }
-        if (pendingEditorUpdates.mark(index) && !PostMessageA(window, editorUpdateMessage(), 0, 0))
-            pendingEditorUpdates.wakeFailed();
-#else
-        // No window system of our own: an editor here is driven by one thread.
-        if (editor) editor->updateControl(index);
-#endif
+        if (pendingEditorUpdates.mark(index) && !wakeEditorWindow(window)) pendingEditorUpdates.wakeFailed();
     }
 
 protected:
-    PluginWithEditor(AEffect& record, HostCallback host, HINSTANCE module) noexcept
+    PluginWithEditor(AEffect& record, HostCallback host, NativeModule module) noexcept
         : Base(record, host), moduleHandle(module) {
         if (kHasEditor) this->effect.flags |= effFlagsHasEditor;
     }
@@ -141,28 +136,22 @@ private:
         // One window per instance: a second open leaves the first alone.
         if (editor || !parent) return 0;
         pendingEditorUpdates.clear();
-#ifdef _WIN32
-        editorThread.store(GetCurrentThreadId());
-#endif
-        auto* created = new (std::nothrow) EditorT(moduleHandle, this, static_cast<HWND>(parent));
+        editorThread.store(std::this_thread::get_id());
+        auto* created = new (std::nothrow) EditorT(moduleHandle, this, static_cast<NativeWindow>(parent));
         if (!created) return 0;
         editor.reset(created);
-#ifdef _WIN32
         // Published before the controls read their values: a change on
-        // another thread from here on is marked and posted, one before it is
-        // read below.
+        // another thread from here on is marked and the window woken, one
+        // before it is read below.
         editorWindow.store(editor->windowHandle());
-#endif
         // A fresh window shows the current value of every parameter.
         for (int i = 0; i < N; ++i) editor->updateControl(i);
         return 1;
     }
 
     void closeEditor() {
-#ifdef _WIN32
-        // Foreign threads stop posting before the window goes.
+        // Foreign threads stop waking the window before it goes.
         editorWindow.store(nullptr);
-#endif
         // The pointer is cleared before the editor is destroyed, so that
         // nothing reaches a half-destroyed editor through it.
         editor.reset();
@@ -171,12 +160,10 @@ private:
 
     // Indices changed on other threads, waiting for the editor's thread.
     PendingControlUpdates<N> pendingEditorUpdates;
-#ifdef _WIN32
     // The open editor's window, for foreign threads; null while none is open.
-    std::atomic<HWND> editorWindow{nullptr};
+    std::atomic<NativeWindow> editorWindow{nullptr};
     // The user-interface thread, on which the editor was opened.
-    std::atomic<DWORD> editorThread{0};
-#endif
+    std::atomic<std::thread::id> editorThread{};
 };
 
 } // namespace zem

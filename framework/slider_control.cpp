@@ -7,7 +7,7 @@
 
 namespace zem {
 
-SliderControl::SliderControl(int parameterIndex, const RECT& bounds, IEditor* editor, LICE_IBitmap* handleImage,
+SliderControl::SliderControl(int parameterIndex, const PixelRect& bounds, IEditor* editor, LICE_IBitmap* handleImage,
                              int artworkHandleHeight)
     : Control(parameterIndex, bounds, editor), image(handleImage), handleHeight(artworkHandleHeight) {
     if (image != nullptr && image->height() > 0)

@@ -31,7 +31,7 @@ public:
     // bounds is the whole track; the handle's height is read from the image.
     // artworkHandleHeight is the height assumed when the image is missing, so
     // the travel (and with it the value scale) stays that of the artwork.
-    SliderControl(int parameterIndex, const RECT& bounds, IEditor* editor, LICE_IBitmap* handleImage,
+    SliderControl(int parameterIndex, const PixelRect& bounds, IEditor* editor, LICE_IBitmap* handleImage,
                   int artworkHandleHeight);
 
     // Parameter side: handle at travel × n (single precision), no range

@@ -111,7 +111,7 @@ bool LICE_MemBitmap::resize(int w, int h)
     return true;
 }
 
-void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, const RECT* srcRect, BlitMode mode)
+void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, const PixelRect* srcRect, BlitMode mode)
 {
     if (!dest || !src || !dest->pixels() || !src->pixels())
         return;
@@ -183,7 +183,7 @@ void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, int srcX, i
     // clipping cuts it at the source's edge anyway.
     const int64_t right = static_cast<int64_t>(srcX) + w;
     const int64_t bottom = static_cast<int64_t>(srcY) + h;
-    RECT r;
+    PixelRect r;
     r.left = srcX;
     r.top = srcY;
     r.right = static_cast<int32_t>(right > INT_MAX ? INT_MAX : (right < INT_MIN ? INT_MIN : right));

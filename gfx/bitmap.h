@@ -27,7 +27,7 @@ public:
     // Answers whether the size changed.
     virtual bool resize(int w, int h) = 0;
     // A device context that draws into the bitmap, or null when it has none.
-    virtual HDC deviceContext() { return nullptr; }
+    virtual NativeDrawContext deviceContext() { return nullptr; }
 };
 
 // A bitmap in heap memory: decoded images.
@@ -61,5 +61,5 @@ enum class BlitMode { copy, sourceAlpha };
 
 // Copies srcRect of src (all of src when null) to dest with its top-left corner
 // at (dstX, dstY), clipped to both bitmaps.
-void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, const RECT* srcRect, BlitMode mode);
+void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, const PixelRect* srcRect, BlitMode mode);
 void blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, int srcX, int srcY, int w, int h, BlitMode mode);

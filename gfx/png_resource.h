@@ -2,6 +2,8 @@
 // Loading the editor's images from the plug-in's resources (type "PNG").
 // Windows only; the decoding itself is gfx/png_decode.h.
 
+#include <windows.h>
+
 #include "gfx/bitmap.h"
 
 // Decodes the resource that the caller found with FindResourceA(module, id,

@@ -3,6 +3,8 @@
 // device context of its own, so that GDI can draw text into it and copy it to
 // the window, while the controls blit into its pixels directly. Windows only.
 
+#include <windows.h>
+
 #include "gfx/bitmap.h"
 
 class LICE_SysBitmap : public LICE_IBitmap {
@@ -22,7 +24,9 @@ public:
     // Keeps the DIB section when the new size fits into it; otherwise replaces
     // it. Negative sizes count as 0.
     bool resize(int w, int h) override;
-    HDC deviceContext() override { return memoryDC; }
+    NativeDrawContext deviceContext() override { return memoryDC; }
+    // The same, as the Windows type.
+    HDC dc() const { return memoryDC; }
 
 private:
     int bitmapWidth = 0;

@@ -177,7 +177,7 @@ TEST(BitmapBlit, SourceRectangleIsCutAtTheSourceAndDestinationEdges)
     {
         // Reaching past the source's right and bottom edges: only 2 x 2 remain.
         auto dst = filled(6, 6, 0);
-        const RECT r{2, 2, 10, 10};
+        const PixelRect r{2, 2, 10, 10};
         blit(dst.get(), src.get(), 1, 1, &r, BlitMode::copy);
         EXPECT_EQ(at(*dst, 1, 1), at(*src, 2, 2));
         EXPECT_EQ(at(*dst, 2, 2), at(*src, 3, 3));
@@ -187,7 +187,7 @@ TEST(BitmapBlit, SourceRectangleIsCutAtTheSourceAndDestinationEdges)
     {
         // A negative source left and top move the destination point instead.
         auto dst = filled(4, 4, 0);
-        const RECT r{-1, -1, 2, 2};
+        const PixelRect r{-1, -1, 2, 2};
         blit(dst.get(), src.get(), 0, 0, &r, BlitMode::copy);
         EXPECT_EQ(at(*dst, 0, 0), 0u);
         EXPECT_EQ(at(*dst, 1, 1), at(*src, 0, 0));
@@ -215,7 +215,7 @@ TEST(BitmapBlit, DegenerateRequestsDoNothing)
     blit(&empty, src.get(), 0, 0, nullptr, BlitMode::copy);
     blit(dst.get(), src.get(), 4, 0, nullptr, BlitMode::copy);                 // right of dest
     blit(dst.get(), src.get(), -4, 0, nullptr, BlitMode::copy);                // left of dest
-    const RECT inverted{3, 3, 1, 1};
+    const PixelRect inverted{3, 3, 1, 1};
     blit(dst.get(), src.get(), 0, 0, &inverted, BlitMode::copy);
     // Extremes that would wrap around in 32-bit arithmetic.
     blit(dst.get(), src.get(), INT_MAX, INT_MAX, nullptr, BlitMode::copy);

@@ -57,7 +57,7 @@ TEST(SysBitmap, KeepsItsSectionWhenShrunkAndDrawsThroughItsDeviceContext)
             b.pixels()[y * b.rowSpan() + x] = 0;
     HBRUSH brush = CreateSolidBrush(RGB(0x12, 0x34, 0x56));
     const RECT r{10, 2, 12, 3};
-    FillRect(b.deviceContext(), &r, brush);
+    FillRect(b.dc(), &r, brush);
     DeleteObject(brush);
     GdiFlush();
     EXPECT_EQ(b.pixels()[2 * b.rowSpan() + 10] & 0x00FFFFFFu, 0x123456u);

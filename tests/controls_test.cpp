@@ -28,7 +28,7 @@ public:
     zem::Control* captured = nullptr;
     std::vector<int> reports;
 
-    void invalidateRect(const RECT&) override { ++invalidations; }
+    void invalidateRect(const PixelRect&) override { ++invalidations; }
     void captureMouse(zem::Control* c) override {
         ++captures;
         captured = c;
@@ -45,7 +45,7 @@ public:
 };
 
 constexpr int kIndex = 7;
-const RECT kKnobBounds = zem::makeRect(100, 50, 36, 36);
+const PixelRect kKnobBounds = zem::makeRect(100, 50, 36, 36);
 const zem::MouseModifiers kPlain{};
 const zem::MouseModifiers kShift{true, false};
 
@@ -490,10 +490,10 @@ TEST_F(PanelTest, EveryParameterButTheReservedOneHasOneControlAndNoneOverlap) {
     // lie on the 702 x 366 panel.
     const auto& list = editor->panel.controls;
     for (size_t a = 0; a < std::size(list); ++a) {
-        const RECT& r = list[a]->bounds;
+        const PixelRect& r = list[a]->bounds;
         EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= 702 && r.bottom <= 366) << a;
         for (size_t b = a + 1; b < std::size(list); ++b) {
-            const RECT& q = list[b]->bounds;
+            const PixelRect& q = list[b]->bounds;
             const bool touch = r.left <= q.right && q.left <= r.right && r.top <= q.bottom && q.top <= r.bottom;
             EXPECT_FALSE(touch) << list[a]->parameterIndex << " and " << list[b]->parameterIndex;
         }

@@ -18,15 +18,15 @@ struct RecordingEditor {
     static constexpr int height = 80;
     static inline int live = 0;
 
-    RecordingEditor(HINSTANCE, zem::IEditController* plugin, HWND parent) : plugin(plugin), parent(parent) { ++live; }
+    RecordingEditor(NativeModule, zem::IEditController* plugin, NativeWindow parent) : plugin(plugin), parent(parent) { ++live; }
     ~RecordingEditor() { --live; }
     RecordingEditor(const RecordingEditor&) = delete;
     RecordingEditor& operator=(const RecordingEditor&) = delete;
     void updateControl(int index) { updates.push_back(index); }
-    HWND windowHandle() const { return parent; }
+    NativeWindow windowHandle() const { return parent; }
 
     zem::IEditController* plugin;
-    HWND parent;
+    NativeWindow parent;
     std::vector<int> updates;
 };
 
@@ -92,7 +92,7 @@ TEST_F(EditorProtocol, OneEditorAtATimeShowingEveryParameterWhenItOpens) {
     ASSERT_EQ(dispatch(effEditOpen, &parent), 1);
     RecordingEditor* editor = plugin->editor.get();
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(editor->parent, static_cast<HWND>(&parent));
+    EXPECT_EQ(editor->parent, static_cast<NativeWindow>(&parent));
     EXPECT_EQ(editor->updates, (std::vector<int>{0, 1, 2}));
     char other = 0;
     EXPECT_EQ(dispatch(effEditOpen, &other), 0) << "the open editor stays";

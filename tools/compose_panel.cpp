@@ -29,7 +29,7 @@ namespace {
 // captures, which a still picture does not need.
 class StillEditor : public zem::IEditor {
 public:
-    void invalidateRect(const RECT&) override {}
+    void invalidateRect(const PixelRect&) override {}
     void captureMouse(zem::Control*) override {}
     void releaseMouse() override {}
     void controlChanged(int) override {}

@@ -5,7 +5,7 @@
 #include "framework/editor.h"
 #include "gfx/bitmap.h"
 
-Knob::Knob(int parameterIndex, const RECT& bounds, zem::IEditor* editor, LICE_IBitmap* image, int steps,
+Knob::Knob(int parameterIndex, const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* image, int steps,
            int frameCount, double defaultValue)
     : Control(parameterIndex, bounds, editor),
       image(image),
@@ -68,7 +68,7 @@ void Knob::draw(LICE_IBitmap& target) {
     if (image == nullptr)
         return;
     const int frameHeight = image->height() / frameCount;
-    RECT source;
+    PixelRect source;
     source.left = 0;
     source.top = frameIndex * frameHeight;
     source.right = image->width();
@@ -137,7 +137,7 @@ void Knob::mouseWheel(int x, int y, int keys, int notches) {
     editor->controlChanged(parameterIndex);
 }
 
-SwitchControl::SwitchControl(int parameterIndex, const RECT& bounds, zem::IEditor* editor, LICE_IBitmap* onImage,
+SwitchControl::SwitchControl(int parameterIndex, const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* onImage,
                              LICE_IBitmap* offImage)
     : Control(parameterIndex, bounds, editor), onImage(onImage), offImage(offImage) {}
 
@@ -164,7 +164,7 @@ void SwitchControl::mouseDoubleClick(int x, int y) {
     mouseDown(x, y);
 }
 
-RadioControl::RadioControl(int parameterIndex, const RECT& bounds, zem::IEditor* editor, LICE_IBitmap* onImage,
+RadioControl::RadioControl(int parameterIndex, const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* onImage,
                            LICE_IBitmap* offImage, int count, int spacing)
     : Control(parameterIndex, bounds, editor),
       onImage(onImage),

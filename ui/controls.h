@@ -44,7 +44,7 @@ public:
     int frameIndex = 0;
 
     Knob() = default;
-    Knob(int parameterIndex, const RECT& bounds, zem::IEditor* editor, LICE_IBitmap* image, int steps, int frameCount,
+    Knob(int parameterIndex, const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* image, int steps, int frameCount,
          double defaultValue);
 
     // Parameter side: settles to v (clamped to 0..1) and always repaints.
@@ -83,7 +83,7 @@ public:
     bool on = false;                  // the state shown
 
     SwitchControl() = default;
-    SwitchControl(int parameterIndex, const RECT& bounds, zem::IEditor* editor, LICE_IBitmap* onImage,
+    SwitchControl(int parameterIndex, const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* onImage,
                   LICE_IBitmap* offImage);
 
     // Parameter side: shows b; repaints only on a change. Never reports back.
@@ -105,7 +105,7 @@ public:
     int selected = 0;                 // the lit item
 
     RadioControl() = default;
-    RadioControl(int parameterIndex, const RECT& bounds, zem::IEditor* editor, LICE_IBitmap* onImage,
+    RadioControl(int parameterIndex, const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* onImage,
                  LICE_IBitmap* offImage, int count, int spacing);
 
     // Parameter side: lights item i; repaints only on a change. Never reports back.

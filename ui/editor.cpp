@@ -30,17 +30,17 @@ PanelImages imagesOf(LICE_IBitmap* knob, LICE_IBitmap* handle, LICE_IBitmap* on,
 
 } // namespace
 
-Editor::Editor(HINSTANCE moduleHandle, zem::IEditController* plugin, HWND parent)
-    : zem::Editor<editorSlots>(moduleHandle, plugin, parent, width, height),
-      knobImage(loadImage(moduleHandle, knobImageId)),
-      sliderHandleImage(loadImage(moduleHandle, sliderHandleImageId)),
-      lampOnImage(loadImage(moduleHandle, lampOnImageId)),
-      lampOffImage(loadImage(moduleHandle, lampOffImageId)),
+Editor::Editor(NativeModule moduleHandle, zem::IEditController* plugin, NativeWindow parent)
+    : zem::Editor<editorSlots>(static_cast<HINSTANCE>(moduleHandle), plugin, static_cast<HWND>(parent), width, height),
+      knobImage(loadImage(this->moduleHandle, knobImageId)),
+      sliderHandleImage(loadImage(this->moduleHandle, sliderHandleImageId)),
+      lampOnImage(loadImage(this->moduleHandle, lampOnImageId)),
+      lampOffImage(loadImage(this->moduleHandle, lampOffImageId)),
       versionLabel(zem::makeRect(labelLeft, labelTop, labelWidth, labelHeight), this),
       panel(this, imagesOf(knobImage.get(), sliderHandleImage.get(), lampOnImage.get(), lampOffImage.get())) {
     // Declared first so that it is destroyed last, the panel image is still
     // loaded after the controls exist.
-    panelImage.reset(loadImage(moduleHandle, panelImageId));
+    panelImage.reset(loadImage(this->moduleHandle, panelImageId));
     background = panelImage.get();
     controls[0] = &versionLabel;
     for (int i = 0; i < panelControlCount; ++i)

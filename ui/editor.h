@@ -10,7 +10,10 @@
 
 #include <memory>
 
+#include <windows.h>
+
 #include "framework/editor.h"
+#include "framework/editor_window.h"
 #include "gfx/bitmap.h"
 #include "ui/label_control.h"
 #include "ui/panel.h"
@@ -36,7 +39,7 @@ public:
     // effEditOpen: builds the window inside parent, loads the images, builds
     // the controls. The controls show their parameters once the plug-in has
     // called updateControl for every index.
-    Editor(HINSTANCE moduleHandle, zem::IEditController* plugin, HWND parent);
+    Editor(NativeModule moduleHandle, zem::IEditController* plugin, NativeWindow parent);
     // effEditClose: closes the window first, then the controls and images go.
     ~Editor() override;
 

@@ -9,7 +9,7 @@ constexpr int fontHeight = 14;
 constexpr COLORREF textColour = RGB(255, 180, 180);
 } // namespace
 
-LabelControl::LabelControl(const RECT& bounds, zem::IEditor* editor)
+LabelControl::LabelControl(const PixelRect& bounds, zem::IEditor* editor)
     : Control(noParameter, bounds, editor),
       font(CreateFontA(fontHeight, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS,
                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH, "Arial"))
@@ -23,13 +23,13 @@ LabelControl::~LabelControl()
 
 void LabelControl::draw(LICE_IBitmap& target)
 {
-    HDC dc = target.deviceContext();
+    HDC dc = static_cast<HDC>(target.deviceContext());
     if (dc == nullptr)
         return;
     HGDIOBJ previousFont = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, textColour);
-    RECT box = bounds;
+    RECT box{bounds.left, bounds.top, bounds.right, bounds.bottom};
     DrawTextA(dc, text, -1, &box, DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
     if (previousFont != nullptr)
         SelectObject(dc, previousFont);

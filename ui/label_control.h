@@ -2,6 +2,8 @@
 // The version text on the panel, drawn with GDI into the back buffer's device
 // context. Windows only.
 
+#include <windows.h>
+
 #include "framework/control.h"
 
 class LabelControl : public zem::Control {
@@ -10,7 +12,7 @@ public:
     static constexpr const char* text = "Version 0.9.0 beta";
 
     // Creates the label's font (14-pixel Arial).
-    LabelControl(const RECT& bounds, zem::IEditor* editor);
+    LabelControl(const PixelRect& bounds, zem::IEditor* editor);
     // Deletes the font.
     ~LabelControl() override;
     LabelControl(const LabelControl&) = delete;

@@ -6,7 +6,7 @@ namespace Veldane {
 
 namespace {
 
-RECT boundsOf(const PanelEntry& e, int itemCount) {
+PixelRect boundsOf(const PanelEntry& e, int itemCount) {
     switch (e.kind) {
     case ControlKind::radio:
         return zem::makeRect(e.left, e.top, lampWidth, (itemCount - 1) * radioSpacing + lampHeight);
@@ -28,7 +28,7 @@ Panel::Panel(zem::IEditor* editor, const PanelImages& images) {
     int radio = 0, knob = 0, lamp = 0, slider = 0;
     for (int i = 0; i < panelControlCount; ++i) {
         const PanelEntry& e = panelLayout[i];
-        const RECT bounds = boundsOf(e, e.itemsOrSteps);
+        const PixelRect bounds = boundsOf(e, e.itemsOrSteps);
         zem::Control* control = nullptr;
         switch (e.kind) {
         case ControlKind::radio:

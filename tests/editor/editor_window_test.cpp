@@ -163,7 +163,7 @@ uint32_t rgbAt(LICE_IBitmap& b, int x, int y) {
 // image the way the editor draws it: the rectangle of the given size is
 // compared pixel by pixel (colour only).
 bool showsComposite(LICE_IBitmap& window, int left, int top, int w, int h, LICE_IBitmap* overlay,
-                    const RECT* source, int overlayX, int overlayY, BlitMode mode) {
+                    const PixelRect* source, int overlayX, int overlayY, BlitMode mode) {
     LICE_MemBitmap expected(w, h);
     blit(&expected, images().panel.get(), 0, 0, left, top, w, h, BlitMode::copy);
     blit(&expected, overlay, overlayX, overlayY, source, mode);
@@ -175,7 +175,7 @@ bool showsComposite(LICE_IBitmap& window, int left, int top, int w, int h, LICE_
 }
 
 bool showsKnobFrame(LICE_IBitmap& window, const Veldane::PanelEntry& e, int frameIndex) {
-    RECT source{0, frameIndex * 36, 36, (frameIndex + 1) * 36};
+    PixelRect source{0, frameIndex * 36, 36, (frameIndex + 1) * 36};
     return showsComposite(window, e.left, e.top, 36, 36, images().knob.get(), &source, 0, 0, BlitMode::sourceAlpha);
 }
 

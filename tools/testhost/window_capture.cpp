@@ -122,7 +122,7 @@ bool grab(HWND w, LICE_SysBitmap& into) {
     if (!into.pixels() || into.width() != client.right || into.height() != client.bottom) return false;
     HDC dc = GetDC(w);
     if (!dc) return false;
-    const bool copied = BitBlt(into.deviceContext(), 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY) != 0;
+    const bool copied = BitBlt(into.dc(), 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY) != 0;
     ReleaseDC(w, dc);
     GdiFlush(); // the DIB section's pixels are complete only after GDI's batch
     return copied;

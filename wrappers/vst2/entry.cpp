@@ -3,7 +3,7 @@
 #include "wrappers/vst2/plugin.h"
 
 namespace Veldane {
-HINSTANCE libraryModuleHandle = nullptr;
+NativeModule libraryModuleHandle = nullptr;
 } // namespace Veldane
 
 extern "C" AEffect* ZEM_VSTCALL VSTPluginMain(audioMasterCallback hostCallback)

@@ -6,7 +6,7 @@
 namespace Veldane {
 // This library's module handle, recorded by the library entry routine
 // (DllMain) before any host call; null in native builds.
-extern HINSTANCE libraryModuleHandle;
+extern NativeModule libraryModuleHandle;
 } // namespace Veldane
 
 // Creates one plug-in instance and answers its record; null if the instance

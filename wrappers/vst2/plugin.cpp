@@ -2,7 +2,7 @@
 
 namespace Veldane {
 
-Plugin::Plugin(AEffect& record, zem::HostCallback hostCallback, HINSTANCE moduleHandle)
+Plugin::Plugin(AEffect& record, zem::HostCallback hostCallback, NativeModule moduleHandle)
     : PluginWithEditor(record, hostCallback, moduleHandle) {}
 
 } // namespace Veldane

@@ -32,7 +32,7 @@ public:
     static constexpr const char* productName = "Veldane";
 
     // Built by instantiate() (see VSTPluginMain) around the host's record.
-    Plugin(AEffect& record, zem::HostCallback hostCallback, HINSTANCE moduleHandle);
+    Plugin(AEffect& record, zem::HostCallback hostCallback, NativeModule moduleHandle);
 
     // The synthesizer: its parameters and engine.
     Synth synth;
