@@ -189,6 +189,9 @@ double Osc2Tri::next(double inc, double sync)
         if (sync < 0.0) {
             taps.addCorner(corner, p);
         } else if (p >= sync) {
+            // Reset on the way down, just short of the trough: the rest of
+            // the fall drops to zero, and the rise starts there.
+            taps.addStep((sync - p) * inc, sync);
             taps.addCorner(corner, sync);
             phase = restart;
         } else {
@@ -204,7 +207,11 @@ double Osc2Tri::next(double inc, double sync)
             taps.addStep(-(sync * inc + n), sync);
             phase = restart;
         } else {
+            // Over the peak, then reset on the way down: the fall drops to
+            // zero and the rise starts there.
+            taps.addCorner(-corner, p);
             taps.addStep(-((p - sync) * inc + 0.5), sync);
+            taps.addCorner(corner, sync);
             phase = restart;
         }
     } else if (sync >= 0.0) {

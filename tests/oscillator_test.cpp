@@ -11,6 +11,7 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <random>
 #include <vector>
 
 using namespace Veldane;
@@ -102,6 +103,26 @@ double worstInharmonicDb(const std::vector<double>& x, double f0)
             worst = std::max(worst, power);
     }
     return 10.0 * std::log10(worst / fundamental);
+}
+
+double cycleFraction(double x) { return x - std::floor(x); }
+
+// A waveform (a function of time in oscillator steps) smoothed by the
+// corrections' kernel, a triangle four steps wide with unit area, at time t.
+// Midpoint rule: exact on straight pieces; a jump of 2 (the largest a
+// triangle makes) inside one interval costs at most 5e-4.
+template <class Wave>
+double smoothed(const Wave& wave, double t)
+{
+    constexpr int kPoints = 4000;
+    constexpr double kHalfWidth = 2.0;
+    const double ds = 2.0 * kHalfWidth / kPoints;
+    double sum = 0.0;
+    for (int i = 0; i < kPoints; ++i) {
+        const double s = -kHalfWidth + (i + 0.5) * ds;
+        sum += wave(t - s) * (kHalfWidth - std::fabs(s));
+    }
+    return sum * ds / (kHalfWidth * kHalfWidth);
 }
 
 } // namespace
@@ -268,6 +289,43 @@ TEST(Oscillators, SyncLocksToOsc1AndStaysBandLimited)
             EXPECT_LT(limited, -35.0) << int(w) << " ratio " << ratio;
             EXPECT_LT(limited, naive - 20.0) << int(w) << " ratio " << ratio;
         }
+}
+
+TEST(Oscillators, CorrectedTrianglesAreTheirWaveformsSmoothed)
+{
+    // A corrected triangle is its ideal waveform smoothed by the kernel,
+    // sampled two steps behind the phase it has reached. Oscillator 1 at a
+    // random skew, oscillator 2 synced to it: random increments bring every
+    // order of peak, trough and reset within one step.
+    std::mt19937 rng(18);
+    std::uniform_real_distribution<double> increment(0.005, 0.3), shape(0.0, 1.0);
+    for (int trial = 0; trial < 40; ++trial) {
+        const double inc1 = increment(rng), inc2 = increment(rng), skew = shape(rng);
+        const double t = std::clamp(skew, inc1, 1.0 - inc1);  // held an increment from the ends
+        const auto tri1 = [&](double time) {
+            const double phase = cycleFraction(inc1 * time);
+            return phase < t ? 2.0 * phase / t - 1.0 : 2.0 * (1.0 - phase) / (1.0 - t) - 1.0;
+        };
+        // Oscillator 2 restarts from phase 0 whenever oscillator 1 wraps: its
+        // phase is its increment times the time since oscillator 1's last wrap.
+        const auto tri2 = [&](double time) {
+            const double phase = cycleFraction(inc2 * cycleFraction(inc1 * time) / inc1);
+            return 4.0 * std::min(phase, 1.0 - phase) - 1.0;
+        };
+        Osc1Tri osc1;
+        Osc2Tri osc2;
+        for (int k = 0; k < 64; ++k) {
+            double sync = kNoSync;
+            const double got1 = osc1.next(inc1, skew, sync);
+            const double got2 = osc2.next(inc2, sync);
+            if (k < 3)  // the kernel would reach back before the start
+                continue;
+            const auto where = testing::Message() << "step " << k << ", increments " << inc1
+                                                  << " and " << inc2 << ", skew " << skew;
+            ASSERT_NEAR(got1, smoothed(tri1, k - 1.0), 2e-3) << where;
+            ASSERT_NEAR(got2, smoothed(tri2, k - 1.0), 2e-3) << where;
+        }
+    }
 }
 
 TEST(Oscillators, DcPresetIsMeanOfSyncedWaveform)
