@@ -21,6 +21,18 @@ namespace {
 // the difference (3e-8 of a slope change) is far below anything audible.
 constexpr double kSixth = 0.1666667;
 
+// The kernel's own coordinate x runs from -1 to 1 over its four steps: one
+// unit of x is two oscillator steps, and neighbouring taps lie half a unit
+// apart. A step's residual is a function of x alone, scaled by the step's
+// height. A corner's residuals (cornerBefore, cornerAfter) are those of the
+// ramp max(x, 0), one unit of slope per unit of x; a slope change of s per
+// step is the ramp s times max(2x, 0) = 2s times max(x, 0), so a corner's
+// residual is scaled by its slope change times the steps per unit. Scaled by
+// the slope change alone, a corner would get half its correction and lose
+// only some 6 dB of its aliasing.
+constexpr double kStepsPerKernelUnit = 2.0;
+constexpr double kTapSpacing = 1.0 / kStepsPerKernelUnit;
+
 // Above half a cycle per oversampled step (a fundamental above the host rate)
 // the skew and width clamp interval [inc, 1 - inc] becomes empty, Tri's
 // divisions by skew and 1 - skew can reach zero, and a phase advancing by a
@@ -72,12 +84,12 @@ void addResidual(CorrectionTaps& taps, double amount, double p)
 {
     if (!taps.corrected)
         return;
-    // Kernel coordinates of the four taps relative to the event, half a kernel
-    // unit (one step) apart.
-    const double x0 = p * -0.5 - 0.5;
-    const double x1 = x0 + 0.5;
-    const double x2 = x1 + 0.5;
-    const double x3 = x2 + 0.5;
+    // Kernel coordinates of the four taps relative to the event: the oldest
+    // tap lies 1 + p steps before it, the others one step apart each.
+    const double x0 = -(p + 1.0) * kTapSpacing;
+    const double x1 = x0 + kTapSpacing;
+    const double x2 = x1 + kTapSpacing;
+    const double x3 = x2 + kTapSpacing;
     taps.tap0 += amount * Before(x0);
     taps.tap1 += amount * Before(x1);
     taps.tap2 += amount * After(x2);
@@ -101,7 +113,7 @@ void CorrectionTaps::addStep(double height, double p)
 
 void CorrectionTaps::addCorner(double slopeChange, double p)
 {
-    addResidual<cornerBefore, cornerAfter>(*this, slopeChange, p);
+    addResidual<cornerBefore, cornerAfter>(*this, slopeChange * kStepsPerKernelUnit, p);
 }
 
 double Osc1Tri::next(double inc, double t, double& sync)
@@ -177,6 +189,9 @@ double Osc2Tri::next(double inc, double sync)
         if (sync < 0.0) {
             taps.addCorner(corner, p);
         } else if (p >= sync) {
+            // Reset on the way down, just short of the trough: the rest of
+            // the fall drops to zero, and the rise starts there.
+            taps.addStep((sync - p) * inc, sync);
             taps.addCorner(corner, sync);
             phase = restart;
         } else {
@@ -192,7 +207,11 @@ double Osc2Tri::next(double inc, double sync)
             taps.addStep(-(sync * inc + n), sync);
             phase = restart;
         } else {
+            // Over the peak, then reset on the way down: the fall drops to
+            // zero and the rise starts there.
+            taps.addCorner(-corner, p);
             taps.addStep(-((p - sync) * inc + 0.5), sync);
+            taps.addCorner(corner, sync);
             phase = restart;
         }
     } else if (sync >= 0.0) {

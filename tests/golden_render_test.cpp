@@ -56,7 +56,7 @@ TEST_F(GoldenRender, DemoPhrase) {
     ASSERT_TRUE(testhost::readScript(VELDANE_SOURCE_DIR "/tools/testhost/demo.txt", 44100.0, script, error)) << error;
     const std::vector<float> out = play(effect, script, false);
     EXPECT_EQ(out.size(), 441000u);
-    EXPECT_EQ(checksum(out), 8564242773283644133u);
+    EXPECT_EQ(checksum(out), 17901053696996739410u);
 }
 
 // One short passage per sound path: every waveform, sync and ring modulation,
@@ -193,7 +193,7 @@ const Passage kPassages[] = {
         0.2 param "Osc2 Detune" 0.7
         0.5 off 57
         0.7 end)",
-     false, 6342052774130223480u},
+     false, 11340614122285151027u},
 };
 
 TEST_F(GoldenRender, EverySoundPath) {
