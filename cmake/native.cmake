@@ -43,3 +43,5 @@ target_link_libraries(compose_panel PRIVATE veldane_ui)
 # is built by its own compiler command (the rest of the build uses g++) and its
 # CTest run is short and seeded.
 include(${CMAKE_SOURCE_DIR}/tests/fuzz/png_fuzz.cmake)
+# The same for the file-format readers.
+include(${CMAKE_SOURCE_DIR}/tests/fuzz/formats_fuzz.cmake)
