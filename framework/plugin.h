@@ -36,6 +36,7 @@
 #include <new>
 #include <utility>
 
+#include "framework/block_loop.h"
 #include "framework/event.h"
 #include "framework/event_queue.h"
 #include "framework/midi.h"
@@ -246,24 +247,9 @@ public:
         // A block without frames or without a buffer renders nothing and
         // keeps the queue for the next block.
         if (sampleFrames <= 0 || !outputs || !outputs[0]) return;
-        Sample* const out = outputs[0];
-        VstInt32 position = 0;
-        while (!events.empty()) {
-            const Event event = events.front();
-            events.popFront();
-            // Offsets beyond the block, negative or smaller than an earlier
-            // one would ask for a segment outside the buffer or of negative
-            // length. Such an event is moved to the nearest sample it can have
-            // rather than dropped: a dropped note-off would leave a note
-            // hanging, a dropped pedal-up would hold every note after. Events
-            // at or after the block's end are all applied after its last
-            // sample, in queue order, so none is carried into later blocks.
-            const VstInt32 at = std::clamp(event.deltaFrames, position, sampleFrames);
-            derived().render(static_cast<int>(at - position), out + position);
-            position = at;
-            derived().handleEvent(event);
-        }
-        derived().render(static_cast<int>(sampleFrames - position), out + position);
+        renderWithEvents(
+            events, outputs[0], sampleFrames, [this](int count, Sample* out) { derived().render(count, out); },
+            [this](const Event& event) { derived().handleEvent(event); });
     }
 
 protected:
