@@ -72,3 +72,11 @@ add_test(NAME editor_window_tests
 # parameter, the voice mode among them (about 5 s under wine).
 veldane_dll_test(voice_mode_stress tests/stress/voice_mode_stress.cpp GTest::gtest_main)
 add_test(NAME voice_mode_stress COMMAND voice_mode_stress --gtest_brief=1)
+
+# The offline renderer of the native build (veldane-render) against this DLL:
+# the same song played through both gives the same samples. The native tree
+# is built first (scripts/test.sh does), beside this one by default.
+set(VELDANE_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH "The native build tree, for veldane-render")
+add_test(NAME render_matches_dll
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/render/matches_dll.sh ${VELDANE_NATIVE_BUILD_DIR} $<TARGET_FILE:testhost>
+          $<TARGET_FILE:Veldane> ${CMAKE_BINARY_DIR}/render_matches_dll)
