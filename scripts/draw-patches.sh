@@ -26,7 +26,7 @@ while IFS= read -r line; do
   tiles+=(-label "$name" "$tile.png")
 done < <("$render" --list)
 # 128 colours without dithering keep the picture small (about 200 KB).
-montage "${tiles[@]}" -tile 6x -geometry +3+3 -font DejaVu-Sans -pointsize 11 -background '#202020' \
-  -fill '#e0e0e0' "$work/collage.png"
-convert "$work/collage.png" -depth 8 +dither -colors 128 "$out"
+montage "${tiles[@]}" -tile 6x -geometry +3+3 -font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
+  -pointsize 11 -background '#202020' -fill '#e0e0e0' "$work/collage.png"
+convert "$work/collage.png" -strip -depth 8 +dither -colors 128 "$out"
 echo "spectrograms of the $n factory patches: $out"
