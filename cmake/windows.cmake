@@ -6,9 +6,10 @@ enable_language(RC)
 # the back buffer (GDI32) and the image loader (resources), the panel its
 # window (USER32) and the version label.
 target_sources(veldane_gfx PRIVATE gfx/sys_bitmap.cpp gfx/png_resource.cpp)
-target_sources(zem_framework PRIVATE framework/editor_wake_win32.cpp)
 target_link_libraries(veldane_gfx PUBLIC gdi32)
 target_sources(veldane_ui PRIVATE ui/editor.cpp ui/label_control.cpp)
+# The Windows plug-in has the panel as its editor.
+target_link_libraries(veldane_vst2 PUBLIC veldane_ui)
 
 add_library(Veldane SHARED
   wrappers/vst2/dll_main.cpp
