@@ -1,5 +1,6 @@
 #include "synth/decimator.h"
 
+#include <cmath>
 #include <initializer_list>
 
 namespace Veldane {
@@ -18,6 +19,12 @@ void HalfBandDecimator::reset()
         s->xPrev = 0.0;
         s->yPrev = 0.0;
     }
+}
+
+bool HalfBandDecimator::stateIsFinite() const
+{
+    // NaN and infinity carry through a sum.
+    return std::isfinite(a1.xPrev + a1.yPrev + a2.xPrev + a2.yPrev + b1.xPrev + b1.yPrev + b2.xPrev + b2.yPrev);
 }
 
 } // namespace Veldane

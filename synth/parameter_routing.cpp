@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "synth/one_pole.h"
 #include "synth/plugin.h"
 
 namespace Veldane {
@@ -182,7 +183,7 @@ void Plugin::parameterChanged(int index) {
         break;
     }
     case 36: {
-        const double c = 1.0 / (samples(plain(glideTime)) + 1.0);
+        const double c = stableOnePole(1.0 / (samples(plain(glideTime)) + 1.0));
         forEachVoice([c](Voice& v) { v.glideCoef = c; });
         break;
     }

@@ -50,6 +50,8 @@ TEST_F(PluginTest, SampleRateIsValidated) {
     }
 }
 
+TEST_F(PluginTest, EveryAcceptedRateLeavesTheInstanceWhole) { host::expectEveryRateLeavesTheInstanceWhole(effect); }
+
 // The stand-in editor of native builds records every change the plug-in
 // reports; on Windows the real editor needs a window, and these checks are
 // left to the editor's window tests.
