@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -242,7 +243,9 @@ Transcript playSession(veldane_dll::PluginMain entry, Caller& call) {
     dispatch(effCanDo, 0, 0, canDo);
     ERect* rect = nullptr;
     dispatch(effEditGetRect, 0, 0, &rect);
-    if (rect) t.answers.insert(t.answers.end(), {double(rect->top), double(rect->left), double(rect->bottom), double(rect->right)});
+    if (rect) {
+        for (VstInt16 edge : {rect->top, rect->left, rect->bottom, rect->right}) t.answers.push_back(edge);
+    }
 
     for (const Setting& s : kPatch) set(s.index, s.value);
     for (int i = 0; i < e->numParams; ++i) {

@@ -95,7 +95,7 @@ public:
                                         std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::max()};
         for (int n = below(9); n > 0; --n) {
             VstInt32 index = below(host::kParameters);
-            if (chance(3)) index = chance(50) ? -1 - below(1000) : host::kParameters + below(INT_MAX - host::kParameters);
+            if (chance(3)) index = chance(50) ? -1 - below(1000) : host::kParameters + below(1000000);
             float value = std::uniform_real_distribution<float>(0.0f, 1.0f)(rng_);
             if (chance(10)) value = static_cast<float>(below(2));
             if (chance(20)) value = hostile[below(std::size(hostile))];
