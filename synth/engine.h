@@ -143,7 +143,7 @@ private:
     // Silences every active voice whose state became non-finite and clears
     // the decimator's memory if it did: a NaN would otherwise stay in the
     // recursions for good, and the output guard would silence every later
-    // note. Once per rendered segment; costs a few dozen additions.
+    // note. Once per rendered segment; some 140 additions for eight voices.
     void recoverFromNonFiniteState();
 
     // Last 2^x of the two engine-wide increments, reused while their input stands still.

@@ -57,7 +57,7 @@ public:
     bool isActive() const { return !amp.isIdle() || !mod.isIdle(); }
     // No state the voice carries from sample to sample (filter, DC blockers,
     // envelope levels, glide, oscillator phases) holds NaN or infinity.
-    // About 16 additions: the engine asks once per rendered segment.
+    // Sixteen additions; the engine asks once per rendered segment.
     bool stateIsFinite() const;
     // Back to silence as a voice that never played: idle, every state
     // cleared, no key holding it (settings and the last note stay), so the
