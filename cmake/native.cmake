@@ -5,9 +5,6 @@ find_package(benchmark REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 
-# No editor window to wake on this platform yet.
-target_sources(zem_framework PRIVATE framework/editor_wake_none.cpp)
-
 # Counting allocation functions for the test that the audio path never allocates.
 target_sources(veldane_tests PRIVATE tests/alloc_counter.cpp)
 target_compile_definitions(veldane_tests PRIVATE VELDANE_COUNT_ALLOCATIONS=1)

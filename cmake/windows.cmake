@@ -6,9 +6,10 @@ enable_language(RC)
 # the back buffer (GDI32) and the image loader (resources), the panel its
 # window (USER32) and the version label.
 target_sources(veldane_gfx PRIVATE gfx/sys_bitmap.cpp gfx/png_resource.cpp)
-target_sources(zem_framework PRIVATE framework/editor_wake_win32.cpp)
 target_link_libraries(veldane_gfx PUBLIC gdi32)
 target_sources(veldane_ui PRIVATE ui/editor.cpp ui/label_control.cpp)
+# The Windows plug-in has the panel as its editor.
+target_link_libraries(veldane_vst2 PUBLIC veldane_ui)
 
 add_library(Veldane SHARED
   wrappers/vst2/dll_main.cpp
@@ -72,6 +73,23 @@ add_test(NAME editor_window_tests
 # parameter, the voice mode among them (about 5 s under wine).
 veldane_dll_test(voice_mode_stress tests/stress/voice_mode_stress.cpp GTest::gtest_main)
 add_test(NAME voice_mode_stress COMMAND voice_mode_stress --gtest_brief=1)
+
+# Probes of the DLL as hostile hosts call it: misaligned stacks and foreign
+# floating-point modes, a fuzzer of events, parameters and rates, and the
+# lifetime of thousands of instances with and without their editor. One
+# program, run as one process per group (gtest filters); the test command
+# makes short runs, scripts/probes.sh long ones (VELDANE_PROBE_SCALE).
+veldane_dll_test(probe_tests tests/probes/caller_probe.cpp window_capture GTest::gtest_main psapi)
+target_sources(probe_tests PRIVATE tests/probes/fuzz_probe.cpp tests/probes/lifetime_probe.cpp)
+add_test(NAME probe_callers
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:probe_tests> --gtest_brief=1
+          --gtest_filter=CallerProbe.*)
+add_test(NAME probe_fuzz COMMAND probe_tests --gtest_brief=1 --gtest_filter=FuzzProbe.*)
+add_test(NAME probe_lifetime
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:probe_tests> --gtest_brief=1
+          --gtest_filter=Lifetime.*)
+# A hang shows as a timeout; the short runs take seconds.
+set_tests_properties(probe_callers probe_fuzz probe_lifetime PROPERTIES TIMEOUT 300)
 
 # The offline renderer of the native build (veldane-render) against this DLL:
 # the same song played through both gives the same samples. The native tree

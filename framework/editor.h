@@ -53,13 +53,6 @@ protected:
     ~IEditController() = default;
 };
 
-// Any thread. Wakes the user-interface thread of the editor whose window is
-// `window`, which then has its plug-in apply the changes other threads marked
-// (IEditController::applyPendingEditorUpdates). Answers whether the wake-up
-// was delivered; it fails harmlessly for a window that is gone. Never blocks.
-// Platform code: framework/editor_wake_*.cpp.
-bool wakeEditorWindow(NativeWindow window);
-
 // Delivers one mouse event: to the control holding the capture alone, wherever
 // the pointer is; otherwise to every control whose bounds contain the point
 // (edges included), in list order, without stopping at the first hit. The

@@ -67,6 +67,12 @@ public:
     // The window, or null when it could not be created or is gone.
     NativeWindow windowHandle() const { return window; }
 
+    // Any thread: a message to the window, which its procedure handles on
+    // the window's own thread (see PluginWithEditor).
+    static bool wake(NativeWindow w) {
+        return w != nullptr && PostMessageA(static_cast<HWND>(w), editorUpdateMessage(), 0, 0) != 0;
+    }
+
     void invalidateRect(const PixelRect& r) override {
         // InvalidateRect with a null window would repaint every window on the desktop.
         if (window == nullptr)

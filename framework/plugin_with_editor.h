@@ -4,8 +4,11 @@
 // the open editor, the editor's view of the plug-in (IEditController) and the
 // safe route of parameter changes to it from any thread. EditorT is built
 // from (module handle, IEditController*, parent window), offers
-// updateControl(int index), windowHandle() and its fixed size as static
-// `width` and `height` in pixels. zem::NoEditor stands for "no editor on this
+// updateControl(int index), windowHandle(), its fixed size as static `width`
+// and `height` in pixels, and static wake(NativeWindow): any thread, never
+// blocking, wakes the thread of the editor with that window, which then calls
+// applyPendingEditorUpdates; answers whether the wake-up was delivered (it
+// fails harmlessly for a window that is gone). zem::NoEditor stands for "no editor on this
 // platform": the host then sees no editor flag and no rectangle.
 //
 // Threads. The editor opcodes come from the host's user-interface thread (the
@@ -14,7 +17,7 @@
 // updateEditorControl (below) is the only way they reach the editor: on the
 // editor's own thread it updates the control at once; on any other thread it
 // marks the index in pendingEditorUpdates and wakes the window
-// (wakeEditorWindow), whose thread then applies the marks. A foreign thread
+// (EditorT::wake), whose thread then applies the marks. A foreign thread
 // thus reads only atomics of this object and hands a window handle to the
 // window system, which fails harmlessly once the window is gone: no
 // interleaving of effEditClose with setParameter can reach a freed editor.
@@ -35,6 +38,8 @@ namespace zem {
 struct NoEditor {
     NoEditor(NativeModule, IEditController*, NativeWindow) {}
     void updateControl(int) {}
+    NativeWindow windowHandle() const { return nullptr; }
+    static bool wake(NativeWindow) { return false; }
 };
 
 template <class Derived, int N, class EditorT>
@@ -111,7 +116,7 @@ public:
             if (editor) editor->updateControl(index);
             return;
         }
-        if (pendingEditorUpdates.mark(index) && !wakeEditorWindow(window)) pendingEditorUpdates.wakeFailed();
+        if (pendingEditorUpdates.mark(index) && !EditorT::wake(window)) pendingEditorUpdates.wakeFailed();
     }
 
 protected:

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the builds and tests need on a fresh Debian 12 machine.
 # Safe to run again: when every package is present it changes nothing.
+# usage: setup.sh [EXTRA_PACKAGE...]   (extra packages for one job, e.g. the
+# stand-in plug-ins of scripts/hosts/selfcheck.sh)
 set -euo pipefail
 
 packages=(
@@ -9,8 +11,13 @@ packages=(
   wine wine32 xvfb xauth
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfftw3-dev
-  gnuplot-nox sox imagemagick libsndfile1-dev
+  gnuplot-nox sox libsndfile1-dev
   python3-pil fonts-dejavu-core clang libclang-rt-14-dev
+  # Real hosts for the Linux plug-ins (scripts/hosts/): Ardour with its Lua
+  # session tool, jalv on a JACK server, the LV2 validators and lv2info,
+  # Qtractor's plug-in scanner, and screenshots of windows under Xvfb.
+  ardour jalv jackd2 lilv-utils lv2-dev sordi qtractor imagemagick x11-utils
+  "$@"
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

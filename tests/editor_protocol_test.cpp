@@ -24,6 +24,7 @@ struct RecordingEditor {
     RecordingEditor& operator=(const RecordingEditor&) = delete;
     void updateControl(int index) { updates.push_back(index); }
     NativeWindow windowHandle() const { return parent; }
+    static bool wake(NativeWindow) { return false; }
 
     zem::IEditController* plugin;
     NativeWindow parent;
