@@ -64,6 +64,12 @@ add_test(NAME gfx_win_tests COMMAND veldane_gfx_win_tests --gtest_brief=1)
 veldane_dll_test(host_tests tests/host/host_tests.cpp GTest::gtest_main)
 add_test(NAME host_tests COMMAND host_tests --gtest_brief=1)
 
+# The demo phrase through the DLL, sample for sample as the native build
+# renders it.
+veldane_dll_test(golden_dll_test tests/host/golden_dll_test.cpp testhost_script GTest::gtest_main)
+target_compile_definitions(golden_dll_test PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+add_test(NAME golden_dll_test COMMAND golden_dll_test --gtest_brief=1)
+
 # The editor in a window of its own under a virtual display, driven with
 # window messages.
 veldane_dll_test(editor_window_tests tests/editor/editor_window_test.cpp window_capture GTest::gtest psapi)

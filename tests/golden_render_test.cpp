@@ -14,24 +14,13 @@
 #include <vector>
 
 #include "synth/random.h"
+#include "tests/golden.h"
 #include "tests/hosted_plugin.h"
 #include "tools/testhost/script.h"
 
 namespace {
 
-// 64-bit FNV-1a over the samples' bit patterns: any change of any bit shows.
-std::uint64_t checksum(const std::vector<float>& samples) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (float s : samples) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &s, sizeof bits);
-        for (int i = 0; i < 4; ++i) {
-            h ^= (bits >> (8 * i)) & 0xFFu;
-            h *= 0x100000001b3ull;
-        }
-    }
-    return h;
-}
+using golden::checksum;
 
 struct Passage {
     const char* name;
@@ -56,7 +45,7 @@ TEST_F(GoldenRender, DemoPhrase) {
     ASSERT_TRUE(testhost::readScript(VELDANE_SOURCE_DIR "/tools/testhost/demo.txt", 44100.0, script, error)) << error;
     const std::vector<float> out = play(effect, script, false);
     EXPECT_EQ(out.size(), 441000u);
-    EXPECT_EQ(checksum(out), 17901053696996739410u);
+    EXPECT_EQ(checksum(out), golden::kDemoPhraseChecksum);
 }
 
 // One short passage per sound path: every waveform, sync and ring modulation,
