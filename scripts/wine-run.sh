@@ -6,8 +6,11 @@
 # one (wine32), so each build's tests meet only their own kind of wine. The
 # first call creates the prefix; WINEPREFIX, when set, names another.
 # usage: wine-run.sh PROGRAM.exe [ARGS...]
+#        wine-run.sh --prefix-only PROGRAM.exe   (creates the prefix, runs nothing)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+prefix_only=
+if [ "${1:-}" = --prefix-only ]; then prefix_only=1; shift; fi
 
 # The PE header's machine field: 4 bytes past the "PE\0\0" signature, whose
 # offset the DOS header keeps at byte 60. 8664 is x86-64.
@@ -33,5 +36,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1 || true
   wineserver -w
 fi
+[ -z "$prefix_only" ] || exit 0
 # Debian's `wine` starts wine64 by itself for a 64-bit program.
 exec wine "$@"
