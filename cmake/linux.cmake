@@ -59,3 +59,22 @@ add_custom_command(
 add_custom_target(veldane_lv2_turtle ALL DEPENDS ${VELDANE_LV2_BUNDLE}/manifest.ttl ${VELDANE_LV2_BUNDLE}/veldane.ttl)
 add_dependencies(veldane_lv2_linux veldane_lv2_turtle)
 
+# --- Tests ---------------------------------------------------------------------
+# The LV2 plug-in in-process, driven through its descriptor as a host drives it.
+add_executable(lv2_plugin_tests tests/linux/lv2_plugin_test.cpp tests/alloc_counter.cpp)
+target_compile_options(lv2_plugin_tests PRIVATE ${VELDANE_WARNINGS})
+target_compile_definitions(lv2_plugin_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_link_libraries(lv2_plugin_tests PRIVATE veldane_lv2 veldane_vst2 testhost_script GTest::gtest_main)
+gtest_discover_tests(lv2_plugin_tests)
+
+# The built veldane.so, opened as a Linux host opens it; each case runs in a
+# process of its own (gtest_discover_tests), so every case meets a freshly
+# loaded library.
+add_executable(vst2_so_tests tests/linux/vst2_so_test.cpp)
+target_compile_options(vst2_so_tests PRIVATE ${VELDANE_WARNINGS})
+target_compile_definitions(vst2_so_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VELDANE_SO="$<TARGET_FILE:veldane_vst2_linux>")
+target_link_libraries(vst2_so_tests PRIVATE veldane_vst2 testhost_script GTest::gtest_main ${CMAKE_DL_LIBS})
+add_dependencies(vst2_so_tests veldane_vst2_linux)
+gtest_discover_tests(vst2_so_tests)
+
