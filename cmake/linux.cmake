@@ -78,3 +78,15 @@ target_link_libraries(vst2_so_tests PRIVATE veldane_vst2 testhost_script GTest::
 add_dependencies(vst2_so_tests veldane_vst2_linux)
 gtest_discover_tests(vst2_so_tests)
 
+# Compares a real host's report of the parameters with the plug-in's table.
+add_executable(host_view_check tests/linux/host_view_check.cpp)
+target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(host_view_check PRIVATE veldane_synth)
+
+# The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
+# ends within its own time limit; the timeout here is the last resort, far
+# above the few seconds each check takes.
+foreach(check exports lv2-tools ardour-lv2 ardour-vst2 jalv qtractor)
+  add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
+  set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
+endforeach()
