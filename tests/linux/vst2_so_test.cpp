@@ -57,6 +57,8 @@ TEST_F(VeldaneSo, EveryParameterAsTheHostSeesIt) { host::expectParameterTable(ef
 
 TEST_F(VeldaneSo, HostileCallsGetTheSafeAnswers) { host::expectHostileCallsRefused(effect); }
 
+TEST_F(VeldaneSo, EveryRateLeavesTheInstanceWhole) { host::expectEveryRateLeavesTheInstanceWhole(effect); }
+
 TEST_F(VeldaneSo, DetachedAfterClose) {
     host::dispatch(effect, effClose);
     host::expectDetachedAfterClose(effect);
