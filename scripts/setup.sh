@@ -11,7 +11,7 @@ packages=(
   wine wine32 xvfb xauth
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfftw3-dev
-  gnuplot-nox sox
+  gnuplot-nox sox libsndfile1-dev
   python3-pil fonts-dejavu-core clang libclang-rt-14-dev
   # Real hosts for the Linux plug-ins (scripts/hosts/): Ardour with its Lua
   # session tool, jalv on a JACK server, the LV2 validators and lv2info,
