@@ -1,7 +1,8 @@
 # The Linux plug-ins, built from the same libraries as the tests:
-#   veldane.so          VST 2.4 for x86-64 Linux hosts (wrappers/vst2, no editor)
-#   veldane.lv2/        the LV2 bundle: veldane.so (wrappers/lv2) and its Turtle
+#   vst/veldane.so      VST 2.4 for x86-64 Linux hosts (wrappers/vst2, no editor)
+#   lv2/veldane.lv2/    the LV2 bundle: veldane.so (wrappers/lv2) and its Turtle
 #                       files, written at build time from the parameter table
+# each in a folder of its own, so a host's search path can name it alone
 # and their tests: in-process, through the built modules, and in real hosts
 # (Ardour, jalv on JACK, the LV2 validators, Qtractor's scanner).
 #
@@ -42,8 +43,8 @@ function(veldane_module target dir library entry map)
     -Wl,-u,${entry} -Wl,--version-script=${CMAKE_SOURCE_DIR}/${map} -Wl,-z,defs -Wl,--as-needed)
 endfunction()
 
-veldane_module(veldane_vst2_linux ${CMAKE_BINARY_DIR} veldane_vst2 VSTPluginMain wrappers/vst2/veldane.map)
-set(VELDANE_LV2_BUNDLE ${CMAKE_BINARY_DIR}/veldane.lv2)
+veldane_module(veldane_vst2_linux ${CMAKE_BINARY_DIR}/vst veldane_vst2 VSTPluginMain wrappers/vst2/veldane.map)
+set(VELDANE_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/veldane.lv2)
 veldane_module(veldane_lv2_linux ${VELDANE_LV2_BUNDLE} veldane_lv2 lv2_descriptor wrappers/lv2/veldane.map)
 
 # The bundle's Turtle files, from the parameter table compiled into the tool.

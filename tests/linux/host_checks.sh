@@ -24,8 +24,8 @@ hosts="$top/scripts/hosts"
 out="$build/host-checks/$check"
 rm -rf "$out"
 mkdir -p "$out"
-so="$build/veldane.so"
-bundle="$build/veldane.lv2"
+so="$build/vst/veldane.so"
+bundle="$build/lv2/veldane.lv2"
 view="$build/host_view_check"
 
 step() { echo "== $check: $*"; }
