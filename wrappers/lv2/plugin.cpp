@@ -46,7 +46,7 @@ public:
             midiIn = static_cast<const LV2_Atom_Sequence*>(data);
         } else if (port == kAudioOutPort) {
             out = static_cast<float*>(data);
-        } else if (const int id = paramOfControlPort(port); id >= 0) {
+        } else if (paramOfControlPort(port) >= 0) {
             controls[port - kFirstControlPort].value = static_cast<const float*>(data);
         }
     }
