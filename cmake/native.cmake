@@ -51,3 +51,6 @@ include(${CMAKE_SOURCE_DIR}/tests/fuzz/formats_fuzz.cmake)
 
 # Factory patches, their preset files and the offline renderer veldane-render.
 include(${CMAKE_SOURCE_DIR}/cmake/patches.cmake)
+
+# The Linux plug-ins (VST 2.4 and LV2) and their checks in real hosts.
+include(${CMAKE_SOURCE_DIR}/cmake/linux.cmake)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds the 32-bit and the 64-bit Veldane.dll, loads each in
 # its test host (under wine32 and wine64) and shows what a host sees, plays
-# the demo phrase through both, and takes the editor's picture. Installs what
-# is missing.
+# the demo phrase through both and takes the editor's picture; then the
+# factory presets, the demo song, and the Linux plug-ins with what a Linux
+# host sees of each. Installs what is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build win32
@@ -50,3 +51,15 @@ sox "$build/demo-song.flac" -n remix 1 rate 22050 spectrogram -x 900 -y 257 -z 9
   -t "Veldane demo song: bass, strings, lead and harp, four factory patches" -o "$build/demo-song.png"
 echo "its spectrogram: $build/demo-song.png"
 bash "$top/scripts/draw-patches.sh" "$build/patch-spectrograms.png"
+
+# The Linux plug-ins, and what a Linux host sees of each: veldane.so loaded
+# by our test host (dlopen), the LV2 bundle through lilv (lv2info, with its
+# folder first on LV2_PATH and the system's bundles after it).
+configure_and_build native veldane_vst2_linux veldane_lv2_linux testhost
+echo
+echo "== veldane.so, VST 2.4 for Linux: $build/native/vst/veldane.so"
+"$build/native/testhost" info "$build/native/vst/veldane.so"
+echo
+echo "== veldane.lv2, LV2: $build/native/lv2/veldane.lv2"
+uri=$(LV2_PATH="$build/native/lv2" lv2ls)
+LV2_PATH="$build/native/lv2:/usr/local/lib/lv2:/usr/lib/lv2" lv2info "$uri"
