@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "synth/random.h"
+#include "tests/golden.h"
 #include "tests/host_side.h"
 #include "tests/hosted_plugin.h"
 #include "tools/testhost/script.h"
@@ -81,6 +82,7 @@ TEST_F(VeldaneSo, DemoPhraseGivesTheCoresSamples) {
     closeInstance(core);
     EXPECT_EQ(loaded.size(), 441000u);
     EXPECT_TRUE(loaded == linked);
+    EXPECT_EQ(golden::checksum(loaded), golden::kDemoPhraseChecksum) << "the DLLs and the native build play these samples";
 }
 
 } // namespace
