@@ -18,6 +18,8 @@
 #include "framework/voice_manager.h"
 #include "framework/voice_managers.h"
 #include "synth/decimator.h"
+#include "synth/filter.h"
+#include "synth/lanes.h"
 #include "synth/lfo.h"
 #include "synth/pow2.h"
 #include "synth/voice.h"
@@ -127,6 +129,11 @@ private:
     template <typename Sample>
     void renderSamples(int count, Sample* out);
     void updateActivityFlags();
+    // Takes the voices to compute (the active ones, in voice order) into the
+    // lanes, and hands their state back. A voice that falls idle mid-segment
+    // leaves the lanes at the end of the sample that ended it.
+    void loadLanes();
+    void storeLanes();
     // Silences every active voice whose state became non-finite and clears
     // the decimator's memory if it did: a NaN would otherwise stay in the
     // recursions for good, and the output guard would silence every later
@@ -136,6 +143,18 @@ private:
     // Last 2^x of the two engine-wide increments, reused while their input stands still.
     Pow2Cache osc1IncrementCache_;
     Pow2Cache osc2IncrementCache_;
+
+    // The voices computed together, in voice order (voice order is the order
+    // of their sum), and their per-sample values in lanes: lane l belongs to
+    // laneVoices_[l]; lanes from laneCount_ up stay silent.
+    static constexpr int kPairs = kVoiceCount / kLanesPerPair;
+    Voice* laneVoices_[kVoiceCount] = {};
+    int laneCount_ = 0;
+    LaneArray<kPairs> laneCutoff_;     // each voice's cutoff this sample, fraction of the host rate
+    LaneArray<kPairs> laneAmp_;        // each voice's amp envelope value this sample
+    LaneArray<kPairs> laneSignal_[2];  // the two oversampled values: oscillator mix in, filtered out
+    FilterLanes<kPairs> laneFilters_;
+    int filterType_ = Filter::kLp4;    // the type of every voice's filter (setFilterType)
 
     // One manager of each kind, held by value so that a mode change re-assigns
     // a fresh one in place instead of allocating.
