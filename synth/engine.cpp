@@ -159,32 +159,9 @@ void Engine::recoverFromNonFiniteState()
     if (!decimator.stateIsFinite()) decimator.reset();
 }
 
-void Engine::loadLanes()
-{
-    laneCount_ = 0;
-    Filter* filters[kVoiceCount];
-    for (Voice& v : voices) {
-        if (v.isActive()) {
-            filters[laneCount_] = &v.filter;
-            laneVoices_[laneCount_++] = &v;
-        }
-    }
-    laneFilters_.load(filters, laneCount_, filterType_);
-    // Silent lanes: zero in, at a cutoff that never moves.
-    for (int l = laneCount_; l < kVoiceCount; ++l) {
-        laneCutoff_.set(l, 0.0);
-        laneAmp_.set(l, 0.0);
-        laneSignal_[0].set(l, 0.0);
-        laneSignal_[1].set(l, 0.0);
-    }
-}
+void Engine::loadLanes() { lanes_.load(*this, voices.data(), kVoiceCount, filterType_); }
 
-void Engine::storeLanes()
-{
-    Filter* filters[kVoiceCount];
-    for (int l = 0; l < laneCount_; ++l) filters[l] = &laneVoices_[l]->filter;
-    laneFilters_.store(filters);
-}
+void Engine::storeLanes() { lanes_.store(); }
 
 void Engine::render(int count, float* out) { renderSamples(count, out); }
 
@@ -235,29 +212,9 @@ void Engine::renderSamples(int count, Sample* out)
 
         whiteNoise = randomValue();
 
-        bool voiceEnded = false;
-        for (int l = 0; l < laneCount_; ++l) {
-            Voice& v = *laneVoices_[l];
-            VoiceFrame frame;
-            v.modulate(frame);
-            double first, second;
-            v.oscillate(frame, first, second);
-            laneCutoff_.set(l, frame.cutoff);
-            laneAmp_.set(l, frame.amp);
-            laneSignal_[0].set(l, first);
-            laneSignal_[1].set(l, second);
-            voiceEnded |= !v.isActive();
-        }
-        laneFilters_.process(laneCutoff_, laneSignal_);
-        // Summed in voice order, each voice's output its amp envelope times
-        // its filter's.
         double sum1 = 0.0;
         double sum2 = 0.0;
-        for (int l = 0; l < laneCount_; ++l) {
-            const double a = laneAmp_.get(l);
-            sum1 += a * laneSignal_[0].get(l);
-            sum2 += a * laneSignal_[1].get(l);
-        }
+        const bool voiceEnded = lanes_.render(*this, sum1, sum2);
         if (voiceEnded) {
             storeLanes();
             loadLanes();

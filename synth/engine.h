@@ -19,10 +19,10 @@
 #include "framework/voice_managers.h"
 #include "synth/decimator.h"
 #include "synth/filter.h"
-#include "synth/lanes.h"
 #include "synth/lfo.h"
 #include "synth/pow2.h"
 #include "synth/voice.h"
+#include "synth/voice_lanes.h"
 
 namespace Veldane {
 
@@ -129,9 +129,9 @@ private:
     template <typename Sample>
     void renderSamples(int count, Sample* out);
     void updateActivityFlags();
-    // Takes the voices to compute (the active ones, in voice order) into the
-    // lanes, and hands their state back. A voice that falls idle mid-segment
-    // leaves the lanes at the end of the sample that ended it.
+    // Takes the voices to compute (the active ones) into the lanes, and hands
+    // their state back. A voice that falls idle mid-segment leaves the lanes
+    // at the end of the sample that ended it.
     void loadLanes();
     void storeLanes();
     // Silences every active voice whose state became non-finite and clears
@@ -144,16 +144,9 @@ private:
     Pow2Cache osc1IncrementCache_;
     Pow2Cache osc2IncrementCache_;
 
-    // The voices computed together, in voice order (voice order is the order
-    // of their sum), and their per-sample values in lanes: lane l belongs to
-    // laneVoices_[l]; lanes from laneCount_ up stay silent.
-    static constexpr int kPairs = kVoiceCount / kLanesPerPair;
-    Voice* laneVoices_[kVoiceCount] = {};
-    int laneCount_ = 0;
-    LaneArray<kPairs> laneCutoff_;     // each voice's cutoff this sample, fraction of the host rate
-    LaneArray<kPairs> laneAmp_;        // each voice's amp envelope value this sample
-    LaneArray<kPairs> laneSignal_[2];  // the two oversampled values: oscillator mix in, filtered out
-    FilterLanes<kPairs> laneFilters_;
+    // The active voices, computed together (loadLanes at the start of a
+    // rendered segment and after a voice falls idle; storeLanes at its end).
+    VoiceLanes lanes_;
     int filterType_ = Filter::kLp4;    // the type of every voice's filter (setFilterType)
 
     // One manager of each kind, held by value so that a mode change re-assigns

@@ -8,13 +8,11 @@
 //
 // The DSP kernels that run both ways are templates on T = double or Double2;
 // select, splat and the loads below give both the same spelling.
-#include <cstdint>
-
 namespace Veldane {
 
 // GCC's and Clang's vector extension: portable, and SSE2 wherever the target has it.
 using Double2 = double __attribute__((vector_size(16)));
-using Mask2 = std::int64_t __attribute__((vector_size(16)));  // what a Double2 comparison gives
+using Mask2 = decltype(Double2{} < Double2{});  // what a Double2 comparison gives: all bits set where true
 
 // Voices per Double2.
 constexpr int kLanesPerPair = 2;

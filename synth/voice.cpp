@@ -16,11 +16,6 @@ constexpr double kKeyTrackPivotOctaves = 5.0;
 // exponential approach crosses the target in finite time and then snaps to it.
 constexpr double kGlideAimUp = 1.01;
 constexpr double kGlideAimDown = 0.99;
-// Every active voice carries a faint white-noise floor: it keeps the filter
-// input away from exact zero (no denormals) and is far below the oscillators.
-constexpr double kNoiseFloor = 0.001;
-// 1e-18 keeps the DC blockers clear of denormals.
-constexpr double kDenormalGuard = 1e-18;
 
 } // namespace
 
@@ -134,39 +129,6 @@ void Voice::modulate(VoiceFrame& f)
     f.cutoff = cutoffCache_(e.cutoffOctaves + keyTrackOffset + e.filterModAmount * cutoffMod);
     f.shape = osc1ShapeValue(e.osc1Waveform, e.osc1ShapeAmount, e.osc1ShapeSource, m, e.lfo);
     f.amp = amp.step();
-}
-
-void Voice::oscillate(const VoiceFrame& f, double& first, double& second)
-{
-    const Engine& e = *engine;
-    // Both oversampled steps share the increments, shape and noise of this
-    // output sample.
-    double out[2];
-    for (double& o : out) {
-        double mix = kNoiseFloor * e.whiteNoise;
-        double o1 = 0.0;
-        double sync = kNoSync;
-        if (osc1Active) {
-            o1 = osc1.next(e.osc1Waveform, f.inc1, f.shape, e.whiteNoise, sync);
-            mix += e.osc1Gain * o1;
-            if (!e.osc2Sync)
-                sync = kNoSync;
-        }
-        if (osc2Active) {
-            double o2 = osc2.next(e.osc2Waveform, f.inc2, sync);
-            dc2 += (o2 - dc2 + kDenormalGuard) * dc2Coef;
-            o2 -= dc2;
-            if (e.osc2RingMod) {
-                const double r = o2 * o1;
-                dcRing += (r - dcRing + kDenormalGuard) * dcRingCoef;
-                o2 = r - dcRing;
-            }
-            mix += e.osc2Gain * o2;
-        }
-        o = mix;
-    }
-    first = out[0];
-    second = out[1];
 }
 
 } // namespace Veldane

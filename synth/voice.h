@@ -75,14 +75,12 @@ public:
     // voice managers find it free and the next note starts it afresh.
     void silence();
 
-    // One output sample, in two parts (audio thread; they read the engine's
-    // per-sample values: increments, white noise, LFO). modulate steps the
-    // envelopes and the glide, seeds the phases of a voice that starts and
-    // works out the sample's frame; oscillate then makes the two oversampled
-    // values of the oscillator mix that the engine runs through the voice's
-    // filter (in lanes, see synth/filter.h) and scales by frame.amp.
+    // The modulation part of one output sample (audio thread; reads the
+    // engine's per-sample values: increments, LFO): steps the envelopes and
+    // the glide, seeds the phases of a voice that starts and works out the
+    // sample's frame. The engine then runs the oscillators, the mix and the
+    // filter of its voices together (synth/voice_lanes.h).
     void modulate(VoiceFrame& frame);
-    void oscillate(const VoiceFrame& frame, double& first, double& second);
 
 private:
     void stepGlide();
