@@ -8,6 +8,10 @@
 //
 // The DSP kernels that run both ways are templates on T = double or Double2;
 // select, splat and the loads below give both the same spelling.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Veldane {
 
 // GCC's and Clang's vector extension: portable, and SSE2 wherever the target has it.
@@ -28,7 +32,15 @@ template <> inline Double2 splat<Double2>(double x) { return Double2{x, x}; }
 
 // Whether any lane of a mask is set (a scalar mask is its own answer).
 inline bool anyLane(bool mask) { return mask; }
-inline bool anyLane(Mask2 mask) { return (mask[0] | mask[1]) != 0; }
+inline bool anyLane(Mask2 mask)
+{
+#if defined(__SSE2__)
+    // One instruction, where reading the lanes one by one costs a dozen.
+    return _mm_movemask_pd(reinterpret_cast<__m128d>(mask)) != 0;
+#else
+    return (mask[0] | mask[1]) != 0;
+#endif
+}
 
 // A Double2 as stored in an object: aligned to 8 bytes only, so that objects
 // holding lanes need no over-aligned allocation (a 32-bit host's heap and

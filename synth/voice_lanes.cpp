@@ -123,9 +123,6 @@ void VoiceLanes::load(const Engine& engine, Voice* voices, int count, int filter
         for (Lanes* a : {&inc1_, &inc2_, &shape_, &amp_, &cutoff_, &dc2_, &dcRing_, &dc2Coef_, &dcRingCoef_})
             a->set(l, 0.0);
     }
-    for (int p = 0; p < kPairs; ++p) {
-        real_[p] = Mask2{kLanesPerPair * p < count_ ? -1 : 0, kLanesPerPair * p + 1 < count_ ? -1 : 0};
-    }
     filters_.load(filters, count_, filterType);
 }
 
@@ -175,7 +172,7 @@ Double2 VoiceLanes::stepOsc1(int p, Double2& sync)
     sync = splat<Double2>(kNoSync);
     OscillatorLanes& s = osc1_;
     const OscillatorState<1> before = pairOf<OscillatorState<1>>(s, p);  // read when a step meets an event
-    Double2 t0 = s.tap0.pair[p], t1 = s.tap1.pair[p], t2 = s.tap2.pair[p], t3 = s.tap3.pair[p];
+    Double2 t0 = before.tap0.pair[0], t1 = before.tap1.pair[0], t2 = before.tap2.pair[0], t3 = before.tap3.pair[0];
     const Double2 phase = s.phase.pair[p];
     const Double2 inc = safeInc1_.pair[p];
     Double2 value;
@@ -205,11 +202,12 @@ Double2 VoiceLanes::stepOsc1(int p, Double2& sync)
     s.tap2.pair[p] = t2;
     s.tap3.pair[p] = t3;
 
-    event &= real_[p];
+    // A filler lane never meets an event: it starts at phase 0 with the
+    // smallest increment at every load.
     if (anyLane(event)) {
         for (int i = 0; i < kLanesPerPair; ++i) {
-            if (!event[i]) continue;
             const int l = kLanesPerPair * p + i;
+            if (!event[i] || l >= count_) continue;
             const double inc1 = inc1_.get(l), t = shape_.get(l);
             double laneSync = kNoSync;
             withOsc1(*voice_[l], osc1Waveform_, [&](auto& o) {
@@ -225,8 +223,8 @@ Double2 VoiceLanes::stepOsc2(int p, Double2 sync)
 {
     using namespace osc_detail;
     OscillatorLanes& s = osc2_;
-    const OscillatorState<1> before = pairOf<OscillatorState<1>>(s, p);
-    Double2 t0 = s.tap0.pair[p], t1 = s.tap1.pair[p], t2 = s.tap2.pair[p], t3 = s.tap3.pair[p];
+    const OscillatorState<1> before = pairOf<OscillatorState<1>>(s, p);  // read when a step meets an event
+    Double2 t0 = before.tap0.pair[0], t1 = before.tap1.pair[0], t2 = before.tap2.pair[0], t3 = before.tap3.pair[0];
     const Double2 phase = s.phase.pair[p];
     const Double2 next = phase + safeInc2_.pair[p];
     Double2 value;
@@ -252,11 +250,12 @@ Double2 VoiceLanes::stepOsc2(int p, Double2 sync)
     s.tap2.pair[p] = t2;
     s.tap3.pair[p] = t3;
 
-    event &= real_[p];
+    // A filler lane never meets an event: it starts at phase 0 with the
+    // smallest increment at every load.
     if (anyLane(event)) {
         for (int i = 0; i < kLanesPerPair; ++i) {
-            if (!event[i]) continue;
             const int l = kLanesPerPair * p + i;
+            if (!event[i] || l >= count_) continue;
             const double inc2 = inc2_.get(l), laneSync = sync[i];
             withOsc2(*voice_[l], osc2Waveform_, [&](auto& o) {
                 value[i] = stepAlone(s, l, before, o, [&](auto& osc) { return osc.next(inc2, laneSync); });

@@ -65,7 +65,6 @@ private:
     int osc2Waveform_ = 0;
     bool osc1Active_ = false;
     bool osc2Active_ = false;
-    Mask2 real_[kPairs] = {};  // lanes that hold a voice (the others are silent fillers)
 
     // This sample's values of each voice (VoiceFrame), and the increments
     // and shape as the oscillators hold them (safe increment, clamped shape).
