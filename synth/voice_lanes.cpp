@@ -166,7 +166,7 @@ State pairOf(const Lanes4& s, int p)
 
 } // namespace
 
-Double2 VoiceLanes::stepOsc1(int p, Double2& sync)
+inline Double2 VoiceLanes::stepOsc1(int p, Double2& sync)
 {
     using namespace osc_detail;
     sync = splat<Double2>(kNoSync);
@@ -202,8 +202,8 @@ Double2 VoiceLanes::stepOsc1(int p, Double2& sync)
     s.tap2.pair[p] = t2;
     s.tap3.pair[p] = t3;
 
-    // A filler lane never meets an event: it starts at phase 0 with the
-    // smallest increment at every load.
+    // Filler lanes are passed over (starting at phase 0 with the smallest
+    // increment at every load, they hardly ever meet an event anyway).
     if (anyLane(event)) {
         for (int i = 0; i < kLanesPerPair; ++i) {
             const int l = kLanesPerPair * p + i;
@@ -219,7 +219,7 @@ Double2 VoiceLanes::stepOsc1(int p, Double2& sync)
     return value;
 }
 
-Double2 VoiceLanes::stepOsc2(int p, Double2 sync)
+inline Double2 VoiceLanes::stepOsc2(int p, Double2 sync)
 {
     using namespace osc_detail;
     OscillatorLanes& s = osc2_;
@@ -250,8 +250,8 @@ Double2 VoiceLanes::stepOsc2(int p, Double2 sync)
     s.tap2.pair[p] = t2;
     s.tap3.pair[p] = t3;
 
-    // A filler lane never meets an event: it starts at phase 0 with the
-    // smallest increment at every load.
+    // Filler lanes are passed over (starting at phase 0 with the smallest
+    // increment at every load, they hardly ever meet an event anyway).
     if (anyLane(event)) {
         for (int i = 0; i < kLanesPerPair; ++i) {
             const int l = kLanesPerPair * p + i;
@@ -265,7 +265,7 @@ Double2 VoiceLanes::stepOsc2(int p, Double2 sync)
     return value;
 }
 
-Double2 VoiceLanes::oscillate(const Engine& e, int p)
+inline Double2 VoiceLanes::oscillate(const Engine& e, int p)
 {
     Double2 mix = splat<Double2>(kNoiseFloor * e.whiteNoise);
     Double2 o1 = {};
