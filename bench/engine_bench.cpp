@@ -98,8 +98,8 @@ void renderSustained(benchmark::State& state)
     measure(state, e);
 }
 
-// The patch of the side-by-side comparison with other synthesizers
-// (scripts/bench-peers.sh), set through the parameters as a host sets it:
+// The patch of the side-by-side comparison with Debian's amsynth, set
+// through the parameters as a host sets it:
 // poly, both triangle oscillators, a resonant ladder at a fixed cutoff. The notes
 // of an eight-note chord from C3 are held.
 void renderChord(benchmark::State& state)
