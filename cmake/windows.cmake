@@ -2,14 +2,12 @@
 # that load the built DLL.
 enable_language(RC)
 
-# On Windows the plug-in object owns its editor window: the bitmap layer gains
-# the back buffer (GDI32) and the image loader (resources), the panel its
-# window (USER32) and the version label.
-target_sources(veldane_gfx PRIVATE gfx/sys_bitmap.cpp gfx/png_resource.cpp)
+# On Windows the editor's window is a Win32 window (USER32); the bitmap layer
+# gains the back buffer and the label's text (GDI32) and the image loader
+# (resources).
+target_sources(veldane_gfx PRIVATE gfx/sys_bitmap.cpp gfx/png_resource.cpp gfx/system_text_win32.cpp)
 target_link_libraries(veldane_gfx PUBLIC gdi32)
-target_sources(veldane_ui PRIVATE ui/editor.cpp ui/label_control.cpp)
-# The Windows plug-in has the panel as its editor.
-target_link_libraries(veldane_vst2 PUBLIC veldane_ui)
+target_sources(zem_editor PRIVATE framework/platform_window_win32.cpp)
 
 add_library(Veldane SHARED
   wrappers/vst2/dll_main.cpp

@@ -82,11 +82,8 @@ private:
 
 // Whether this platform's plug-in has its editor: the panel's window exists
 // on Windows only so far; elsewhere hosts show their own controls.
-#ifdef _WIN32
+// Windows and Linux (X11) builds both have the panel as editor.
 constexpr bool kPlatformHasEditor = true;
-#else
-constexpr bool kPlatformHasEditor = false;
-#endif
 
 // The record's fixed fields and the identity opcodes.
 inline void expectIdentity(AEffect* effect, bool withEditor = kPlatformHasEditor) {
