@@ -27,7 +27,7 @@ set_source_files_properties(resources/veldane.rc PROPERTIES OBJECT_DEPENDS "${ve
 # shared by the test host and the editor window tests.
 add_library(window_capture STATIC tools/testhost/window_capture.cpp)
 target_compile_options(window_capture PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(window_capture PUBLIC veldane_gfx)
+target_link_libraries(window_capture PUBLIC veldane_gfx png_file)
 
 # Our VST 2.4 test host (tools/testhost): prints what a host sees, renders
 # scripts to WAV, takes the editor's picture.

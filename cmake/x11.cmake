@@ -38,3 +38,20 @@ add_custom_command(OUTPUT ${veldane_images_source}
   VERBATIM)
 target_sources(veldane_ui PRIVATE ${veldane_images_source})
 
+# Hosting an editor in an X11 window and reading it back: the test host and
+# the editor tests.
+add_library(x11_capture STATIC tools/testhost/x11_capture.cpp)
+target_include_directories(x11_capture PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(x11_capture PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(x11_capture PUBLIC veldane_gfx X11::X11)
+
+# The editor in a window of ours on a virtual display, driven with real
+# pointer input (XTest).
+if(NOT X11_XTest_FOUND)
+  message(FATAL_ERROR "the X11 editor tests need XTest (Debian package libxtst-dev)")
+endif()
+add_executable(editor_x11_tests tests/editor/editor_x11_test.cpp)
+target_compile_options(editor_x11_tests PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(editor_x11_tests PRIVATE veldane_core x11_capture X11::Xtst GTest::gtest)
+add_test(NAME editor_x11_tests
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:editor_x11_tests> --gtest_brief=1)
