@@ -71,3 +71,20 @@ add_test(NAME editor_window_tests
 # parameter, the voice mode among them (about 5 s under wine).
 veldane_dll_test(voice_mode_stress tests/stress/voice_mode_stress.cpp GTest::gtest_main)
 add_test(NAME voice_mode_stress COMMAND voice_mode_stress --gtest_brief=1)
+
+# Probes of the DLL as hostile hosts call it: misaligned stacks and foreign
+# floating-point modes, a fuzzer of events, parameters and rates, and the
+# lifetime of thousands of instances with and without their editor. One
+# program, run as one process per group (gtest filters); the test command
+# makes short runs, scripts/probes.sh long ones (VELDANE_PROBE_SCALE).
+veldane_dll_test(probe_tests tests/probes/caller_probe.cpp window_capture GTest::gtest_main psapi)
+target_sources(probe_tests PRIVATE tests/probes/fuzz_probe.cpp tests/probes/lifetime_probe.cpp)
+add_test(NAME probe_callers
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:probe_tests> --gtest_brief=1
+          --gtest_filter=CallerProbe.*)
+add_test(NAME probe_fuzz COMMAND probe_tests --gtest_brief=1 --gtest_filter=FuzzProbe.*)
+add_test(NAME probe_lifetime
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:probe_tests> --gtest_brief=1
+          --gtest_filter=Lifetime.*)
+# A hang shows as a timeout; the short runs take seconds.
+set_tests_properties(probe_callers probe_fuzz probe_lifetime PROPERTIES TIMEOUT 300)

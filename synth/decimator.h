@@ -43,6 +43,11 @@ public:
 
     HalfBandDecimator();
 
+    // Clears the sections' memory (coefficients stay).
+    void reset();
+    // No section's memory holds NaN or infinity.
+    bool stateIsFinite() const;
+
     // Two oversampled values in, one host-rate value out (gain 2 in the pass band).
     double process(double first, double second)
     {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "synth/modulation.h"
+#include "synth/one_pole.h"
 #include "synth/random.h"
 
 namespace Veldane {
@@ -48,11 +49,12 @@ void Engine::setSampleRate(double sampleRate)
 {
     if (!(sampleRate > 0.0) || !std::isfinite(sampleRate)) return;
     pitchBase = std::log(kHalfNoteZeroHz / sampleRate) * kLog2E;
-    jitterCoef = 1.0 / (sampleRate * kJitterSeconds * kRandomStepRate + 1.0);
-    driftCoef = 1.0 / (sampleRate * kDriftSeconds * kRandomStepRate + 1.0);
-    bendCoef = 1.0 / (sampleRate * kBendSeconds + 1.0);
+    jitterCoef = stableOnePole(1.0 / (sampleRate * kJitterSeconds * kRandomStepRate + 1.0));
+    driftCoef = stableOnePole(1.0 / (sampleRate * kDriftSeconds * kRandomStepRate + 1.0));
+    bendCoef = stableOnePole(1.0 / (sampleRate * kBendSeconds + 1.0));
     lfo.setSampleRate(sampleRate);
-    const double dcCoef = (1.0 / sampleRate) * kDcBlockerRadPerSecond;
+    // Above 1 below 63 Hz, past 2 (a runaway) below 31.4 Hz: held.
+    const double dcCoef = stableOnePole((1.0 / sampleRate) * kDcBlockerRadPerSecond);
     for (Voice& v : voices) {
         v.dc2Coef = dcCoef;
         v.dcRingCoef = dcCoef;
@@ -148,6 +150,14 @@ bool Engine::anyVoiceActive() const
     return false;
 }
 
+void Engine::recoverFromNonFiniteState()
+{
+    for (Voice& v : voices) {
+        if (v.isActive() && !v.stateIsFinite()) v.silence();
+    }
+    if (!decimator.stateIsFinite()) decimator.reset();
+}
+
 void Engine::render(int count, float* out) { renderSamples(count, out); }
 
 void Engine::render(int count, double* out) { renderSamples(count, out); }
@@ -162,6 +172,7 @@ void Engine::renderSamples(int count, Sample* out)
         for (int i = 0; i < count; ++i) out[i] = Sample(0);
         return;
     }
+    recoverFromNonFiniteState();
     if (phaseResetPending) {
         osc1FreePhase = 0.0;
         osc2FreePhase = 0.0;

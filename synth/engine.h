@@ -127,6 +127,11 @@ private:
     template <typename Sample>
     void renderSamples(int count, Sample* out);
     void updateActivityFlags();
+    // Silences every active voice whose state became non-finite and clears
+    // the decimator's memory if it did: a NaN would otherwise stay in the
+    // recursions for good, and the output guard would silence every later
+    // note. Once per rendered segment; some 140 additions for eight voices.
+    void recoverFromNonFiniteState();
 
     // Last 2^x of the two engine-wide increments, reused while their input stands still.
     Pow2Cache osc1IncrementCache_;

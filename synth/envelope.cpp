@@ -1,5 +1,7 @@
 #include "synth/envelope.h"
 
+#include "synth/one_pole.h"
+
 namespace Veldane {
 
 namespace {
@@ -16,12 +18,12 @@ constexpr double kTenthSamplesScale = 0.4342944819032518; // 1 / ln 10
 
 double Envelope::attackCoefficient(double samples)
 {
-    return 1.0 / (kAttackSamplesScale * samples + 1.0);
+    return stableOnePole(1.0 / (kAttackSamplesScale * samples + 1.0));
 }
 
 double Envelope::decayCoefficient(double samples)
 {
-    return 1.0 / (samples * kTenthSamplesScale + 1.0);
+    return stableOnePole(1.0 / (samples * kTenthSamplesScale + 1.0));
 }
 
 } // namespace Veldane

@@ -37,6 +37,12 @@ public:
         if (stage != Stage::Idle) stage = Stage::Release;
     }
     bool isIdle() const { return stage == Stage::Idle; }
+    // Silent and idle at once, as a new envelope (settings stay).
+    void reset()
+    {
+        stage = Stage::Idle;
+        level = 0.0;
+    }
 
     // One sample: advances the level and returns the envelope's value. In the
     // sustain stage the value follows the sustain setting live while the level

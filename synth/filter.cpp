@@ -59,6 +59,13 @@ void Filter::setType(int newType)
     s1 = s2 = s3 = s4 = 0.0;
 }
 
+void Filter::reset()
+{
+    s1 = s2 = s3 = s4 = 0.0;
+    lp2S1 = lp2S2 = 0.0;
+    coefficientCutoff = kNoCoefficients;
+}
+
 void Filter::setQ(double q)
 {
     // Resonance is a normalized 0..1 value; outside it the ladder's solving

@@ -23,6 +23,9 @@ public:
     void setType(int type);
     // Resonance 0..1.
     void setQ(double q);
+    // Clears every state and has the next setCutoff compute its coefficients
+    // afresh (type and resonance stay).
+    void reset();
     // Audio thread, once per output sample: w = cutoff / host sample rate
     // (clamped here).
     void setCutoff(double w);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "synth/one_pole.h"
+
 namespace Veldane {
 
 namespace {
@@ -57,7 +59,7 @@ void Lfo::setDelay(double ms, double sampleRate)
 {
     const double d = ms * kDelayUnitSeconds * sampleRate;
     if (d > kMinDelaySamples && std::isfinite(d)) {
-        delayCoef = 1.0 / (d * kDelayTimeFactor + 1.0);
+        delayCoef = stableOnePole(1.0 / (d * kDelayTimeFactor + 1.0));
     } else {
         delayCoef = kNoDelay;
         delayDone = true;

@@ -106,6 +106,11 @@ void CorrectionTaps::shift(double naive)
     tap3 = 0.0;
 }
 
+void CorrectionTaps::clear()
+{
+    tap0 = tap1 = tap2 = tap3 = 0.0;
+}
+
 void CorrectionTaps::addStep(double height, double p)
 {
     addResidual<stepBefore, stepAfter>(*this, height, p);
@@ -341,6 +346,14 @@ void Oscillator1::seedPhase(double phase)
     rect.sign = levelAt(phase);
 }
 
+void Oscillator1::reset()
+{
+    tri.taps.clear();
+    rect.taps.clear();
+    tri.skew = Osc1Tri{}.skew;
+    seedPhase(0.0);
+}
+
 double Oscillator2::next(int waveform, double inc, double sync)
 {
     switch (waveform) {
@@ -362,6 +375,14 @@ void Oscillator2::seedPhase(double phase)
     rect.phase = phase;
     rect.sign = levelAt(phase);
     saw.phase = phase;
+}
+
+void Oscillator2::reset()
+{
+    tri.taps.clear();
+    rect.taps.clear();
+    saw.taps.clear();
+    seedPhase(0.0);
 }
 
 bool osc2DcPreset(int waveform, bool sync, double inc1, double inc2, double& state)

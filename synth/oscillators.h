@@ -31,6 +31,8 @@ struct CorrectionTaps {
     void addStep(double height, double p);
     // A change of slope (value per step) at position p.
     void addCorner(double slopeChange, double p);
+    // Empties the window (the corrections setting stays).
+    void clear();
 };
 
 // Oscillator 1, triangle with a movable peak (skew t).
@@ -80,6 +82,8 @@ struct Oscillator1 {
     double next(int waveform, double inc, double t, double noise, double& sync);
     // Sets the phase of every waveform (and the pulse's level to match).
     void seedPhase(double phase);
+    // Back to the state of a new oscillator: phase 0, nothing in the windows.
+    void reset();
 };
 
 // Oscillator 2: waveform 0 Tri, 1 Rect, 2 Saw.
@@ -93,6 +97,7 @@ struct Oscillator2 {
     Osc2Saw saw;
     double next(int waveform, double inc, double sync);
     void seedPhase(double phase);
+    void reset();
 };
 
 // When a silent voice starts, oscillator 2's DC blocker is preset to the mean of

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "synth/one_pole.h"
 #include "synth/synth.h"
 
 namespace Veldane {
@@ -180,7 +181,7 @@ void Synth::route(int id) {
         break;
     }
     case kGlideTime: {
-        const double c = 1.0 / (samples(plain(p.glideTime)) + 1.0);
+        const double c = stableOnePole(1.0 / (samples(plain(p.glideTime)) + 1.0));
         forEachVoice([c](Voice& v) { v.glideCoef = c; });
         break;
     }

@@ -53,6 +53,31 @@ void Voice::release()
     mod.release();
 }
 
+bool Voice::stateIsFinite() const
+{
+    // NaN and infinity carry through a sum (finite states never come near
+    // the overflow of adding them).
+    const double sum = filter.s1 + filter.s2 + filter.s3 + filter.s4 + filter.lp2S1 + filter.lp2S2 + dc2 + dcRing +
+                       amp.level + mod.level + glidePitch + osc1.tri.phase + osc1.rect.phase + osc2.tri.phase +
+                       osc2.rect.phase + osc2.saw.phase;
+    return std::isfinite(sum);
+}
+
+void Voice::silence()
+{
+    gate = false;
+    restartPending = false;
+    amp.reset();
+    mod.reset();
+    filter.reset();
+    osc1.reset();
+    osc2.reset();
+    dc2 = 0.0;
+    dcRing = 0.0;
+    glideActive = false;
+    glidePitch = notePitch;
+}
+
 void Voice::stepGlide()
 {
     if (!glideActive)

@@ -55,6 +55,14 @@ public:
     bool isSounding() const { return !amp.isIdle(); }
     // Either envelope is not idle: the engine computes the voice.
     bool isActive() const { return !amp.isIdle() || !mod.isIdle(); }
+    // No state the voice carries from sample to sample (filter, DC blockers,
+    // envelope levels, glide, oscillator phases) holds NaN or infinity.
+    // Sixteen additions; the engine asks once per rendered segment.
+    bool stateIsFinite() const;
+    // Back to silence as a voice that never played: idle, every state
+    // cleared, no key holding it (settings and the last note stay), so the
+    // voice managers find it free and the next note starts it afresh.
+    void silence();
 
     // One output sample: adds the voice's two oversampled values to sum1 and
     // sum2. Audio thread; reads the engine's per-sample values (increments,

@@ -336,6 +336,39 @@ TEST(EngineVoice, TriggerSeedsOnlyASilentVoiceAndReleaseLetsItFallIdle)
     EXPECT_TRUE(v.restartPending);
 }
 
+// Whatever puts NaN or infinity into a voice's recursions, it lasts no longer
+// than the segment it happened in: the voice falls silent (and with it the
+// decimator's memory is cleared), and the next note plays as the first did.
+TEST(EngineVoice, NonFiniteStateIsSilencedAndTheNextNotePlays)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    using Poison = void (*)(Engine&, double);
+    const Poison poisons[] = {
+        [](Engine& e, double x) { e.voices[0].filter.s3 = x; },
+        [](Engine& e, double x) { e.voices[0].filter.lp2S1 = x; },
+        [](Engine& e, double x) { e.voices[0].dc2 = x; },
+        [](Engine& e, double x) { e.voices[0].amp.level = x; },
+        [](Engine& e, double x) { e.voices[0].osc2.saw.phase = x; },
+        [](Engine& e, double x) { e.decimator.b2.yPrev = x; },
+    };
+    for (const Poison poison : poisons) {
+        for (const double bad : {nan, inf}) {
+            Engine e;
+            setUpPatch(e);
+            e.lfo.waveform = -1; // held still: both notes meet the same modulation
+            startNote(e, 0, 60);
+            const double first = measure::rms(measure::rendered(e, 4410));
+            poison(e, bad);
+            for (double s : measure::rendered(e, 64)) ASSERT_TRUE(std::isfinite(s));
+            EXPECT_FALSE(e.voices[0].isActive() && !e.voices[0].stateIsFinite());
+            EXPECT_TRUE(e.decimator.stateIsFinite());
+            startNote(e, 0, 60);
+            EXPECT_NEAR(measure::rms(measure::rendered(e, 4410)), first, 0.1 * first);
+        }
+    }
+}
+
 TEST(EngineVoice, GlideReachesItsTargetAndSnaps)
 {
     Engine e;

@@ -15,6 +15,7 @@
 
 #include "framework/vst2.h"
 #include "synth/parameters.h"
+#include "tests/measure.h"
 #include "tests/midi_block.h"
 #include "tests/parameter_table.h"
 
@@ -225,6 +226,47 @@ inline void expectHostileCallsRefused(AEffect* effect) {
     for (float s : samples) EXPECT_EQ(s, 7.0f); // nothing written for empty blocks
     effect->processReplacing(effect, nullptr, outs, 64);
     for (float s : samples) EXPECT_TRUE(std::isfinite(s));
+}
+
+// Every finite rate above 0 is accepted, however far from an audio rate, and
+// none can break the instance: at each, a note plays and ends with every
+// sample finite and moderate, and back at 44.1 kHz a note sounds as it did
+// before. Both DC blockers are in use (oscillator 2 at full level, ring
+// modulated): theirs is the coefficient that low rates drive out of range.
+inline void expectEveryRateLeavesTheInstanceWhole(AEffect* effect) {
+    constexpr int kOsc2Ringmod = 7;
+    constexpr int kOsc2Volume = 8;
+    // Far above what one note can reach (about 1), far below a runaway.
+    constexpr float kLoudest = 4.0f;
+    const float rates[] = {10.0f, 30.0f, 31.0f, 1.0f, 1e-3f, std::numeric_limits<float>::denorm_min(),
+                           1e6f, 1e12f, std::numeric_limits<float>::max()};
+    Driver d(effect);
+    d.set(kOsc2Volume, 1.0f);
+    d.set(kOsc2Ringmod, 1.0f);
+    auto playNote = [&d] {
+        d.noteOn(60);
+        std::vector<float> out = d.render(4410);
+        d.noteOff(60);
+        d.advance(4410);
+        return out;
+    };
+    ASSERT_EQ(d.dispatch(effSetSampleRate, 0, nullptr, 44100.0f), 1);
+    const std::vector<float> before = playNote();
+    for (float rate : rates) {
+        ASSERT_EQ(d.dispatch(effSetSampleRate, 0, nullptr, rate), 1) << rate;
+        d.noteOn(60);
+        std::vector<float> out = d.render(2048);
+        d.noteOff(60);
+        const std::vector<float> released = d.render(2048);
+        out.insert(out.end(), released.begin(), released.end());
+        const auto wild = std::find_if(out.begin(), out.end(), [](float s) { return !(std::fabs(s) < kLoudest); });
+        EXPECT_TRUE(wild == out.end()) << rate << " Hz: " << *wild;
+    }
+    ASSERT_EQ(d.dispatch(effSetSampleRate, 0, nullptr, 44100.0f), 1);
+    d.advance(4410); // what the extreme rates left sounding ends
+    const std::vector<float> after = playNote();
+    EXPECT_NEAR(measure::rms(after), measure::rms(before), 0.1 * measure::rms(before));
+    EXPECT_NEAR(measure::mean(after), measure::mean(before), 0.02);
 }
 
 // After effClose the record stays valid but leads nowhere: every callback

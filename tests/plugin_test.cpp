@@ -62,6 +62,8 @@ TEST_F(PluginTest, ParameterWritesReachTheEngineAtTheNextProcessingCall) {
     EXPECT_EQ(plugin->synth.engine.keyTrack, 2.0);
 }
 
+TEST_F(PluginTest, EveryAcceptedRateLeavesTheInstanceWhole) { host::expectEveryRateLeavesTheInstanceWhole(effect); }
+
 // After effClose the record stays valid but leads nowhere: every callback
 // answers 0 or does nothing, and the audio callbacks write silence.
 TEST_F(PluginTest, DetachedInstanceAnswersZeroToEverything) {

@@ -28,9 +28,12 @@ inline HMODULE module() {
     return loaded;
 }
 
-inline PluginMain entry(const char* name = "VSTPluginMain") {
-    if (!module()) return nullptr;
-    return reinterpret_cast<PluginMain>(reinterpret_cast<void*>(GetProcAddress(module(), name)));
+// The entry `name` of a loaded copy of the library; null if there is none.
+inline PluginMain entryOf(HMODULE loaded, const char* name = "VSTPluginMain") {
+    if (!loaded) return nullptr;
+    return reinterpret_cast<PluginMain>(reinterpret_cast<void*>(GetProcAddress(loaded, name)));
 }
+
+inline PluginMain entry(const char* name = "VSTPluginMain") { return entryOf(module(), name); }
 
 } // namespace veldane_dll

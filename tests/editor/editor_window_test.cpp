@@ -4,7 +4,6 @@
 // virtual X display (scripts/wine-window-run.sh).
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +24,7 @@
 #include "ui/panel.h"
 #include "tests/editor/editor_checks.h"
 #include "tests/veldane_dll.h"
+#include "tests/win_process.h"
 #include "tools/testhost/window_capture.h"
 
 namespace {
@@ -140,27 +140,8 @@ int controlsNotShowingTheirValues(Plugin& plugin, LICE_IBitmap& window) {
     return editor_checks::controlsNotShowingTheirValues(window, [&plugin](int i) { return plugin.get(i); });
 }
 
-// GDI objects of this process. Where the system does not count them
-// (GetGuiResources answers 0 under wine), the live handles are counted by
-// asking the type of every handle slot.
-DWORD gdiObjects() {
-    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (counted != 0)
-        return counted;
-    DWORD live = 0;
-    for (uintptr_t slot = 1; slot < 0x10000; ++slot)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0)
-            ++live;
-    return live;
-}
-
-// Memory committed by this process (what wine reports of it too).
-size_t committedBytes() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof(counters);
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-    return counters.PagefileUsage;
-}
+using win_process::committedBytes;
+using win_process::gdiObjects;
 
 class EditorWindow : public ::testing::Test {
 protected:

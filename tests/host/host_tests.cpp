@@ -80,6 +80,8 @@ TEST_F(VeldaneDll, HostileCallsGetTheSafeAnswers) {
     EXPECT_EQ(hostCalls, 0);
 }
 
+TEST_F(VeldaneDll, EveryAcceptedRateLeavesTheInstanceWhole) { host::expectEveryRateLeavesTheInstanceWhole(effect); }
+
 TEST_F(VeldaneDll, HostileEventsAndTenThousandOfThem) {
     MidiBlock block;
     block.add(-100, 0x90, 60, 100);
