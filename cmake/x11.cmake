@@ -55,3 +55,9 @@ target_compile_options(editor_x11_tests PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(editor_x11_tests PRIVATE veldane_core x11_capture X11::Xtst GTest::gtest)
 add_test(NAME editor_x11_tests
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:editor_x11_tests> --gtest_brief=1)
+
+# The Linux and the Windows editor's pictures of the same state, compared
+# pixel by pixel (scripts/test.sh, once both builds have taken theirs).
+add_executable(compare_captures tools/compare_captures.cpp)
+target_compile_options(compare_captures PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(compare_captures PRIVATE veldane_ui)

@@ -4,12 +4,6 @@ namespace Veldane {
 
 namespace {
 
-// Where the version label sits: under the wordmark in the FILTER section.
-constexpr int labelLeft = 267;
-constexpr int labelTop = 300;
-constexpr int labelWidth = 100;
-constexpr int labelHeight = 16;
-
 PanelImages imagesOf(LICE_IBitmap* knob, LICE_IBitmap* handle, LICE_IBitmap* on, LICE_IBitmap* off) {
     PanelImages images;
     images.knob = knob;
@@ -29,7 +23,7 @@ Editor::Editor(NativeModule moduleHandle, zem::IEditController* plugin, NativeWi
       lampOnImage(loadLibraryImage(moduleHandle, lampOnImageId)),
       lampOffImage(loadLibraryImage(moduleHandle, lampOffImageId)),
       labelImage(loadLibraryImage(moduleHandle, versionLabelImageId)),
-      versionLabel(zem::makeRect(labelLeft, labelTop, labelWidth, labelHeight), this, labelImage.get()),
+      versionLabel(versionLabelBox, this, labelImage.get()),
       panel(this, imagesOf(knobImage.get(), sliderHandleImage.get(), lampOnImage.get(), lampOffImage.get())) {
     background = panelImage.get();
     controls[0] = &versionLabel;

@@ -35,6 +35,13 @@ constexpr int versionLabelImageId = 106;
 // build generates, which the plug-in hands to the editor as its module.
 extern EmbeddedImages libraryImages;
 
+// Where the version label sits: under the wordmark in the FILTER section, its
+// text standing on the bottom edge.
+constexpr PixelRect versionLabelBox{267, 300, 367, 316};
+// The panel area the label may draw into: Windows draws its text unclipped,
+// and it runs past the box's right edge, up to the section's separator.
+constexpr PixelRect versionLabelArea{267, 300, 392, 316};
+
 // Control slots of the editor: the version label and the panel's controls.
 constexpr int editorSlots = 1 + panelControlCount;
 
