@@ -42,3 +42,6 @@ target_link_libraries(compose_panel PRIVATE veldane_ui)
 include(${CMAKE_SOURCE_DIR}/tests/fuzz/png_fuzz.cmake)
 # The same for the file-format readers.
 include(${CMAKE_SOURCE_DIR}/tests/fuzz/formats_fuzz.cmake)
+
+# Factory patches, their preset files and the offline renderer veldane-render.
+include(${CMAKE_SOURCE_DIR}/cmake/patches.cmake)

@@ -88,3 +88,11 @@ add_test(NAME probe_lifetime
           --gtest_filter=Lifetime.*)
 # A hang shows as a timeout; the short runs take seconds.
 set_tests_properties(probe_callers probe_fuzz probe_lifetime PROPERTIES TIMEOUT 300)
+
+# The offline renderer of the native build (veldane-render) against this DLL:
+# the same song played through both gives the same samples. The native tree
+# is built first (scripts/test.sh does), beside this one by default.
+set(VELDANE_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH "The native build tree, for veldane-render")
+add_test(NAME render_matches_dll
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/render/matches_dll.sh ${VELDANE_NATIVE_BUILD_DIR} $<TARGET_FILE:testhost>
+          $<TARGET_FILE:Veldane> ${CMAKE_BINARY_DIR}/render_matches_dll)

@@ -1,5 +1,6 @@
 #include "framework/parameter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -53,6 +54,55 @@ void writeFixed1(char* text, double v) noexcept
         // rather than an exception across its boundary.
         writeDisplay(text, "");
     }
+}
+
+// A text being read: [begin, end), surrounding spaces removed.
+struct TextSpan {
+    const char* begin;
+    const char* end;
+};
+
+bool isSpace(char c) noexcept { return c == ' ' || c == '\t'; }
+
+char lowerAscii(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+TextSpan trimmed(const char* text) noexcept
+{
+    TextSpan span{text, text + std::strlen(text)};
+    while (span.begin < span.end && isSpace(*span.begin)) ++span.begin;
+    while (span.end > span.begin && isSpace(span.end[-1])) --span.end;
+    return span;
+}
+
+// Whether the span holds `word` (its first `limit` characters at most),
+// ignoring ASCII case.
+bool spanIs(TextSpan span, const char* word, std::size_t limit = SIZE_MAX) noexcept
+{
+    const std::size_t length = std::min(std::strlen(word), limit);
+    if (static_cast<std::size_t>(span.end - span.begin) != length) return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (lowerAscii(span.begin[i]) != lowerAscii(word[i])) return false;
+    return true;
+}
+
+// The span without a trailing unit label (and the spaces before it).
+TextSpan withoutLabel(TextSpan span, const char* label) noexcept
+{
+    const std::size_t length = std::strlen(label);
+    if (length == 0 || static_cast<std::size_t>(span.end - span.begin) < length) return span;
+    if (!spanIs(TextSpan{span.end - length, span.end}, label)) return span;
+    span.end -= length;
+    while (span.end > span.begin && isSpace(span.end[-1])) --span.end;
+    return span;
+}
+
+// A number filling the whole span (no sign but '-', no spaces inside).
+template <class Number>
+bool readNumber(TextSpan span, Number& value) noexcept
+{
+    if (span.begin == span.end) return false;
+    const std::from_chars_result r = std::from_chars(span.begin, span.end, value);
+    return r.ec == std::errc() && r.ptr == span.end;
 }
 
 } // namespace
@@ -125,6 +175,15 @@ void ParameterInt::getDisplay(char* text) const noexcept
     writeDisplay(text, digits);
 }
 
+bool ParameterInt::textToNormalized(const char* text, float& normalized) const noexcept
+{
+    if (text == nullptr) return false;
+    long long v = 0;
+    if (!readNumber(withoutLabel(trimmed(text), label), v) || v < min || v > max) return false;
+    normalized = normalizedOf(static_cast<int>(v));
+    return true;
+}
+
 // --- ParameterEnum ------------------------------------------------------------
 
 ParameterEnum::ParameterEnum(const char* name_, const char* const* entryNames, int count) noexcept
@@ -139,6 +198,19 @@ void ParameterEnum::getDisplay(char* text) const noexcept
     const int entry = value();
     const bool inTable = names != nullptr && entry >= 0 && entry <= max;
     writeDisplay(text, inTable ? names[entry] : "");
+}
+
+bool ParameterEnum::textToNormalized(const char* text, float& normalized) const noexcept
+{
+    if (text == nullptr || names == nullptr) return false;
+    const TextSpan span = trimmed(text);
+    for (int entry = min; entry <= max; ++entry) {
+        if (spanIs(span, names[entry]) || spanIs(span, names[entry], kParameterDisplayLength)) {
+            normalized = normalizedOf(entry);
+            return true;
+        }
+    }
+    return false;
 }
 
 // --- ParameterSwitch ----------------------------------------------------------
@@ -163,6 +235,15 @@ bool ParameterSwitch::setNormalized(float x) noexcept
 void ParameterSwitch::getDisplay(char* text) const noexcept
 {
     writeDisplay(text, on() ? "On" : "Off");
+}
+
+bool ParameterSwitch::textToNormalized(const char* text, float& normalized) const noexcept
+{
+    if (text == nullptr) return false;
+    const TextSpan span = trimmed(text);
+    if (!spanIs(span, "On") && !spanIs(span, "Off")) return false;
+    normalized = spanIs(span, "On") ? 1.0f : 0.0f;
+    return true;
 }
 
 // --- ParameterFloat -----------------------------------------------------------
@@ -210,6 +291,18 @@ bool ParameterFloat::setNormalized(float x) noexcept
 void ParameterFloat::getDisplay(char* text) const noexcept
 {
     writeFixed1(text, value());
+}
+
+bool ParameterFloat::textToNormalized(const char* text, float& normalized) const noexcept
+{
+    double v = 0.0;
+    if (text == nullptr || !readNumber(withoutLabel(trimmed(text), label), v)) return false;
+    if (!(v >= std::min(min, max) && v <= std::max(min, max))) return false; // also refuses NaN
+    const double n = normalizedAt(v);
+    if (!std::isfinite(n)) return false;
+    // The ends of a curve may come back a rounding step outside 0..1.
+    normalized = std::clamp(static_cast<float>(n), 0.0f, 1.0f);
+    return true;
 }
 
 void ParameterFloat::setValue(double v) noexcept
@@ -311,6 +404,19 @@ void ParameterGain::getDisplay(char* text) const noexcept
         return;
     }
     ParameterFloat::getDisplay(text);
+}
+
+bool ParameterGain::textToNormalized(const char* text, float& normalized) const noexcept
+{
+    if (text == nullptr) return false;
+    if (spanIs(withoutLabel(trimmed(text), label), "-oo")) {
+        normalized = 0.0f;
+        return true;
+    }
+    float n = 0.0f;
+    if (!ParameterFloat::textToNormalized(text, n) || static_cast<double>(n) < kGainSilentBelow) return false;
+    normalized = n;
+    return true;
 }
 
 } // namespace zem

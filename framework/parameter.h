@@ -51,6 +51,15 @@ public:
     // text[0..8]: at most kParameterDisplayLength characters and a
     // terminating zero. A null text is ignored.
     virtual void getDisplay(char* text) const noexcept = 0;
+    // Any thread; never allocates. Reads a value as the display shows it, with
+    // or without the unit label after it ("1200 Hz", "1200", "Saw", "On",
+    // "-oo"); numbers may carry any number of decimals, words are matched
+    // regardless of case, surrounding spaces are ignored. Answers true and
+    // sets `normalized` to the value's normalized counterpart (0..1), or
+    // false, leaving it alone, for a null or malformed text and for a value
+    // the parameter cannot show (outside its range, a gain below where it
+    // reads "-oo"). For patch tables and hosts that let a user type a value.
+    virtual bool textToNormalized(const char* text, float& normalized) const noexcept = 0;
 
     Parameter(const Parameter&) = delete;
     Parameter& operator=(const Parameter&) = delete;
@@ -91,6 +100,8 @@ public:
     bool setNormalized(float x) noexcept override;
     // Decimal integer, minus sign for negatives.
     void getDisplay(char* text) const noexcept override;
+    // A whole number in min..max.
+    bool textToNormalized(const char* text, float& normalized) const noexcept override;
 
 private:
     std::atomic<int> value_;
@@ -107,6 +118,9 @@ public:
 
     // The entry text, cut to kParameterDisplayLength characters.
     void getDisplay(char* text) const noexcept override;
+    // An entry's text, whole or cut as the display shows it; the first entry
+    // of that text when two share it.
+    bool textToNormalized(const char* text, float& normalized) const noexcept override;
 };
 
 // On/off; on exactly when normalized > 0.5 (0.5 itself is off).
@@ -120,6 +134,8 @@ public:
     bool setNormalized(float x) noexcept override;
     // "On" or "Off".
     void getDisplay(char* text) const noexcept override;
+    // "On" (normalized 1) or "Off" (0).
+    bool textToNormalized(const char* text, float& normalized) const noexcept override;
 
 private:
     std::atomic<bool> on_;
@@ -142,6 +158,8 @@ public:
     // Fixed point with one decimal, '.' as decimal point whatever the host's
     // locale ("0.0", "-12.0", "22000.0"); longer texts are cut to 8 characters.
     void getDisplay(char* text) const noexcept override;
+    // A number in min..max.
+    bool textToNormalized(const char* text, float& normalized) const noexcept override;
     // Any thread. Sets the plain value and derives normalized from it. A value
     // that is not finite or has no finite normalized counterpart is ignored.
     void setValue(double v) noexcept;
@@ -208,6 +226,8 @@ public:
     ParameterGain(const char* name, double floorDb, double defDb) noexcept;
 
     void getDisplay(char* text) const noexcept override;
+    // "-oo" (normalized 0), or a level in dB that does not read as "-oo".
+    bool textToNormalized(const char* text, float& normalized) const noexcept override;
 };
 
 } // namespace zem

@@ -11,7 +11,7 @@ packages=(
   wine wine32 xvfb xauth
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfftw3-dev
-  gnuplot-nox sox
+  gnuplot-nox sox libsndfile1-dev
   python3-pil fonts-dejavu-core clang libclang-rt-14-dev
   # The Linux editor's X11 window, and real pointer input for its tests.
   libx11-dev libxtst-dev

@@ -221,6 +221,53 @@ TEST(ParameterDisplay, IgnoresGlobalLocale)
     EXPECT_EQ(text, "22000.0");
 }
 
+// Text to value: what each kind accepts (with or without its label, any case
+// for words) and refuses (malformed, out of range, what the display cannot
+// show); every accepted text lands on a value that displays as expected.
+TEST(ParameterText, ReadsWhatTheDisplayShowsAndRefusesTheRest)
+{
+    ParameterFloatLog cutoff("Cutoff", "Hz", 20.0, 22000.0, 22000.0);
+    ParameterFloatSlope attack("Attack", "ms", 1.0, 200.0, 10000.0, 1.0);
+    ParameterGain gain("Gain", -36.0, -6.0);
+    ParameterInt tune("Tune", "st", -12, 12, 0);
+    ParameterEnum mode("Mode", kModes, 4);
+    ParameterSwitch sw("Sw", false);
+    struct Case {
+        Parameter& p;
+        const char* text;
+        const char* shown; // nullptr: refused
+    };
+    const Case cases[] = {
+        {cutoff, "1200 Hz", "1200.0"}, {cutoff, " 1200hz ", "1200.0"}, {cutoff, "663.3", "663.3"},
+        {cutoff, "20", "20.0"},        {cutoff, "22000 Hz", "22000.0"}, {cutoff, "25000", nullptr},
+        {cutoff, "1200 kHz", nullptr}, {cutoff, "", nullptr},           {cutoff, "nan", nullptr},
+        {cutoff, "inf", nullptr},      {cutoff, "1,5", nullptr},        {cutoff, "+100", nullptr},
+        {attack, "5 ms", "5.0"},       {attack, "10000", "10000.0"},    {attack, "0.5", nullptr},
+        {gain, "-oo", "-oo"},          {gain, "-oo dB", "-oo"},         {gain, "-6 dB", "-6.0"},
+        {gain, "0", "0.0"},            {gain, "-36", nullptr},          {gain, "1", nullptr},
+        {tune, "-12 st", "-12"},       {tune, "3", "3"},                {tune, "3.5", nullptr},
+        {tune, "13", nullptr},         {mode, "Legato", "Legato"},      {mode, "retrigge", "Retrigge"},
+        {mode, "Retrigger", "Retrigge"}, {mode, "POLY", "Poly"},        {mode, "Mono", nullptr},
+        {sw, "on", "On"},              {sw, "Off", "Off"},              {sw, "1", nullptr},
+    };
+    for (const Case& c : cases) {
+        float n = -1.0f;
+        EXPECT_EQ(c.p.textToNormalized(c.text, n), c.shown != nullptr) << c.p.name << " \"" << c.text << '"';
+        if (c.shown == nullptr) {
+            EXPECT_EQ(n, -1.0f) << "a refused text leaves the value alone";
+            continue;
+        }
+        ASSERT_GE(n, 0.0f);
+        ASSERT_LE(n, 1.0f);
+        c.p.setNormalized(n);
+        EXPECT_EQ(display(c.p), c.shown) << c.p.name << " \"" << c.text << '"';
+    }
+    float n = 0.0f;
+    EXPECT_FALSE(cutoff.textToNormalized(nullptr, n));
+    ASSERT_TRUE(mode.textToNormalized("Poly", n));
+    EXPECT_EQ(n, mode.normalizedOf(2)) << "the first of two equal entries";
+}
+
 TEST(ParameterFloatSlope, DegenerateMidFallsBackToLine)
 {
     ParameterFloatSlope p("S", "ms", 0.0, 5000.0, 10000.0, 2500.0);
