@@ -61,3 +61,8 @@ add_test(NAME editor_x11_tests
 add_executable(compare_captures tools/compare_captures.cpp)
 target_compile_options(compare_captures PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(compare_captures PRIVATE veldane_ui)
+# Where a host's screenshot shows the editor exactly as the test host
+# captured it (the LV2 UI in jalv.gtk3).
+add_executable(find_image tools/find_image.cpp)
+target_compile_options(find_image PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(find_image PRIVATE veldane_gfx)

@@ -23,14 +23,12 @@
 #include "wrappers/vst2/entry.h"
 
 // Last: Xlib's macros (None, Bool, Status...) must not meet the headers above.
-#include "tools/testhost/x11_capture.h"
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
+#include "tests/editor/x11_host.h"
 
 namespace {
 
 using namespace editor_checks;
+using namespace x11_host;
 using PluginMain = AEffect*(ZEM_VSTCALL*)(audioMasterCallback);
 
 // --- The host side ------------------------------------------------------------
@@ -48,12 +46,6 @@ VstIntPtr ZEM_VSTCALL hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, Vs
 }
 
 PluginMain pluginMain = nullptr;
-Display* host = nullptr; // the host's own connection
-Window frame = 0;        // our stand-in for the host's window around the editor
-
-NativeWindow asParent(Window w) {
-    return reinterpret_cast<NativeWindow>(static_cast<std::uintptr_t>(w));
-}
 
 struct Plugin {
     AEffect* effect = pluginMain(&hostCallback);
@@ -82,65 +74,10 @@ struct Plugin {
         XSync(host, False);
         dispatch(effEditIdle);
     }
-};
-
-Window editorWindow(Window parent = frame) {
-    return x11_capture::firstChild(host, parent);
-}
-
-// Real pointer input, as the user makes it: the server sends it to whichever
-// window is under the pointer (or holds the grab). The frame, and the editor
-// in it, sit at the screen's top-left corner, so screen and editor
-// coordinates are the same. Each step is handled by the plug-in before the
-// next, as window messages are on Windows.
-struct Mouse {
-    Plugin& plugin;
-    void to(int x, int y) {
-        XTestFakeMotionEvent(host, -1, x, y, CurrentTime);
-        plugin.idle();
-    }
-    // delayMs: how long the server waits before it takes the event.
-    void button(unsigned b, bool press, unsigned long delayMs = 0) {
-        XTestFakeButtonEvent(host, b, press ? True : False, delayMs);
-        plugin.idle();
-    }
-    void down(int x, int y) {
-        to(x, y);
-        button(Button1, true);
-    }
-    void up(int x, int y) {
-        to(x, y);
-        button(Button1, false);
-    }
-    // Presses at (x, y) and moves down one pixel at a time, `pixels` far;
-    // the button stays down.
-    void pressAndDrag(int x, int y, int pixels) {
-        down(x, y);
-        for (int i = 1; i <= pixels; ++i)
-            to(x, y + i);
-    }
-    void click(int x, int y, unsigned long delayMs = 0) {
-        to(x, y);
-        button(Button1, true, delayMs);
-        button(Button1, false);
-    }
-    // One notch away from the user (positive) or towards the user.
-    void wheel(int x, int y, int notches) {
-        to(x, y);
-        for (int i = 0; i < (notches < 0 ? -notches : notches); ++i) {
-            button(notches > 0 ? 4 : 5, true);
-            button(notches > 0 ? 4 : 5, false);
-        }
-    }
-    void shift(bool held) {
-        XTestFakeKeyEvent(host, XKeysymToKeycode(host, XK_Shift_L), held ? True : False, CurrentTime);
-        plugin.idle();
+    Mouse mouse() {
+        return Mouse{[this] { dispatch(effEditIdle); }};
     }
 };
-
-bool grab(Window w, LICE_MemBitmap& into) {
-    return x11_capture::grab(host, w, into) && into.width() == kWidth && into.height() == kHeight;
-}
 
 int controlsNotShowingTheirValues(Plugin& plugin, LICE_IBitmap& window) {
     return editor_checks::controlsNotShowingTheirValues(window, [&plugin](int i) { return plugin.get(i); });
@@ -241,7 +178,7 @@ TEST_F(EditorX11, EveryControlShowsItsParameterFromTheStartAndAfterHostChanges) 
 TEST_F(EditorX11, PointerInputChangesParametersAndTellsTheHost) {
     Plugin plugin;
     ASSERT_TRUE(plugin.openPainted());
-    Mouse mouse{plugin};
+    Mouse mouse = plugin.mouse();
 
     // Filter Cutoff starts at 1.0: 64 pixels down is a quarter of the range,
     // and the drag goes on outside the window, held at the top.
@@ -302,7 +239,7 @@ TEST_F(EditorX11, PointerInputChangesParametersAndTellsTheHost) {
 TEST_F(EditorX11, ClosingWhileADragHoldsThePointerIsSafe) {
     Plugin plugin;
     ASSERT_TRUE(plugin.openPainted());
-    Mouse mouse{plugin};
+    Mouse mouse = plugin.mouse();
     const Veldane::PanelEntry& q = entryOf(Veldane::kFilterQ);
     mouse.pressAndDrag(q.left + 18, q.top + 18, 8);
     plugin.close();
@@ -398,18 +335,8 @@ editor_checks::Images& editor_checks::images() {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     pluginMain = &VSTPluginMain;
-    host = XOpenDisplay(nullptr);
-    if (host == nullptr) {
-        std::fprintf(stderr, "no X display (run under scripts/x11-run.sh)\n");
-        return 2;
-    }
-    int event = 0, error = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(host, &event, &error, &major, &minor)) {
-        std::fprintf(stderr, "the X server has no XTest extension\n");
-        return 2;
-    }
-    frame = x11_capture::createFrame(host, "Veldane editor test", kWidth, kHeight);
+    if (!x11_host::connect()) return 2;
     const int status = RUN_ALL_TESTS();
-    XCloseDisplay(host);
+    XCloseDisplay(x11_host::host);
     return status;
 }

@@ -1,0 +1,114 @@
+#pragma once
+// The host's side of the X11 editor tests: a connection and a frame window of
+// the host's own, real pointer input through XTest, and the editor's pixels
+// read back from the screen. Shared by the tests of the VST 2.4 editor and
+// of the LV2 UI. Include it after every other header: Xlib's macros (None,
+// Bool, Status...) must not meet them.
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+
+#include "base/platform.h"
+#include "gfx/bitmap.h"
+#include "ui/panel.h"
+
+#include "tools/testhost/x11_capture.h"
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace x11_host {
+
+inline Display* host = nullptr; // the host's own connection
+inline Window frame = 0;        // our stand-in for the host's window around the editor
+
+// Opens the connection and the frame, at the screen's top-left corner; false,
+// said on stderr, without a display or XTest.
+inline bool connect() {
+    host = XOpenDisplay(nullptr);
+    if (host == nullptr) {
+        std::fprintf(stderr, "no X display (run under scripts/x11-run.sh)\n");
+        return false;
+    }
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(host, &event, &error, &major, &minor)) {
+        std::fprintf(stderr, "the X server has no XTest extension\n");
+        return false;
+    }
+    frame = x11_capture::createFrame(host, "Veldane editor test", Veldane::panelWidth, Veldane::panelHeight);
+    return frame != 0;
+}
+
+inline NativeWindow asParent(Window w) {
+    return reinterpret_cast<NativeWindow>(static_cast<std::uintptr_t>(w));
+}
+
+inline Window editorWindow(Window parent = frame) {
+    return x11_capture::firstChild(host, parent);
+}
+
+// The editor's whole window as the screen shows it; false unless all of it
+// was read, so the checks that follow never look outside the picture.
+inline bool grab(Window w, LICE_MemBitmap& into) {
+    return x11_capture::grab(host, w, into) && into.width() == Veldane::panelWidth &&
+           into.height() == Veldane::panelHeight;
+}
+
+// Real pointer input, as the user makes it: the server sends it to whichever
+// window is under the pointer (or holds the grab). The frame, and the editor
+// in it, sit at the screen's top-left corner, so screen and editor
+// coordinates are the same. After each step the host syncs with the server
+// and calls idle (the editor's idle call), so every event is handled before
+// the next, as window messages are on Windows.
+struct Mouse {
+    std::function<void()> idle;
+
+    void step() {
+        XSync(host, False);
+        idle();
+    }
+    void to(int x, int y) {
+        XTestFakeMotionEvent(host, -1, x, y, CurrentTime);
+        step();
+    }
+    // delayMs: how long the server waits before it takes the event.
+    void button(unsigned b, bool press, unsigned long delayMs = 0) {
+        XTestFakeButtonEvent(host, b, press ? True : False, delayMs);
+        step();
+    }
+    void down(int x, int y) {
+        to(x, y);
+        button(Button1, true);
+    }
+    void up(int x, int y) {
+        to(x, y);
+        button(Button1, false);
+    }
+    // Presses at (x, y) and moves down one pixel at a time, `pixels` far;
+    // the button stays down.
+    void pressAndDrag(int x, int y, int pixels) {
+        down(x, y);
+        for (int i = 1; i <= pixels; ++i)
+            to(x, y + i);
+    }
+    void click(int x, int y, unsigned long delayMs = 0) {
+        to(x, y);
+        button(Button1, true, delayMs);
+        button(Button1, false);
+    }
+    // One notch away from the user (positive) or towards the user.
+    void wheel(int x, int y, int notches) {
+        to(x, y);
+        for (int i = 0; i < (notches < 0 ? -notches : notches); ++i) {
+            button(notches > 0 ? 4 : 5, true);
+            button(notches > 0 ? 4 : 5, false);
+        }
+    }
+    void shift(bool held) {
+        XTestFakeKeyEvent(host, XKeysymToKeycode(host, XK_Shift_L), held ? True : False, CurrentTime);
+        step();
+    }
+};
+
+} // namespace x11_host
