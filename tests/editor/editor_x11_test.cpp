@@ -319,16 +319,7 @@ TEST_F(EditorX11, AutomationFromAnotherThreadWhilePaintingAndClosing) {
 } // namespace
 
 editor_checks::Images& editor_checks::images() {
-    static Images loaded = [] {
-        auto load = [](int id) { return loadLibraryImage(&Veldane::libraryImages, id); };
-        Images i;
-        i.panel.reset(load(Veldane::panelImageId));
-        i.knob.reset(load(Veldane::knobImageId));
-        i.handle.reset(load(Veldane::sliderHandleImageId));
-        i.lampOn.reset(load(Veldane::lampOnImageId));
-        i.lampOff.reset(load(Veldane::lampOffImageId));
-        return i;
-    }();
+    static Images loaded = x11_host::linkedImages();
     return loaded;
 }
 

@@ -11,6 +11,9 @@
 
 #include "base/platform.h"
 #include "gfx/bitmap.h"
+#include "gfx/library_images.h"
+#include "tests/editor/editor_checks.h"
+#include "ui/editor.h"
 #include "ui/panel.h"
 
 #include "tools/testhost/x11_capture.h"
@@ -38,6 +41,19 @@ inline bool connect() {
     }
     frame = x11_capture::createFrame(host, "Veldane editor test", Veldane::panelWidth, Veldane::panelHeight);
     return frame != 0;
+}
+
+// The five images as the Linux libraries carry them (linked in, the same
+// table as the plug-in's), for editor_checks::images().
+inline editor_checks::Images linkedImages() {
+    auto load = [](int id) { return loadLibraryImage(&Veldane::libraryImages, id); };
+    editor_checks::Images i;
+    i.panel.reset(load(Veldane::panelImageId));
+    i.knob.reset(load(Veldane::knobImageId));
+    i.handle.reset(load(Veldane::sliderHandleImageId));
+    i.lampOn.reset(load(Veldane::lampOnImageId));
+    i.lampOff.reset(load(Veldane::lampOffImageId));
+    return i;
 }
 
 inline NativeWindow asParent(Window w) {
