@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "synth/engine.h"
+#include "synth/synth.h"
 
 namespace {
 
@@ -97,7 +98,33 @@ void renderSustained(benchmark::State& state)
     measure(state, e);
 }
 
+// The patch of the side-by-side comparison with Debian's amsynth, set
+// through the parameters as a host sets it:
+// poly, both triangle oscillators, a resonant ladder at a fixed cutoff. The notes
+// of an eight-note chord from C3 are held.
+void renderChord(benchmark::State& state)
+{
+    Veldane::Synth synth;
+    synth.params.set(Veldane::kVoiceMode, 1.0f);
+    synth.params.set(Veldane::kOsc2Volume, 0.9f);
+    synth.params.set(Veldane::kFilterCutoff, 0.6f);
+    synth.params.set(Veldane::kFilterQ, 0.5f);
+    synth.applyParameterChanges();
+    constexpr int kChord[] = {48, 52, 55, 59, 62, 65, 69, 72};
+    for (int v = 0; v < static_cast<int>(state.range(0)); ++v)
+        synth.handleEvent({zem::Event::NoteOn, 0, kChord[v], 100});
+    std::vector<float> out(kBlock);
+    for (auto _ : state) {
+        synth.render(kBlock, out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kBlock / kRate, benchmark::Counter::kIsRate);
+}
+
 } // namespace
 
+BENCHMARK(renderChord)->Arg(1)->Arg(8)->ArgName("voices");
 BENCHMARK(renderVoices)->Arg(0)->Arg(1)->Arg(8)->ArgName("voices");
 BENCHMARK(renderSustained)->Arg(8)->ArgName("voices");

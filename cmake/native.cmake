@@ -1,6 +1,6 @@
 # Native-only targets: the allocation counter of the unit tests, the render
-# benchmark, the measurement and documentation tools, and the PNG decoder's
-# fuzz target.
+# benchmark, the test host's checks with the built-in plug-in, the
+# measurement and documentation tools, and the PNG decoder's fuzz target.
 find_package(benchmark REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
@@ -20,6 +20,12 @@ add_test(NAME parameter_storm COMMAND parameter_storm --gtest_brief=1)
 add_executable(veldane_bench bench/engine_bench.cpp)
 target_compile_options(veldane_bench PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(veldane_bench PRIVATE veldane_synth benchmark::benchmark benchmark::benchmark_main)
+
+# The test host with the plug-in linked in (`builtin`): what a host sees of
+# it, and one play of the benchmark passage (scripts/bench-builds.sh measures).
+add_test(NAME testhost_info_builtin COMMAND testhost info builtin)
+add_test(NAME testhost_bench_builtin
+  COMMAND testhost bench builtin ${CMAKE_SOURCE_DIR}/bench/eight_voices.txt --seconds 0)
 
 # Oscillator aliasing and filter response (scripts/measure-oscillators.sh,
 # scripts/measure-filter.sh), with FFTW.
@@ -45,3 +51,6 @@ include(${CMAKE_SOURCE_DIR}/tests/fuzz/formats_fuzz.cmake)
 
 # Factory patches, their preset files and the offline renderer veldane-render.
 include(${CMAKE_SOURCE_DIR}/cmake/patches.cmake)
+
+# The Linux plug-ins (VST 2.4 and LV2) and their checks in real hosts.
+include(${CMAKE_SOURCE_DIR}/cmake/linux.cmake)

@@ -7,8 +7,10 @@
 // format finds them.
 //
 // Layout: the host reads these records by byte offset, so every field keeps
-// its published width and order. On 32-bit Windows the sizes and offsets are
-// checked at compile time at the bottom of this file.
+// its published width and order. The 32-bit (ILP32) and 64-bit (LLP64 on
+// Windows, LP64 elsewhere) sizes and offsets are checked at compile time at
+// the bottom of this file. Fixed-width types only: `long` is 32 bits on 64-bit
+// Windows and 64 bits on 64-bit Linux, so no field may be declared with it.
 
 #include <cstddef>
 #include <cstdint>
@@ -172,8 +174,18 @@ static_assert(sizeof(ERect) == 8, "ERect is four 16-bit values");
 static_assert(sizeof(VstEvent) == 32 && sizeof(VstMidiEvent) == 32, "events are 32 bytes");
 static_assert(offsetof(VstMidiEvent, midiData) == 24, "midiData follows six 32-bit fields");
 
-#if defined(_WIN32) && !defined(_WIN64)
-// The 32-bit Windows layout every host of this DLL reads.
+static_assert(sizeof(VstIntPtr) == sizeof(void*), "VstIntPtr carries pointers");
+static_assert(sizeof(VstInt32) == 4 && sizeof(VstInt16) == 2, "fixed-width fields");
+
+#if defined(_WIN64)
+// LLP64: `long` stays 32 bits, so a host's `long`-based declarations of the
+// interface agree with our fixed-width ones.
+static_assert(sizeof(long) == 4, "64-bit Windows is LLP64");
+#endif
+
+#if INTPTR_MAX == INT32_MAX
+// The 32-bit layout every 32-bit host reads: every field, pointers included,
+// is 4 bytes, so nothing is padded.
 static_assert(sizeof(void*) == 4, "32-bit build");
 static_assert(sizeof(AEffect) == 144, "AEffect is 144 bytes on 32-bit Windows");
 static_assert(offsetof(AEffect, dispatcher) == 4, "AEffect layout");
@@ -190,4 +202,40 @@ static_assert(offsetof(AEffect, processDoubleReplacing) == 84, "AEffect layout")
 static_assert(offsetof(AEffect, future) == 88, "AEffect layout");
 static_assert(sizeof(VstEvents) == 16, "VstEvents is count, reserved, two pointers");
 static_assert(offsetof(VstEvents, events) == 8, "VstEvents layout");
+#elif INTPTR_MAX == INT64_MAX
+// The 64-bit layout every 64-bit host reads (the same on Windows and Linux:
+// the interface has no `long`). Pointers and VstIntPtr are 8 bytes and 8-byte
+// aligned, which pads in three places, each where an odd number of 32-bit
+// fields precedes a pointer:
+// - AEffect: 4 bytes after `magic` (offset 4), so `dispatcher` starts at 8;
+// - AEffect: 4 bytes after the five counts and flags from `numPrograms` to
+//   `flags` (offset 60), so `resvd1` starts at 64;
+// - VstEvents: 4 bytes after `numEvents` (offset 4), so `reserved` starts at 8.
+// The other 32-bit runs fill whole 8-byte words (`initialDelay` to `ioRatio`
+// before `object`, `uniqueID` and `version` before `processReplacing`) and
+// `future` ends the record on an 8-byte boundary, so nothing else is padded.
+static_assert(sizeof(void*) == 8, "64-bit build");
+static_assert(sizeof(AEffect) == 192, "AEffect is 192 bytes on 64-bit hosts");
+static_assert(offsetof(AEffect, dispatcher) == 8, "AEffect layout: 4 bytes of padding after magic");
+static_assert(offsetof(AEffect, process) == 16, "AEffect layout");
+static_assert(offsetof(AEffect, setParameter) == 24, "AEffect layout");
+static_assert(offsetof(AEffect, getParameter) == 32, "AEffect layout");
+static_assert(offsetof(AEffect, numPrograms) == 40, "AEffect layout");
+static_assert(offsetof(AEffect, flags) == 56, "AEffect layout");
+static_assert(offsetof(AEffect, resvd1) == 64, "AEffect layout: 4 bytes of padding after flags");
+static_assert(offsetof(AEffect, resvd2) == 72, "AEffect layout");
+static_assert(offsetof(AEffect, initialDelay) == 80, "AEffect layout");
+static_assert(offsetof(AEffect, ioRatio) == 92, "AEffect layout");
+static_assert(offsetof(AEffect, object) == 96, "AEffect layout");
+static_assert(offsetof(AEffect, user) == 104, "AEffect layout");
+static_assert(offsetof(AEffect, uniqueID) == 112, "AEffect layout");
+static_assert(offsetof(AEffect, version) == 116, "AEffect layout");
+static_assert(offsetof(AEffect, processReplacing) == 120, "AEffect layout");
+static_assert(offsetof(AEffect, processDoubleReplacing) == 128, "AEffect layout");
+static_assert(offsetof(AEffect, future) == 136, "AEffect layout");
+static_assert(sizeof(VstEvents) == 32, "VstEvents is count, reserved, two pointers");
+static_assert(offsetof(VstEvents, reserved) == 8, "VstEvents layout: 4 bytes of padding after numEvents");
+static_assert(offsetof(VstEvents, events) == 16, "VstEvents layout");
+#else
+#error "the VST 2.4 layout is declared for 32- and 64-bit pointers only"
 #endif

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# Builds Debian's libpng1.6 as a static library for the 32-bit Windows target,
-# once: the result is cached under the given prefix and reused afterwards.
-# usage: build-libpng-mingw.sh PREFIX
+# Builds Debian's libpng1.6 as a static library for one Windows target (i686:
+# 32-bit, x86_64: 64-bit), once: the result is cached under the given prefix
+# and reused afterwards.
+# usage: build-libpng-mingw.sh PREFIX i686|x86_64
 set -euo pipefail
 prefix=$(realpath -m "$1")
+arch=${2:-i686}
+case "$arch" in
+  i686|x86_64) ;;
+  *) echo "libpng: unknown target $arch (i686 or x86_64)" >&2; exit 64 ;;
+esac
 [ -f "$prefix/lib/libpng.a" ] && exit 0
+mingw=/usr/$arch-w64-mingw32
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 work="$prefix.src"
@@ -23,7 +30,7 @@ if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-s
   sudo_if_needed apt-get update -qq
 fi
 
-echo "libpng: fetching and cross-building Debian's libpng1.6 source (once)"
+echo "libpng: fetching and cross-building Debian's libpng1.6 source for $arch (once)"
 # The archive may list a newer version than its pool still holds: try each
 # listed version, newest first, until one downloads.
 fetched=
@@ -35,10 +42,10 @@ done
 srcdir=$(find "$work" -maxdepth 1 -mindepth 1 -type d -name 'libpng1.6-*' | head -n 1)
 [ -n "$srcdir" ] || { echo "libpng: source package not found" >&2; exit 1; }
 
-cmake -S "$srcdir" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" \
+cmake -S "$srcdir" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
   -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-  -DZLIB_INCLUDE_DIR=/usr/i686-w64-mingw32/include -DZLIB_LIBRARY=/usr/i686-w64-mingw32/lib/libz.a \
+  -DZLIB_INCLUDE_DIR="$mingw/include" -DZLIB_LIBRARY="$mingw/lib/libz.a" \
   -DSKIP_INSTALL_EXPORT=ON >/dev/null
 cmake --build "$work/build" -j"$(nproc)" >/dev/null
 cmake --install "$work/build" >/dev/null

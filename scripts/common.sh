@@ -1,5 +1,6 @@
 # Shared by the project's entry scripts: installs what is missing and
-# configures and builds the two build trees. Source it, don't run it.
+# configures and builds the build trees (native, tsan, win32, win64). Source
+# it, don't run it.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$top/build"
@@ -7,18 +8,26 @@ jobs=$(nproc)
 
 prepare() {
   bash "$top/scripts/setup.sh"
-  bash "$top/scripts/build-libpng-mingw.sh" "$build/deps/libpng-mingw"
+  bash "$top/scripts/build-libpng-mingw.sh" "$build/deps/libpng-mingw" i686
+  bash "$top/scripts/build-libpng-mingw.sh" "$build/deps/libpng-mingw64" x86_64
 }
 
-configure_and_build() {  # configure_and_build native|tsan|win32 [targets...]
+configure_and_build() {  # configure_and_build native|tsan|win32|win64 [targets...]
   local kind=$1; shift
   local dir="$build/$kind"
   local args=(-S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Release)
-  if [ "$kind" = tsan ]; then
-    args+=(-DVELDANE_SANITIZER=thread)
-  elif [ "$kind" = win32 ]; then
-    args+=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake"
-           -DVELDANE_LIBPNG_PREFIX="$build/deps/libpng-mingw"
+  local arch= libpng=
+  case "$kind" in
+    native) ;;
+    tsan) args+=(-DVELDANE_SANITIZER=thread) ;;
+    win32) arch=i686; libpng="$build/deps/libpng-mingw" ;;
+    win64) arch=x86_64; libpng="$build/deps/libpng-mingw64" ;;
+    *) echo "unknown build $kind (native, tsan, win32 or win64)" >&2; return 64 ;;
+  esac
+  if [ -n "$arch" ]; then
+    # wine-run.sh picks the 32- or 64-bit wine and prefix from each program.
+    args+=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$arch.cmake"
+           -DVELDANE_LIBPNG_PREFIX="$libpng"
            -DCMAKE_CROSSCOMPILING_EMULATOR="$top/scripts/wine-run.sh")
   fi
   [ -f "$dir/CMakeCache.txt" ] || echo "configuring the $kind build"

@@ -1,20 +1,37 @@
 #!/usr/bin/env bash
-# The main job: builds Veldane.dll, loads it in the test host under wine and
-# shows what a host sees. Installs what is missing.
+# The main job: builds the 32-bit and the 64-bit Veldane.dll, loads each in
+# its test host (under wine32 and wine64) and shows what a host sees, plays
+# the demo phrase through both and takes the editor's picture; then the
+# factory presets, the demo song, and the Linux plug-ins with what a Linux
+# host sees of each. Installs what is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build win32
-dll="$build/win32/Veldane.dll"
-echo "Veldane.dll: $dll"
-"$top/scripts/wine-run.sh" "$build/win32/testhost.exe" info "$dll"
-# Then play the demo phrase through it, as a host would, into a WAV file.
-"$top/scripts/wine-run.sh" "$build/win32/testhost.exe" render "$dll" "$top/tools/testhost/demo.txt" "$build/demo.wav"
-echo "demo rendering: $build/demo.wav"
+configure_and_build win64
+for kind in win32 win64; do
+  dll="$build/$kind/Veldane.dll"
+  echo
+  echo "== $kind Veldane.dll: $dll"
+  "$top/scripts/wine-run.sh" "$build/$kind/testhost.exe" info "$dll"
+done
+echo
+# Then play the demo phrase through each, as a host would, into WAV files.
+"$top/scripts/wine-run.sh" "$build/win32/testhost.exe" render "$build/win32/Veldane.dll" \
+  "$top/tools/testhost/demo.txt" "$build/demo.wav"
+"$top/scripts/wine-run.sh" "$build/win64/testhost.exe" render "$build/win64/Veldane.dll" \
+  "$top/tools/testhost/demo.txt" "$build/demo-win64.wav"
+echo "demo rendering: $build/demo.wav (32-bit), $build/demo-win64.wav (64-bit)"
+if cmp -s "$build/demo.wav" "$build/demo-win64.wav"; then
+  echo "the two renderings are identical, sample for sample"
+else
+  echo "the 32-bit and the 64-bit renderings differ" >&2
+  exit 1
+fi
 sox "$build/demo.wav" -n remix 1 rate 22050 spectrogram -x 900 -y 257 -z 90 \
   -t "Veldane demo: chords, then a legato line with glide, bend and vibrato" -o "$build/demo.png"
 echo "its spectrogram: $build/demo.png"
 # And a picture of its editor as a host's window shows it.
-"$top/scripts/wine-window-run.sh" "$build/win32/testhost.exe" editor "$dll" "$build/editor.png" && echo "editor screenshot: $build/editor.png"
+"$top/scripts/wine-window-run.sh" "$build/win32/testhost.exe" editor "$build/win32/Veldane.dll" "$build/editor.png" && echo "editor screenshot: $build/editor.png"
 
 # The factory patches as preset files and the offline renderer (native build).
 configure_and_build native factory_presets veldane-render
@@ -34,3 +51,15 @@ sox "$build/demo-song.flac" -n remix 1 rate 22050 spectrogram -x 900 -y 257 -z 9
   -t "Veldane demo song: bass, strings, lead and harp, four factory patches" -o "$build/demo-song.png"
 echo "its spectrogram: $build/demo-song.png"
 bash "$top/scripts/draw-patches.sh" "$build/patch-spectrograms.png"
+
+# The Linux plug-ins, and what a Linux host sees of each: veldane.so loaded
+# by our test host (dlopen), the LV2 bundle through lilv (lv2info, with its
+# folder first on LV2_PATH and the system's bundles after it).
+configure_and_build native veldane_vst2_linux veldane_lv2_linux testhost
+echo
+echo "== veldane.so, VST 2.4 for Linux: $build/native/vst/veldane.so"
+"$build/native/testhost" info "$build/native/vst/veldane.so"
+echo
+echo "== veldane.lv2, LV2: $build/native/lv2/veldane.lv2"
+uri=$(LV2_PATH="$build/native/lv2" lv2ls)
+LV2_PATH="$build/native/lv2:/usr/local/lib/lv2:/usr/lib/lv2" lv2info "$uri"

@@ -7,8 +7,9 @@ set -euo pipefail
 
 packages=(
   cmake make g++ pkg-config dpkg-dev
-  g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
-  wine wine32 xvfb xauth
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
+  wine wine32 wine64 xvfb xauth
   googletest libgtest-dev libbenchmark-dev
   libpng-dev zlib1g-dev libfftw3-dev
   gnuplot-nox sox libsndfile1-dev

@@ -10,12 +10,18 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 shift
 export WINEPREFIX="${WINEPREFIX_GUI:-$(dirname "$program")/wine-prefix-gui}"
+# A new prefix is made before the display is taken: making it needs none.
+"$top/scripts/wine-run.sh" --prefix-only "$program"
 # Wait for any wineserver of this prefix to go before starting a new display.
 WINEPREFIX="$WINEPREFIX" wineserver -w 2>/dev/null || true
+# xvfb-run -a takes the first display number that has no lock file yet, so
+# two window programs of this tree started at once (the test command runs the
+# 32- and 64-bit suites side by side) could both take it: they take turns.
+mkdir -p "$top/build"
 # Inside the display's lifetime, the prefix's wine processes (the program and
 # wine's own desktop process) are ended once the program is done, so none is
 # left talking to a display that xvfb-run then takes away.
-exec xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+exec flock "$top/build/window-programs.lock" xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$0" "$@"; status=$?
   wineserver -k 2>/dev/null || true
   exit $status' "$top/scripts/wine-run.sh" "$program" "$@"

@@ -106,6 +106,7 @@ void Engine::setPitchModDepth(double d)
 
 void Engine::setFilterType(int type)
 {
+    filterType_ = type;
     for (Voice& v : voices) v.filter.setType(type);
 }
 
@@ -158,6 +159,10 @@ void Engine::recoverFromNonFiniteState()
     if (!decimator.stateIsFinite()) decimator.reset();
 }
 
+void Engine::loadLanes() { lanes_.load(*this, voices.data(), kVoiceCount, filterType_); }
+
+void Engine::storeLanes() { lanes_.store(); }
+
 void Engine::render(int count, float* out) { renderSamples(count, out); }
 
 void Engine::render(int count, double* out) { renderSamples(count, out); }
@@ -173,6 +178,7 @@ void Engine::renderSamples(int count, Sample* out)
         return;
     }
     recoverFromNonFiniteState();
+    loadLanes();
     if (phaseResetPending) {
         osc1FreePhase = 0.0;
         osc2FreePhase = 0.0;
@@ -208,8 +214,10 @@ void Engine::renderSamples(int count, Sample* out)
 
         double sum1 = 0.0;
         double sum2 = 0.0;
-        for (Voice& v : voices) {
-            if (v.isActive()) v.step(sum1, sum2);
+        const bool voiceEnded = lanes_.render(*this, sum1, sum2);
+        if (voiceEnded) {
+            storeLanes();
+            loadLanes();
         }
 
         double y = decimator.process(sum1, sum2) * outputGain;
@@ -220,6 +228,7 @@ void Engine::renderSamples(int count, Sample* out)
         osc1FreePhase += kStepsPerSample * osc1Increment;
         osc2FreePhase += kStepsPerSample * osc2Increment;
     }
+    storeLanes();
 }
 
 } // namespace Veldane

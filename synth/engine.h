@@ -18,9 +18,11 @@
 #include "framework/voice_manager.h"
 #include "framework/voice_managers.h"
 #include "synth/decimator.h"
+#include "synth/filter.h"
 #include "synth/lfo.h"
 #include "synth/pow2.h"
 #include "synth/voice.h"
+#include "synth/voice_lanes.h"
 
 namespace Veldane {
 
@@ -127,6 +129,11 @@ private:
     template <typename Sample>
     void renderSamples(int count, Sample* out);
     void updateActivityFlags();
+    // Takes the voices to compute (the active ones) into the lanes, and hands
+    // their state back. A voice that falls idle mid-segment leaves the lanes
+    // at the end of the sample that ended it.
+    void loadLanes();
+    void storeLanes();
     // Silences every active voice whose state became non-finite and clears
     // the decimator's memory if it did: a NaN would otherwise stay in the
     // recursions for good, and the output guard would silence every later
@@ -136,6 +143,11 @@ private:
     // Last 2^x of the two engine-wide increments, reused while their input stands still.
     Pow2Cache osc1IncrementCache_;
     Pow2Cache osc2IncrementCache_;
+
+    // The active voices, computed together (loadLanes at the start of a
+    // rendered segment and after a voice falls idle; storeLanes at its end).
+    VoiceLanes lanes_;
+    int filterType_ = Filter::kLp4;    // the type of every voice's filter (setFilterType)
 
     // One manager of each kind, held by value so that a mode change re-assigns
     // a fresh one in place instead of allocating.

@@ -12,10 +12,128 @@
 // two-stage filter solves its output the same way and saturates the feedback.
 #include <limits>
 
+#include "synth/lanes.h"
+
 namespace Veldane {
 
+namespace filter_detail {
+
+// The cubic u - u^3/6 has zero slope at u = sqrt(2), where it reaches
+// 2*sqrt(2)/3; holding that value beyond keeps the curve smooth and monotonic.
+constexpr double kSaturateKnee = 1.4142135623730951;  // sqrt(2)
+constexpr double kSaturateLimit = 0.9428090415820634; // 2*sqrt(2)/3
+constexpr double kOneSixth = 0.16666666666666666;
+
+// Cutoff limits as a fraction of the host rate. The stages run at twice that
+// rate, so 0.9 is 0.45 of the step rate, just below the stages' Nyquist
+// frequency, past which a cutoff means nothing; 1e-4 (4.4 Hz at 44.1 kHz)
+// keeps g away from 0, where 2/g would overflow.
+constexpr double kMaxCutoff = 0.9;
+constexpr double kMinCutoff = 1e-4;
+// g = w * pi/2: the integrator gain of a stage at the oversampled rate. pi/2
+// rather than pi because w is relative to the host rate, half the step rate;
+// the linear term of the prewarping tangent, which is close enough for the
+// cutoffs that matter and costs no tangent per sample.
+constexpr double kHalfPi = 1.5707963267948966;
+
+// Band-pass mix of the ladder taps: (y2 + y4)*4 - y3*8 cancels for a constant
+// input (all taps equal) and peaks around the cutoff.
+constexpr double kBpOuterTaps = 4.0;
+constexpr double kBpMiddleTap = 8.0;
+
+// Type codes (Filter::kLp4, kLp2).
+constexpr int kLp4Type = 0;
+constexpr int kLp2Type = 1;
+
+} // namespace filter_detail
+
+// The filter's arithmetic, written once for one voice (T = double) and for
+// two voices side by side (T = Double2, see synth/lanes.h): Filter and
+// FilterLanes both run it, so a voice's filter gives the same bits either way.
+
 // Cubic soft clipper u - u^3/6, flat beyond +-sqrt(2) at +-2*sqrt(2)/3.
-double saturate(double u);
+template <typename T>
+T saturate(T u)
+{
+    using namespace filter_detail;
+    const T cubic = u - u * kOneSixth * u * u;
+    return select(u > kSaturateKnee, splat<T>(kSaturateLimit),
+                  select(u < -kSaturateKnee, splat<T>(-kSaturateLimit), cubic));
+}
+
+// What a cutoff makes of the stages, for the filter type in force.
+template <typename T>
+struct FilterCoefficients {
+    T twoOverG;   // 2/g of the stages
+    T stageGain;  // G = g / (g + 1), the stages' instantaneous gain
+    T g;          // g, the stages' integrator gain per oversampled step
+    T loopGain;   // instantaneous gain from the input to the fed-back output: G^4 (ladder), G^2 (two-stage)
+    T solve;      // 1 / (1 + k4*G^4) (ladder), 1 / ((G^2 - G)*k2 + 1) (two-stage): solves the feedback loop
+};
+
+// w = cutoff / host sample rate, clamped here (NaN to the lower limit, rather
+// than poisoning the states); k4, k2 the resonances of Filter.
+template <typename T>
+FilterCoefficients<T> filterCoefficients(T w, int type, T k4, T k2)
+{
+    using namespace filter_detail;
+    w = select(w > kMaxCutoff, splat<T>(kMaxCutoff), select(w >= kMinCutoff, w, splat<T>(kMinCutoff)));
+    FilterCoefficients<T> c;
+    c.g = w * kHalfPi;
+    c.stageGain = c.g / (c.g + 1.0);
+    c.twoOverG = 2.0 / c.g;
+    const T g2 = c.stageGain * c.stageGain;
+    if (type == kLp2Type) {
+        c.loopGain = g2;
+        c.solve = 1.0 / ((g2 - c.stageGain) * k2 + 1.0);
+    } else {
+        c.loopGain = g2 * g2;
+        c.solve = 1.0 / (c.loopGain * k4 + 1.0);
+    }
+    return c;
+}
+
+// One trapezoidal one-pole low-pass step: input a, state s, returns the output.
+template <typename T>
+T filterStage(T a, T& s, const FilterCoefficients<T>& c)
+{
+    const T b = (s * c.twoOverG + a) * c.stageGain;
+    s += (a - b) * c.g;
+    return b;
+}
+
+// One oversampled step of the ladder (LP4, or BP when type is kBp): states
+// s1..s4, feedback k4, LP4 output gain `gain`.
+template <typename T>
+T ladderStep(T x, T& s1, T& s2, T& s3, T& s4, const FilterCoefficients<T>& c, T k4, T gain, int type)
+{
+    using namespace filter_detail;
+    const T tg = c.twoOverG;
+    const T G = c.stageGain;
+    // The part of the fourth stage's output that the states alone decide.
+    const T e = (((tg * G * s1 + s2 * tg) * G + s3 * tg) * G + s4 * tg) * G;
+    const T u = saturate(x - (e + c.loopGain * x) * c.solve * k4);
+    const T y1 = filterStage(u, s1, c);
+    const T y2 = filterStage(y1, s2, c);
+    const T y3 = filterStage(y2, s3, c);
+    const T y4 = filterStage(y3, s4, c);
+    if (type == kLp4Type)
+        return gain * y4;
+    return (y2 + y4) * kBpOuterTaps - y3 * kBpMiddleTap;
+}
+
+// One oversampled step of the two-stage low-pass: states s1, s2, feedback k2.
+template <typename T>
+T lp2Step(T x, T& s1, T& s2, const FilterCoefficients<T>& c, T k2)
+{
+    const T tg = c.twoOverG;
+    const T G = c.stageGain;
+    // Output of the cascade solved with this sample's feedback included.
+    const T u = ((tg * G * s1 + s2 * tg) * G + c.loopGain * x) * c.solve;
+    const T f = k2 * saturate(u);
+    const T y1 = filterStage(x - f, s1, c);
+    return filterStage(y1 + f, s2, c);
+}
 
 class Filter {
 public:
@@ -37,25 +155,16 @@ public:
     static constexpr int kLp2 = 1;
     static constexpr int kBp = 2;
 
-    // Ladder: resonance, coefficients (recomputed by setCutoff), states.
+    // Resonance, and the states of both structures.
     double k4 = 0.0;               // ladder feedback gain, 4.1 * q; self-oscillation sets in near 4
-    double ladderTwoOverG = 0.0;   // 2/g of the ladder stages
-    double ladderG4 = 0.0;         // G^4: the ladder's instantaneous gain from u to y4
-    double ladderD4 = 1.0;         // 1 / (1 + k4*G^4): solves the feedback loop
-    double ladderStageGain = 0.0;  // G = g / (g + 1), the stages' instantaneous gain
-    double ladderG = 0.0;          // g, the stages' integrator gain per oversampled step
     double ladderGain = 1.0;       // LP4 output gain 1 + k4/2: restores the pass band that feedback removes
     double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;  // ladder stage states (trapezoidal integrator memory)
     int type = kLp4;               // kLp4, kLp2 or kBp: which structure runs and which output is taken
-
-    // Two-stage low-pass: resonance, coefficients, states.
     double k2 = 0.0;               // two-stage feedback gain, 2.1 * q; the peak grows as it nears 2
-    double lp2TwoOverG = 0.0;      // 2/g of the two stages
-    double lp2G2 = 0.0;            // G^2: the cascade's instantaneous gain from input to output
-    double lp2D2 = 1.0;            // 1 / ((G^2 - G)*k2 + 1): solves the feedback loop
-    double lp2StageGain = 0.0;     // G = g / (g + 1)
-    double lp2G = 0.0;             // g per oversampled step
     double lp2S1 = 0.0, lp2S2 = 0.0;  // two-stage states; kept across type changes
+
+    // Coefficients of the type in force, recomputed by setCutoff.
+    FilterCoefficients<double> coefficients = {};
 
     // What the coefficients above were computed from: the cutoff (fraction
     // of the host rate, before clamping), the type and the resonances. While
@@ -71,6 +180,102 @@ public:
 private:
     // Never equal to any cutoff (NaN compares unequal), so the next setCutoff computes.
     static constexpr double kNoCoefficients = std::numeric_limits<double>::quiet_NaN();
+};
+
+// The filters of up to 2 * kPairs voices, stepped together in pairs (see
+// synth/lanes.h), all of one type. The engine loads the filters of the voices
+// it computes at the start of a rendered segment and stores them back at its
+// end; in between, each lane runs exactly what its Filter would.
+template <int kPairs>
+class FilterLanes {
+public:
+    static constexpr int kMaxLanes = kPairs * kLanesPerPair;
+
+    // Takes the states and resonances of `count` filters (0..kMaxLanes) into
+    // lanes 0..count-1 and runs them as `type`; the lanes above are silent
+    // (zero states and resonances, fed zeros by the caller).
+    void load(const Filter* const* filters, int count, int type)
+    {
+        count_ = count;
+        type_ = type;
+        for (int l = 0; l < kMaxLanes; ++l) {
+            const Filter& f = l < count ? *filters[l] : Filter{};
+            s1_.set(l, f.s1);
+            s2_.set(l, f.s2);
+            s3_.set(l, f.s3);
+            s4_.set(l, f.s4);
+            lp2S1_.set(l, f.lp2S1);
+            lp2S2_.set(l, f.lp2S2);
+            k4_.set(l, f.k4);
+            k2_.set(l, f.k2);
+            gain_.set(l, f.ladderGain);
+            // The first sample computes coefficients: NaN equals no cutoff.
+            cutoff_.set(l, std::numeric_limits<double>::quiet_NaN());
+        }
+    }
+
+    // Hands the states of lanes 0..count-1 back to the filters they came from.
+    void store(Filter* const* filters) const
+    {
+        for (int l = 0; l < count_; ++l) {
+            Filter& f = *filters[l];
+            f.s1 = s1_.get(l);
+            f.s2 = s2_.get(l);
+            f.s3 = s3_.get(l);
+            f.s4 = s4_.get(l);
+            f.lp2S1 = lp2S1_.get(l);
+            f.lp2S2 = lp2S2_.get(l);
+        }
+    }
+
+    // One host-rate sample: coefficients for each lane's cutoff (fraction of
+    // the host rate; recomputed for a pair only when one of its cutoffs
+    // moved), then both oversampled steps, signal[k] in, the output out.
+    void process(const LaneArray<kPairs>& cutoff, LaneArray<kPairs> (&signal)[2])
+    {
+        const int pairs = (count_ + kLanesPerPair - 1) / kLanesPerPair;
+        for (int p = 0; p < pairs; ++p) {
+            const Double2 w = cutoff.pair[p];
+            if (anyLane(w != cutoff_.pair[p])) {
+                const FilterCoefficients<Double2> c = filterCoefficients<Double2>(w, type_, k4_.pair[p], k2_.pair[p]);
+                cutoff_.pair[p] = w;
+                twoOverG_.pair[p] = c.twoOverG;
+                stageGain_.pair[p] = c.stageGain;
+                g_.pair[p] = c.g;
+                loopGain_.pair[p] = c.loopGain;
+                solve_.pair[p] = c.solve;
+            }
+        }
+        for (LaneArray<kPairs>& io : signal) {
+            for (int p = 0; p < pairs; ++p) {
+                const FilterCoefficients<Double2> c = {twoOverG_.pair[p], stageGain_.pair[p], g_.pair[p],
+                                                       loopGain_.pair[p], solve_.pair[p]};
+                if (type_ == Filter::kLp2) {
+                    Double2 a = lp2S1_.pair[p], b = lp2S2_.pair[p];
+                    io.pair[p] = lp2Step<Double2>(io.pair[p], a, b, c, k2_.pair[p]);
+                    lp2S1_.pair[p] = a;
+                    lp2S2_.pair[p] = b;
+                } else {
+                    Double2 a = s1_.pair[p], b = s2_.pair[p], d = s3_.pair[p], e = s4_.pair[p];
+                    io.pair[p] = ladderStep<Double2>(io.pair[p], a, b, d, e, c, k4_.pair[p], gain_.pair[p], type_);
+                    s1_.pair[p] = a;
+                    s2_.pair[p] = b;
+                    s3_.pair[p] = d;
+                    s4_.pair[p] = e;
+                }
+            }
+        }
+    }
+
+private:
+    int count_ = 0;
+    int type_ = Filter::kLp4;
+    // Per lane: the states and resonances of the lane's Filter, the cutoff
+    // its coefficients were computed from, and those coefficients.
+    LaneArray<kPairs> s1_, s2_, s3_, s4_, lp2S1_, lp2S2_;
+    LaneArray<kPairs> k4_, k2_, gain_;
+    LaneArray<kPairs> cutoff_;
+    LaneArray<kPairs> twoOverG_, stageGain_, g_, loopGain_, solve_;
 };
 
 } // namespace Veldane

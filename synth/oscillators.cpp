@@ -33,42 +33,8 @@ constexpr double kSixth = 0.1666667;
 constexpr double kStepsPerKernelUnit = 2.0;
 constexpr double kTapSpacing = 1.0 / kStepsPerKernelUnit;
 
-// Above half a cycle per oversampled step (a fundamental above the host rate)
-// the skew and width clamp interval [inc, 1 - inc] becomes empty, Tri's
-// divisions by skew and 1 - skew can reach zero, and a phase advancing by a
-// whole cycle or more would never be wrapped back below 1. Everything there is
-// pure aliasing anyway, so the oscillators hold their increment just below 0.5:
-// the clamp interval then stays at least 0.02 wide, one step never crosses both
-// edges of a cycle, and every event position stays in [0, 1].
-constexpr double kMaxIncrement = 0.49;
-
-// The smallest increment an oscillator runs at: about 1e-4 Hz at the
-// oversampled rate, far below any playable pitch. A zero increment would make
-// an event at the current phase (a pulse width clamped to 0) divide 0 by 0.
-constexpr double kMinIncrement = 1e-9;
-
-// Keeps an increment in [kMinIncrement, kMaxIncrement]; NaN or a negative
-// value almost stops the phase rather than sending it off to infinity.
-double safeIncrement(double inc)
-{
-    if (inc > kMaxIncrement)
-        return kMaxIncrement;
-    if (inc >= kMinIncrement)
-        return inc;
-    return kMinIncrement;
-}
-
-// A shape value (skew or pulse width) held at least one increment away from
-// both ends, so a corner or edge cannot fall closer to the wrap than one step.
-// With inc below 0.5 the interval is never empty; a NaN shape becomes inc.
-double clampShape(double t, double inc)
-{
-    if (!(t >= inc))
-        return inc;
-    if (t > 1.0 - inc)
-        return 1.0 - inc;
-    return t;
-}
+using osc_detail::clampShape;
+using osc_detail::safeIncrement;
 
 double stepBefore(double x) { return (x * x + 1.0) * 0.5 + x; }
 double stepAfter(double x) { return x - (x * x + 1.0) * 0.5; }
@@ -100,10 +66,7 @@ void addResidual(CorrectionTaps& taps, double amount, double p)
 
 void CorrectionTaps::shift(double naive)
 {
-    tap0 = tap1;
-    tap1 = tap2 + naive;
-    tap2 = tap3;
-    tap3 = 0.0;
+    osc_detail::shiftTaps(tap0, tap1, tap2, tap3, naive);
 }
 
 void CorrectionTaps::clear()
@@ -128,8 +91,7 @@ double Osc1Tri::next(double inc, double t, double& sync)
     // The naive value belongs to the step just finished, so it uses the skew
     // that was in force then; the new skew takes over from this step on.
     const bool rising = phase < skew;
-    const double naive = rising ? phase / skew : (1.0 - phase) / (1.0 - skew);
-    taps.shift(naive);
+    taps.shift(osc_detail::skewedTriangle(phase, skew));
     skew = newSkew;
     sync = kNoSync;
 

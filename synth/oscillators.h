@@ -10,10 +10,70 @@
 // Increments above 0.49 (fundamentals near or above the host rate) are held at
 // 0.49 inside the oscillators so that every position and division stays finite.
 
+#include "synth/lanes.h"
+
 namespace Veldane {
 
 // Sync position meaning "oscillator 1 did not wrap in this step".
 constexpr double kNoSync = -1.0;
+
+// The parts of a step shared by the oscillators below (T = double) and the
+// engine's oscillators in lanes (T = Double2, synth/voice_lanes.cpp), which
+// compute a step without events two voices at a time and leave every step
+// with an event to the oscillators below.
+namespace osc_detail {
+
+// Above half a cycle per oversampled step (a fundamental above the host rate)
+// the skew and width clamp interval [inc, 1 - inc] becomes empty, Tri's
+// divisions by skew and 1 - skew can reach zero, and a phase advancing by a
+// whole cycle or more would never be wrapped back below 1. Everything there is
+// pure aliasing anyway, so the oscillators hold their increment just below 0.5:
+// the clamp interval then stays at least 0.02 wide, one step never crosses both
+// edges of a cycle, and every event position stays in [0, 1].
+constexpr double kMaxIncrement = 0.49;
+
+// The smallest increment an oscillator runs at: about 1e-4 Hz at the
+// oversampled rate, far below any playable pitch. A zero increment would make
+// an event at the current phase (a pulse width clamped to 0) divide 0 by 0.
+constexpr double kMinIncrement = 1e-9;
+
+// Keeps an increment in [kMinIncrement, kMaxIncrement]; NaN or a negative
+// value almost stops the phase rather than sending it off to infinity.
+template <typename T>
+T safeIncrement(T inc)
+{
+    return select(inc > kMaxIncrement, splat<T>(kMaxIncrement), select(inc >= kMinIncrement, inc, splat<T>(kMinIncrement)));
+}
+
+// A shape value (skew or pulse width) held at least one increment away from
+// both ends, so a corner or edge cannot fall closer to the wrap than one step.
+// With inc below 0.5 the interval is never empty; a NaN shape becomes inc.
+template <typename T>
+T clampShape(T t, T inc)
+{
+    return select(t >= inc, select(t > 1.0 - inc, 1.0 - inc, t), inc);
+}
+
+// Oscillator 1's triangle before its corrections: phase / skew rising,
+// (1 - phase) / (1 - skew) falling.
+template <typename T>
+T skewedTriangle(T phase, T skew)
+{
+    const auto rising = phase < skew;
+    return select(rising, phase, 1.0 - phase) / select(rising, skew, 1.0 - skew);
+}
+
+// Moves a four-tap window on by one step and enters the naive value.
+template <typename T>
+void shiftTaps(T& tap0, T& tap1, T& tap2, T& tap3, T naive)
+{
+    tap0 = tap1;
+    tap1 = tap2 + naive;
+    tap2 = tap3;
+    tap3 = T{};
+}
+
+} // namespace osc_detail
 
 // The four-tap correction window shared by every waveform.
 struct CorrectionTaps {

@@ -16,11 +16,6 @@ constexpr double kKeyTrackPivotOctaves = 5.0;
 // exponential approach crosses the target in finite time and then snaps to it.
 constexpr double kGlideAimUp = 1.01;
 constexpr double kGlideAimDown = 0.99;
-// Every active voice carries a faint white-noise floor: it keeps the filter
-// input away from exact zero (no denormals) and is far below the oscillators.
-constexpr double kNoiseFloor = 0.001;
-// 1e-18 keeps the DC blockers clear of denormals.
-constexpr double kDenormalGuard = 1e-18;
 
 } // namespace
 
@@ -116,53 +111,24 @@ void Voice::seedPhases(double inc1, double inc2)
         dc2 = preset;
 }
 
-void Voice::step(double& sum1, double& sum2)
+void Voice::modulate(VoiceFrame& f)
 {
     const Engine& e = *engine;
 
     const double m = mod.step();
     const double envPitchMod = e.pitchModSource == kModFromEnvelope ? e.pitchModDepth * m : 0.0;
     stepGlide();
-    const double inc1 = pitch1Cache_(glidePitch + (e.pitchModOsc1 ? envPitchMod : 0.0)) * e.osc1Increment;
-    const double inc2 = pitch2Cache_(glidePitch + (e.pitchModOsc2 ? envPitchMod : 0.0)) * e.osc2Increment;
+    f.inc1 = pitch1Cache_(glidePitch + (e.pitchModOsc1 ? envPitchMod : 0.0)) * e.osc1Increment;
+    f.inc2 = pitch2Cache_(glidePitch + (e.pitchModOsc2 ? envPitchMod : 0.0)) * e.osc2Increment;
     if (restartPending) {
-        seedPhases(inc1, inc2);
+        seedPhases(f.inc1, f.inc2);
         restartPending = false;
     }
 
     const double cutoffMod = filterModValue(e.lfo, e.filterModSource, m);
-    filter.setCutoff(cutoffCache_(e.cutoffOctaves + keyTrackOffset + e.filterModAmount * cutoffMod));
-    const double t = osc1ShapeValue(e.osc1Waveform, e.osc1ShapeAmount, e.osc1ShapeSource, m, e.lfo);
-    const double a = amp.step();
-
-    // Both oversampled steps share the envelope values, coefficients, shape,
-    // increments and noise of this output sample.
-    double out[2];
-    for (double& o : out) {
-        double mix = kNoiseFloor * e.whiteNoise;
-        double o1 = 0.0;
-        double sync = kNoSync;
-        if (osc1Active) {
-            o1 = osc1.next(e.osc1Waveform, inc1, t, e.whiteNoise, sync);
-            mix += e.osc1Gain * o1;
-            if (!e.osc2Sync)
-                sync = kNoSync;
-        }
-        if (osc2Active) {
-            double o2 = osc2.next(e.osc2Waveform, inc2, sync);
-            dc2 += (o2 - dc2 + kDenormalGuard) * dc2Coef;
-            o2 -= dc2;
-            if (e.osc2RingMod) {
-                const double r = o2 * o1;
-                dcRing += (r - dcRing + kDenormalGuard) * dcRingCoef;
-                o2 = r - dcRing;
-            }
-            mix += e.osc2Gain * o2;
-        }
-        o = a * filter.process(mix);
-    }
-    sum1 += out[0];
-    sum2 += out[1];
+    f.cutoff = cutoffCache_(e.cutoffOctaves + keyTrackOffset + e.filterModAmount * cutoffMod);
+    f.shape = osc1ShapeValue(e.osc1Waveform, e.osc1ShapeAmount, e.osc1ShapeSource, m, e.lfo);
+    f.amp = amp.step();
 }
 
 } // namespace Veldane

@@ -13,6 +13,15 @@ namespace Veldane {
 
 class Engine;
 
+// One output sample's values of a voice that its oscillators and its filter share.
+struct VoiceFrame {
+    double inc1 = 0.0;    // oscillator 1's increment, cycles per oversampled step
+    double inc2 = 0.0;    // oscillator 2's increment
+    double shape = 0.0;   // oscillator 1's shape value t (skew or width, before its clamp)
+    double amp = 0.0;     // amp envelope value, the gain after the filter
+    double cutoff = 0.0;  // filter cutoff as a fraction of the host rate
+};
+
 class Voice {
 public:
     Engine* engine = nullptr;      // the owner, set by the engine's constructor
@@ -30,6 +39,8 @@ public:
     Envelope amp;  // scales the filtered signal
     Envelope mod;  // modulation source for pitch, shape and cutoff
 
+    // Its states and resonance; the engine runs it in lanes beside the other
+    // voices' filters (FilterLanes) and computes its coefficients there.
     Filter filter;
 
     double dc2 = 0.0;      // oscillator 2's DC-blocker state (its running mean)
@@ -64,10 +75,12 @@ public:
     // voice managers find it free and the next note starts it afresh.
     void silence();
 
-    // One output sample: adds the voice's two oversampled values to sum1 and
-    // sum2. Audio thread; reads the engine's per-sample values (increments,
-    // white noise, LFO) of the current sample.
-    void step(double& sum1, double& sum2);
+    // The modulation part of one output sample (audio thread; reads the
+    // engine's per-sample values: increments, LFO): steps the envelopes and
+    // the glide, seeds the phases of a voice that starts and works out the
+    // sample's frame. The engine then runs the oscillators, the mix and the
+    // filter of its voices together (synth/voice_lanes.h).
+    void modulate(VoiceFrame& frame);
 
 private:
     void stepGlide();

@@ -14,24 +14,13 @@
 #include <vector>
 
 #include "synth/random.h"
+#include "tests/golden.h"
 #include "tests/hosted_plugin.h"
 #include "tools/testhost/script.h"
 
 namespace {
 
-// 64-bit FNV-1a over the samples' bit patterns: any change of any bit shows.
-std::uint64_t checksum(const std::vector<float>& samples) {
-    std::uint64_t h = 0xcbf29ce484222325ull;
-    for (float s : samples) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &s, sizeof bits);
-        for (int i = 0; i < 4; ++i) {
-            h ^= (bits >> (8 * i)) & 0xFFu;
-            h *= 0x100000001b3ull;
-        }
-    }
-    return h;
-}
+using golden::checksum;
 
 struct Passage {
     const char* name;
@@ -56,7 +45,7 @@ TEST_F(GoldenRender, DemoPhrase) {
     ASSERT_TRUE(testhost::readScript(VELDANE_SOURCE_DIR "/tools/testhost/demo.txt", 44100.0, script, error)) << error;
     const std::vector<float> out = play(effect, script, false);
     EXPECT_EQ(out.size(), 441000u);
-    EXPECT_EQ(checksum(out), 17901053696996739410u);
+    EXPECT_EQ(checksum(out), golden::kDemoPhraseChecksum);
 }
 
 // One short passage per sound path: every waveform, sync and ring modulation,
@@ -194,6 +183,73 @@ const Passage kPassages[] = {
         0.5 off 57
         0.7 end)",
      false, 11340614122285151027u},
+    // Oscillator 1's skew from the square LFO as oscillator 2's sync source,
+    // oscillator 2 a synced square ring-modulated, band-pass with key
+    // tracking; the mod envelope outlasts the amp envelope, so voices run on
+    // silent for a while, and end at different samples.
+    {"tri_lfo_shape_rect_sync_ring_bp",
+     R"(0 param "Osc1 Shape Mod Src" 1.0
+        0 param "Osc1 Shape Mod" 0.7
+        0 param "LFO Waveform" 1.0
+        0 param "LFO Frequency" 0.9
+        0 param "Osc2 Waveform" 0.5
+        0 param "Osc2 Sync" 1.0
+        0 param "Osc2 Ringmod" 1.0
+        0 param "Osc2 Volume" 0.8
+        0 param "Osc2 Detune" 0.65
+        0 param "Filter Type" 1.0
+        0 param "Filter Cutoff" 0.65
+        0 param "Filter Q" 0.6
+        0 param "Filter KbdTrk" 0.5
+        0 param "Pitch Mod Src" 1.0
+        0 param "Pitch Mod Depth" 0.2
+        0 param "Pitch Mod Osc2" 0.0
+        0 param "Amp Release" 0.2
+        0 param "Mod Release" 0.6
+        0 on 43
+        0 on 50
+        0.05 on 59
+        0.1 on 67
+        0.3 off 43
+        0.32 off 50
+        0.34 off 59
+        0.36 off 67
+        0.9 end)",
+     false, 12618777150740373591u},
+    // The patch of the render benchmark: an eight-note chord on both
+    // triangles through a resonant ladder, struck again while its release
+    // tails still sound, so new notes steal ringing voices.
+    {"chord_restruck_in_tails",
+     R"(0 param "Osc2 Volume" 0.9
+        0 param "Filter Cutoff" 0.6
+        0 param "Filter Q" 0.5
+        0 param "Amp Release" 0.5
+        0 on 48
+        0 on 52
+        0 on 55
+        0 on 59
+        0 on 62
+        0 on 65
+        0 on 69
+        0 on 72
+        0.3 off 48
+        0.3 off 52
+        0.3 off 55
+        0.3 off 59
+        0.3 off 62
+        0.3 off 65
+        0.3 off 69
+        0.3 off 72
+        0.35 on 50
+        0.35 on 53
+        0.35 on 57
+        0.35 on 60
+        0.6 off 50
+        0.6 off 53
+        0.6 off 57
+        0.6 off 60
+        1.0 end)",
+     true, 14818832375608987931u},
 };
 
 TEST_F(GoldenRender, EverySoundPath) {

@@ -1,6 +1,7 @@
 // The built Veldane.dll as a Windows host meets it: loaded with LoadLibrary,
-// its export table, the record and parameter table as the DLL answers them,
-// the audio callbacks through the real entry and one sweep of hostile calls.
+// its export and import tables and machine type, the record and parameter
+// table as the DLL answers them, the audio callbacks through the real entry
+// and one sweep of hostile calls.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -23,18 +24,42 @@ VstIntPtr ZEM_VSTCALL countingHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void
     return 0;
 }
 
+const IMAGE_NT_HEADERS* ntHeaders(HMODULE module) {
+    const auto* base = reinterpret_cast<const unsigned char*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return nullptr;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    return nt->Signature == IMAGE_NT_SIGNATURE ? nt : nullptr;
+}
+
+// The loaded image's data directory `index` (export, import ...); null when
+// the image has none.
+const unsigned char* imageDirectory(HMODULE module, int index) {
+    const IMAGE_NT_HEADERS* nt = ntHeaders(module);
+    if (!nt) return nullptr;
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[index];
+    return dir.VirtualAddress ? reinterpret_cast<const unsigned char*>(module) + dir.VirtualAddress : nullptr;
+}
+
 // Names in the loaded image's export directory.
 std::set<std::string> exportedNames(HMODULE module) {
     std::set<std::string> names;
     const auto* base = reinterpret_cast<const unsigned char*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return names;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    if (dir.VirtualAddress == 0) return names;
-    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+    const auto* exports =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(imageDirectory(module, IMAGE_DIRECTORY_ENTRY_EXPORT));
+    if (!exports) return names;
     const auto* nameRvas = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
     for (DWORD i = 0; i < exports->NumberOfNames; ++i) names.insert(reinterpret_cast<const char*>(base + nameRvas[i]));
+    return names;
+}
+
+// The libraries the loaded image imports from, as its import directory names them.
+std::vector<std::string> importedLibraries(HMODULE module) {
+    std::vector<std::string> names;
+    const auto* base = reinterpret_cast<const unsigned char*>(module);
+    const auto* entry =
+        reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(imageDirectory(module, IMAGE_DIRECTORY_ENTRY_IMPORT));
+    for (; entry && entry->Name != 0; ++entry) names.emplace_back(reinterpret_cast<const char*>(base + entry->Name));
     return names;
 }
 
@@ -66,6 +91,26 @@ TEST(VeldaneExports, BothEntryNamesUndecoratedAndTheSameFunction) {
     }
     EXPECT_NE(veldane_dll::entry("VSTPluginMain"), nullptr);
     EXPECT_EQ(veldane_dll::entry("VSTPluginMain"), veldane_dll::entry("main"));
+}
+
+// A Windows system DLL is one the system directory holds: the compiler's
+// runtime (libstdc++, libgcc, winpthread) must be linked in, never imported.
+// The machine type is this test program's, 32- or 64-bit x86.
+TEST(VeldaneImports, OnlyWindowsSystemLibrariesForThisMachine) {
+    ASSERT_NE(veldane_dll::module(), nullptr) << "cannot load " << veldane_dll::path();
+    const IMAGE_NT_HEADERS* nt = ntHeaders(veldane_dll::module());
+    ASSERT_NE(nt, nullptr);
+    EXPECT_EQ(nt->FileHeader.Machine, sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+    EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
+
+    char systemDir[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryA(systemDir, MAX_PATH), 0u);
+    const std::vector<std::string> imports = importedLibraries(veldane_dll::module());
+    EXPECT_FALSE(imports.empty());
+    for (const std::string& name : imports) {
+        const std::string inSystem = std::string(systemDir) + "\\" + name;
+        EXPECT_NE(GetFileAttributesA(inSystem.c_str()), INVALID_FILE_ATTRIBUTES) << name << " is not a system DLL";
+    }
 }
 
 TEST_F(VeldaneDll, RecordAndIdentity) {

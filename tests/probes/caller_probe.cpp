@@ -308,8 +308,9 @@ Transcript playInFreshLoad(Caller& call) {
     return playSession(entry, call);
 }
 
-// Index of the first sample where a and b differ, or -1.
-long firstDifference(const std::vector<double>& a, const std::vector<double>& b) {
+// Index of the first sample where a and b differ, or -1. Only the 32-bit
+// build has misaligned callers to compare.
+[[maybe_unused]] long firstDifference(const std::vector<double>& a, const std::vector<double>& b) {
     if (a.size() != b.size()) return 0;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (std::memcmp(&a[i], &b[i], sizeof(double)) != 0) return static_cast<long>(i);

@@ -1,17 +1,25 @@
 // testhost: a small VST 2.4 host for checking Veldane.dll (or any VST 2.4
-// instrument) from the command line, under Windows or wine.
+// instrument) from the command line: under Windows or wine the Windows builds
+// load a DLL; the native build loads a shared library or, in place of a
+// library path, `builtin`: the plug-in linked into the test host itself.
 //
 // Usage:
-//   testhost info DLL
+//   testhost info LIBRARY
 //       Prints the plug-in's identity and, for every parameter, its name,
 //       label, default normalized value and display texts at 0 / 0.5 / 1
 //       (each value is restored after the probe).
-//   testhost render DLL SCRIPT OUT.wav [--double] [--rate R] [--block N]
+//   testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N]
 //       Plays SCRIPT through the plug-in and writes the mono output as a
 //       32-bit float WAV file. --double renders with processDoubleReplacing
 //       (the WAV is still float); --rate sets the sample rate (default
 //       44100), --block the block length (default 512).
-//   testhost editor DLL OUT.png [SCRIPT]
+//   testhost bench LIBRARY SCRIPT [--seconds S] [--double] [--rate R] [--block N]
+//       Plays SCRIPT through one instance over and over, as `render` plays
+//       it, in rounds of half a second of this thread's CPU time until S
+//       seconds (default 3) have gone into them, and prints the real-time
+//       factor of the fastest round: seconds of audio rendered per second of
+//       CPU time. One untimed play comes first.
+//   testhost editor DLL OUT.png [SCRIPT]          (Windows builds only)
 //       Opens the plug-in's editor in a window of the host's, as a host
 //       does, and saves the editor window's pixels as PNG once it has
 //       painted. With SCRIPT, its `param` commands are applied first, in
@@ -29,9 +37,8 @@
 //   0.5 off 60
 //   1.5 end
 
-#include <windows.h>
-
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -41,93 +48,41 @@
 #include <vector>
 
 #include "framework/vst2.h"
+#include "tools/testhost/platform.h"
+#include "tools/testhost/plugin_library.h"
 #include "tools/testhost/script.h"
-#include "tools/testhost/window_capture.h"
+#ifdef _WIN32
+#include "tools/testhost/editor_command.h"
+#endif
 
 namespace {
 
-using PluginMain = AEffect*(ZEM_VSTCALL*)(audioMasterCallback);
+using namespace testhost;
 
-constexpr VstIntPtr kHostVstVersion = 2400;
 constexpr double kDefaultRate = 44100.0;
 constexpr int kDefaultBlock = 512;
-// Display buffers are generous: the interface promises 8 characters, but a
-// host that reads more must not be the one that overflows.
-constexpr int kTextBuffer = 256;
-
-int automateCalls = 0;
-
-VstIntPtr ZEM_VSTCALL hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    switch (opcode) {
-    case audioMasterAutomate:
-        ++automateCalls;
-        return 0;
-    case audioMasterVersion:
-        return kHostVstVersion;
-    default:
-        return 0;
-    }
-}
-
-struct LoadedPlugin {
-    HMODULE module = nullptr;
-    PluginMain entry = nullptr;
-    PluginMain mainAlias = nullptr;
-    AEffect* effect = nullptr;
-
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
-        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
-    }
-};
-
-bool load(const char* path, LoadedPlugin& plugin) {
-    plugin.module = LoadLibraryA(path);
-    if (!plugin.module && path[0] == '/') {
-        // A Unix path under wine: the root is drive Z: in a default prefix.
-        plugin.module = LoadLibraryA((std::string("Z:") + path).c_str());
-    }
-    if (!plugin.module) {
-        std::fprintf(stderr, "cannot load %s (error %lu)\n", path, GetLastError());
-        return false;
-    }
-    plugin.entry = reinterpret_cast<PluginMain>(reinterpret_cast<void*>(GetProcAddress(plugin.module, "VSTPluginMain")));
-    plugin.mainAlias = reinterpret_cast<PluginMain>(reinterpret_cast<void*>(GetProcAddress(plugin.module, "main")));
-    PluginMain entry = plugin.entry ? plugin.entry : plugin.mainAlias;
-    if (!entry) {
-        std::fprintf(stderr, "%s exports neither VSTPluginMain nor main\n", path);
-        return false;
-    }
-    plugin.effect = entry(&hostCallback);
-    if (!plugin.effect || plugin.effect->magic != kEffectMagic) {
-        std::fprintf(stderr, "%s did not answer a VST 2.4 record\n", path);
-        return false;
-    }
-    plugin.dispatch(effOpen);
-    return true;
-}
-
-void unload(LoadedPlugin& plugin) {
-    if (plugin.effect) plugin.dispatch(effClose);
-    // The library stays loaded: a plug-in may keep its detached record alive
-    // until the process ends.
-}
-
-std::string text(LoadedPlugin& plugin, VstInt32 opcode, VstInt32 index, VstIntPtr* result = nullptr) {
-    char buffer[kTextBuffer] = {};
-    const VstIntPtr answer = plugin.dispatch(opcode, index, 0, buffer);
-    if (result) *result = answer;
-    buffer[kTextBuffer - 1] = '\0';
-    return buffer;
-}
+// CPU time a benchmark runs for, in rounds of kBenchRoundSeconds each. A
+// round is long enough that the thread clock's tick (10 ms under wine) is
+// lost in it and the passage is played a few times over; the fastest round
+// is the figure, since other programs sharing the machine's cores and caches
+// only ever slow a round down.
+constexpr double kDefaultBenchSeconds = 3.0;
+constexpr double kBenchRoundSeconds = 0.5;
 
 int info(const char* path) {
     LoadedPlugin plugin;
     if (!load(path, plugin)) return 1;
     AEffect* e = plugin.effect;
     std::printf("library            %s\n", path);
-    std::printf("exports            VSTPluginMain %s, main %s%s\n", plugin.entry ? "yes" : "no",
-                plugin.mainAlias ? "yes" : "no",
-                plugin.entry && plugin.entry == plugin.mainAlias ? " (same function)" : "");
+    std::printf("host               %d-bit (an AEffect record of %zu bytes)\n", static_cast<int>(sizeof(void*) * 8),
+                sizeof(AEffect));
+    if (plugin.builtin) {
+        std::printf("exports            none: linked into the test host\n");
+    } else {
+        std::printf("exports            VSTPluginMain %s, main %s%s\n", plugin.entry ? "yes" : "no",
+                    plugin.mainAlias ? "yes" : "no",
+                    plugin.entry && plugin.entry == plugin.mainAlias ? " (same function)" : "");
+    }
     std::printf("magic              0x%08X\n", static_cast<unsigned>(e->magic));
     std::printf("uniqueID           0x%08X\n", static_cast<unsigned>(e->uniqueID));
     std::printf("version            %d\n", static_cast<int>(e->version));
@@ -208,190 +163,158 @@ bool writeWav(const char* path, const std::vector<float>& samples, int rate) {
     return ok;
 }
 
-int render(const char* path, const char* scriptPath, const char* outPath, bool useDouble, double rate, int block) {
-    testhost::Script script;
+// How a script is played: render's and bench's options.
+struct PlayOptions {
+    bool useDouble = false;
+    double rate = kDefaultRate;
+    int block = kDefaultBlock;
+    double benchSeconds = kDefaultBenchSeconds;
+};
+
+// Reads the script and loads the plug-in with the script's parameter names
+// resolved; on failure says why on stderr and answers false, the plug-in
+// closed.
+bool loadWithScript(const char* path, const char* scriptPath, double rate, LoadedPlugin& plugin, Script& script) {
     std::string error;
-    if (!testhost::readScript(scriptPath, rate, script, error)) {
+    if (!readScript(scriptPath, rate, script, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
+        return false;
     }
-    LoadedPlugin plugin;
-    if (!load(path, plugin)) return 1;
-    if (!testhost::resolveNames(plugin.effect, script, error)) {
+    if (!load(path, plugin)) return false;
+    if (!resolveNames(plugin.effect, script, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         unload(plugin);
-        return 1;
+        return false;
     }
-    const std::vector<float> output = testhost::playScript(plugin.effect, script, rate, block, useDouble);
-    int nonFinite = 0;
+    return true;
+}
+
+int countNonFinite(const std::vector<float>& samples) {
+    return static_cast<int>(std::count_if(samples.begin(), samples.end(), [](float s) { return !std::isfinite(s); }));
+}
+
+int render(const char* path, const char* scriptPath, const char* outPath, const PlayOptions& options) {
+    LoadedPlugin plugin;
+    Script script;
+    if (!loadWithScript(path, scriptPath, options.rate, plugin, script)) return 1;
+    const std::vector<float> output = playScript(plugin.effect, script, options.rate, options.block, options.useDouble);
+    unload(plugin);
     float peak = 0.0f;
     double sumSquares = 0.0;
     for (float s : output) {
-        if (!std::isfinite(s)) ++nonFinite;
-        else {
-            peak = std::max(peak, std::fabs(s));
-            sumSquares += double(s) * s;
-        }
+        if (!std::isfinite(s)) continue;
+        peak = std::max(peak, std::fabs(s));
+        sumSquares += double(s) * s;
     }
-    unload(plugin);
-    if (!writeWav(outPath, output, static_cast<int>(std::lround(rate)))) return 1;
+    const int nonFinite = countNonFinite(output);
+    if (!writeWav(outPath, output, static_cast<int>(std::lround(options.rate)))) return 1;
     std::printf("rendered %zu samples (%.3f s at %g Hz, %s precision, blocks of %d) to %s\n", output.size(),
-                double(output.size()) / rate, rate, useDouble ? "double" : "single", block, outPath);
+                double(output.size()) / options.rate, options.rate, options.useDouble ? "double" : "single",
+                options.block, outPath);
     std::printf("peak %.6f, rms %.6f, non-finite samples %d\n", peak,
                 output.empty() ? 0.0 : std::sqrt(sumSquares / double(output.size())), nonFinite);
     return nonFinite ? 2 : 0;
 }
 
-// --- editor ------------------------------------------------------------------
+// --- bench -------------------------------------------------------------------
 
-// Asked of a plug-in that answers no editor rectangle before its editor opens;
-// the frame grows to the editor's window afterwards anyway.
-constexpr int kFallbackEditorWidth = 640;
-constexpr int kFallbackEditorHeight = 480;
-// A host calls effEditIdle from a timer while the editor is open, and an
-// editor may draw in it: the picture is taken after a few of them.
-constexpr int kIdleCalls = 3;
-
-// Grows the frame until its client area holds the whole editor window, which
-// would otherwise be clipped, and its hidden part missing from the picture.
-void fitFrame(HWND frame, HWND editor) {
-    RECT inner{};
-    GetWindowRect(editor, &inner);
-    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&inner), 2);
-    RECT client{};
-    GetClientRect(frame, &client);
-    if (inner.right <= client.right && inner.bottom <= client.bottom) return;
-    RECT outer{0, 0, std::max(inner.right, client.right), std::max(inner.bottom, client.bottom)};
-    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(frame, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongA(frame, GWL_EXSTYLE)));
-    SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-bool singleColour(LICE_IBitmap& image) {
-    const uint32_t first = image.pixels()[0] & 0x00FFFFFFu;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if ((image.pixels()[y * image.rowSpan() + x] & 0x00FFFFFFu) != first) return false;
-    return true;
-}
-
-int editor(const char* path, const char* outPath, const char* scriptPath) {
-    testhost::Script script;
-    std::string error;
-    if (scriptPath && !testhost::readScript(scriptPath, kDefaultRate, script, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
+int bench(const char* path, const char* scriptPath, const PlayOptions& options) {
     LoadedPlugin plugin;
-    if (!load(path, plugin)) return 1;
-    AEffect* e = plugin.effect;
-    if (!(e->flags & effFlagsHasEditor)) {
-        std::fprintf(stderr, "%s has no editor\n", path);
-        unload(plugin);
-        return 1;
-    }
-    if (!testhost::resolveNames(e, script, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        unload(plugin);
-        return 1;
-    }
-    int applied = 0, ignored = 0;
-    for (const testhost::Command& c : script.commands) {
-        if (!c.isParameter) {
-            ++ignored;
-            continue;
-        }
-        e->setParameter(e, c.index, c.value);
-        ++applied;
-    }
-
-    int width = kFallbackEditorWidth, height = kFallbackEditorHeight;
-    ERect* rect = nullptr;
-    if (plugin.dispatch(effEditGetRect, 0, 0, &rect) && rect && rect->right > rect->left && rect->bottom > rect->top) {
-        width = rect->right - rect->left;
-        height = rect->bottom - rect->top;
-    }
-    HWND frame = window_capture::createFrame("testhost editor", width, height);
-    if (!frame) {
-        std::fprintf(stderr, "cannot create a window (error %lu); is there a display?\n", GetLastError());
-        unload(plugin);
-        return 1;
-    }
-    // The answer of effEditOpen varies between plug-ins; the window it puts
-    // into the frame is what counts.
-    plugin.dispatch(effEditOpen, 0, 0, frame);
-    HWND editorWindow = GetWindow(frame, GW_CHILD);
-    LICE_SysBitmap picture;
-    bool captured = false;
-    if (editorWindow) {
-        fitFrame(frame, editorWindow);
-        for (int i = 0; i < kIdleCalls; ++i) {
-            plugin.dispatch(effEditIdle);
-            window_capture::paintPending(editorWindow);
-        }
-        captured = window_capture::grab(editorWindow, picture);
-    }
-    plugin.dispatch(effEditClose);
-    DestroyWindow(frame);
-    window_capture::pump();
+    Script script;
+    if (!loadWithScript(path, scriptPath, options.rate, plugin, script)) return 1;
+    // The untimed first play brings code and tables into the caches and lets
+    // the plug-in grow whatever it grows on first use.
+    int nonFinite = countNonFinite(playScript(plugin.effect, script, options.rate, options.block, options.useDouble));
+    int plays = 0, rounds = 0;
+    double audioSeconds = 0.0, cpuSeconds = 0.0, best = 0.0;
+    const auto wallStart = std::chrono::steady_clock::now();
+    do {
+        const double roundStart = threadCpuSeconds();
+        double roundAudio = 0.0, roundCpu = 0.0;
+        do {
+            const std::vector<float> output =
+                playScript(plugin.effect, script, options.rate, options.block, options.useDouble);
+            nonFinite += countNonFinite(output);
+            roundAudio += double(output.size()) / options.rate;
+            ++plays;
+            roundCpu = threadCpuSeconds() - roundStart;
+        } while (roundCpu < std::min(kBenchRoundSeconds, options.benchSeconds));
+        ++rounds;
+        audioSeconds += roundAudio;
+        cpuSeconds += roundCpu;
+        if (roundCpu > 0.0) best = std::max(best, roundAudio / roundCpu);
+    } while (cpuSeconds < options.benchSeconds);
+    const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     unload(plugin);
-    if (!editorWindow) {
-        std::fprintf(stderr, "effEditOpen put no window into the host's frame\n");
-        return 1;
-    }
-    if (!captured) {
-        std::fprintf(stderr, "cannot read the editor window's pixels back\n");
-        return 1;
-    }
-    if (!window_capture::writePng(outPath, picture)) {
-        std::fprintf(stderr, "cannot write %s\n", outPath);
-        return 1;
-    }
-    if (scriptPath)
-        std::printf("applied %d parameter changes from %s (%d MIDI commands ignored)\n", applied, scriptPath, ignored);
-    std::printf("editor window %d x %d captured to %s\n", picture.width(), picture.height(), outPath);
-    if (singleColour(picture)) {
-        std::fprintf(stderr, "the editor window shows a single colour: it painted nothing\n");
+    std::printf("played %s %d times in %d rounds: %.1f s of audio (%s precision, blocks of %d at %g Hz) in %.2f s "
+                "of CPU time, %.2f s of wall time\n",
+                scriptPath, plays, rounds, audioSeconds, options.useDouble ? "double" : "single", options.block,
+                options.rate, cpuSeconds, wallSeconds);
+    if (nonFinite) {
+        std::fprintf(stderr, "%d non-finite samples\n", nonFinite);
         return 2;
     }
+    if (best <= 0.0) {
+        std::fprintf(stderr, "the thread's CPU time did not advance: no real-time factor\n");
+        return 1;
+    }
+    std::printf("real-time factor %.1f (fastest round; %.1f over all rounds)\n", best, audioSeconds / cpuSeconds);
     return 0;
 }
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: testhost info DLL\n"
-                 "       testhost render DLL SCRIPT OUT.wav [--double] [--rate R] [--block N]\n"
-                 "       testhost editor DLL OUT.png [SCRIPT]\n");
+                 "usage: testhost info LIBRARY\n"
+                 "       testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N]\n"
+                 "       testhost bench LIBRARY SCRIPT [--seconds S] [--double] [--rate R] [--block N]\n"
+#ifdef _WIN32
+                 "       testhost editor DLL OUT.png [SCRIPT]\n"
+#endif
+                 "LIBRARY may be `builtin`: the plug-in linked into this test host.\n");
     return 64;
+}
+
+// Reads render's and bench's options from argv[first...]; false on anything
+// unknown or out of range (said on stderr when out of range).
+bool parseOptions(int argc, char** argv, int first, bool bench, PlayOptions& options) {
+    for (int i = first; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--double") == 0) {
+            options.useDouble = true;
+        } else if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
+            options.rate = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--block") == 0 && i + 1 < argc) {
+            options.block = std::atoi(argv[++i]);
+        } else if (bench && std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            options.benchSeconds = std::atof(argv[++i]);
+        } else {
+            return false;
+        }
+    }
+    if (!(options.rate >= 1000.0 && options.rate <= 768000.0) || options.block < 1 || options.block > 65536) {
+        std::fprintf(stderr, "rate must be 1000..768000 Hz and block 1..65536 samples\n");
+        return false;
+    }
+    if (!(options.benchSeconds >= 0.0 && options.benchSeconds <= 3600.0)) {
+        std::fprintf(stderr, "seconds must be 0..3600\n");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
-    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "editor") == 0)
-        return editor(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
-    if (argc >= 5 && std::strcmp(argv[1], "render") == 0) {
-        bool useDouble = false;
-        double rate = kDefaultRate;
-        int block = kDefaultBlock;
-        for (int i = 5; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--double") == 0) {
-                useDouble = true;
-            } else if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
-                rate = std::atof(argv[++i]);
-            } else if (std::strcmp(argv[i], "--block") == 0 && i + 1 < argc) {
-                block = std::atoi(argv[++i]);
-            } else {
-                return usage();
-            }
-        }
-        if (!(rate >= 1000.0 && rate <= 768000.0) || block < 1 || block > 65536) {
-            std::fprintf(stderr, "rate must be 1000..768000 Hz and block 1..65536 samples\n");
-            return 64;
-        }
-        return render(argv[2], argv[3], argv[4], useDouble, rate, block);
-    }
+    if (argc < 3) return usage();
+    const char* command = argv[1];
+    PlayOptions options;
+    if (argc == 3 && std::strcmp(command, "info") == 0) return info(argv[2]);
+    if (argc >= 5 && std::strcmp(command, "render") == 0)
+        return parseOptions(argc, argv, 5, false, options) ? render(argv[2], argv[3], argv[4], options) : usage();
+    if (argc >= 4 && std::strcmp(command, "bench") == 0)
+        return parseOptions(argc, argv, 4, true, options) ? bench(argv[2], argv[3], options) : usage();
+#ifdef _WIN32
+    if ((argc == 4 || argc == 5) && std::strcmp(command, "editor") == 0)
+        return editorCommand(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+#endif
     return usage();
 }

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Veldane's Linux plug-ins in real hosts, through the scripts in scripts/hosts
+# (which start every host from nothing, end each process by its id and clean
+# up after themselves). One check per call; CTest runs each as a test of its
+# own. Results and logs go to BUILD_DIR/host-checks/CHECK.
+#
+# usage: host_checks.sh CHECK BUILD_DIR
+#   exports      each module exports its entry and nothing else
+#   lv2-tools    lv2_validate passes on the bundle; lv2info's ports match the table
+#   ardour-lv2   Ardour 7 with the LV2 plug-in: the phrase rendered and checked
+#                for pitch and level, the parameter list against the table,
+#                parameters recalled by a saved session in a new process
+#   ardour-vst2  the same with veldane.so
+#   jalv         jalv on a JACK dummy server plays the phrase from jack_midiseq
+#                into jack_rec; the recording is checked
+#   qtractor     Qtractor's scanner loads veldane.so: an instrument with 39
+#                parameters and one output
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: host_checks.sh CHECK BUILD_DIR" >&2; exit 2; }
+check=$1
+build=$(cd "$2" && pwd)
+top=$(cd "$(dirname "$0")/../.." && pwd)
+hosts="$top/scripts/hosts"
+out="$build/host-checks/$check"
+rm -rf "$out"
+mkdir -p "$out"
+so="$build/vst/veldane.so"
+bundle="$build/lv2/veldane.lv2"
+view="$build/host_view_check"
+
+step() { echo "== $check: $*"; }
+
+# ardour KIND PLUGIN NAME=VALUE...: render, parameter list and state recall;
+# the values are in the plug-in's units as Ardour sees them.
+ardour() {
+  local kind=$1 plugin=$2
+  shift 2
+  step "render the phrase"
+  "$hosts/ardour-render.sh" "$plugin" "$out/render.wav"
+  python3 "$hosts/wavcheck.py" "$out/render.wav"
+  step "parameters as Ardour lists them"
+  "$hosts/ardour-params.sh" "$plugin" >"$out/params.tsv"
+  "$view" "ardour-$kind" "$out/params.tsv"
+  step "state recall across a save and a new process"
+  "$hosts/ardour-recall.sh" "$plugin" "$@"
+}
+
+case $check in
+  exports)
+    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor"; do
+      exported=$(nm -D --defined-only --format=just-symbols "${module%:*}")
+      echo "${module%:*}: $exported"
+      [ "$exported" = "${module##*:}" ] || { echo "expected ${module##*:} alone" >&2; exit 1; }
+    done
+    ;;
+  lv2-tools)
+    step "lv2_validate and lv2info"
+    "$hosts/lv2-check.sh" "$bundle" >"$out/ports.tsv"
+    "$view" lv2info "$out/ports.tsv"
+    ;;
+  ardour-lv2)
+    ardour lv2 "lv2:$bundle" "Filter Cutoff=1234.5" "Voice Mode=1" "Osc2 Sync=1" "Master Tune=-5" "Amp Release=250"
+    ;;
+  ardour-vst2)
+    ardour vst2 "vst2:$so" "Filter Cutoff=0.25" "Voice Mode=0.5" "Osc2 Sync=1" "Master Tune=0.25" "Amp Release=0.6"
+    ;;
+  jalv)
+    step "render the phrase from jack_midiseq"
+    "$hosts/jalv-render.sh" "$bundle" "$out/render.wav"
+    python3 "$hosts/wavcheck.py" --align "$out/render.wav"
+    ;;
+  qtractor)
+    step "Qtractor's plug-in scanner"
+    "$hosts/qtractor-scan.sh" --params 39 VST "$so" >"$out/scan.tsv"
+    cat "$out/scan.tsv"
+    awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1 && $12 == "0x7a516b74") { exit 1 }' \
+      "$out/scan.tsv" || { echo "the scanner sees another plug-in" >&2; exit 1; }
+    ;;
+  *)
+    echo "host_checks.sh: unknown check $check" >&2
+    exit 2
+    ;;
+esac
+echo "== $check: passed"

@@ -1,0 +1,211 @@
+// Compares what a real host reports of Veldane's parameters with the
+// plug-in's own table: names, defaults, ranges and, for LV2, the kind of
+// each control, its unit and its entries. The host's report is a TSV table
+// with a header line, from scripts/hosts (ardour-params.sh, lv2-check.sh).
+//
+// usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv
+//
+// The expectations are those every build is held to (tests/parameter_table.h:
+// names, normalized defaults, display texts at the ends); an LV2 host's plain
+// values are taken to normalized values and texts through the plug-in's own
+// conversion (framework/plain_value.h), so a port whose range or default
+// does not span exactly the control the VST 2.4 plug-in offers is reported.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "framework/plain_value.h"
+#include "synth/parameters.h"
+#include "tests/parameter_table.h"
+#include "wrappers/lv2/ports.h"
+
+namespace {
+
+using Row = std::map<std::string, std::string>;
+
+int failures = 0;
+
+void expect(bool ok, const std::string& what) {
+    if (ok) return;
+    std::cerr << "host_view_check: " << what << "\n";
+    ++failures;
+}
+
+std::vector<Row> readTable(const char* path) {
+    std::ifstream in(path);
+    std::vector<std::string> header;
+    std::vector<Row> rows;
+    std::string line;
+    auto split = [](const std::string& text) {
+        std::vector<std::string> cells;
+        std::istringstream fields(text);
+        for (std::string cell; std::getline(fields, cell, '\t');) cells.push_back(cell);
+        if (!text.empty() && text.back() == '\t') cells.emplace_back();
+        return cells;
+    };
+    if (std::getline(in, line)) header = split(line);
+    while (std::getline(in, line)) {
+        const std::vector<std::string> cells = split(line);
+        Row row;
+        for (std::size_t i = 0; i < header.size(); ++i) row[header[i]] = i < cells.size() ? cells[i] : "";
+        rows.push_back(row);
+    }
+    if (header.empty()) expect(false, std::string("no table in ") + path);
+    return rows;
+}
+
+double number(const Row& row, const char* column) {
+    const auto it = row.find(column);
+    char* end = nullptr;
+    const double v = it == row.end() ? NAN : std::strtod(it->second.c_str(), &end);
+    return (it != row.end() && end != it->second.c_str()) ? v : NAN;
+}
+
+std::set<std::string> words(const std::string& list) {
+    std::set<std::string> out;
+    std::istringstream in(list);
+    for (std::string w; std::getline(in, w, ',');)
+        if (!w.empty()) out.insert(w);
+    return out;
+}
+
+// The display text parameter `id` shows after the plain value v is written
+// to it, and its normalized value, from a fresh set of parameters.
+struct Seen {
+    std::string text;
+    float normalized;
+};
+Seen afterPlain(int id, double v) {
+    Veldane::Parameters fresh;
+    zem::Parameter& p = *fresh.at(id);
+    zem::setPlainValue(p, v);
+    char text[zem::kParameterDisplayLength + 1];
+    p.getDisplay(text);
+    return {text, p.normalized()};
+}
+
+// Ardour 7's VST 2.4 view: every parameter, normalized 0..1.
+void checkArdourVst2(const std::vector<Row>& rows) {
+    expect(rows.size() == Veldane::kParamCount, "Ardour lists " + std::to_string(rows.size()) + " parameters");
+    for (std::size_t i = 0; i < rows.size() && i < Veldane::kParamCount; ++i) {
+        const ExpectedParameter& want = kExpectedParameters[i];
+        const std::string name = rows[i].at("name");
+        expect(name == want.name, "parameter " + std::to_string(i) + " is \"" + name + "\"");
+        expect(std::fabs(number(rows[i], "default") - want.defaultNormalized) < 1e-6, name + ": default differs");
+        expect(number(rows[i], "lower") == 0.0 && number(rows[i], "upper") == 1.0, name + ": range is not 0..1");
+    }
+}
+
+// Every LV2 control port: name, range and default against the table. The
+// columns are the host's: Ardour's (lower, upper, default, flags) or
+// lv2info's (minimum, maximum, default, properties).
+struct Columns {
+    const char* min;
+    const char* max;
+    const char* properties;
+    const char* enumeration; // the word each uses for a property
+    const char* integer;
+};
+
+void checkControls(const std::vector<Row>& controls, const Columns& c) {
+    expect(controls.size() == Veldane::lv2::kControlPortCount,
+           "the host lists " + std::to_string(controls.size()) + " control ports");
+    const Veldane::Parameters fresh;
+    for (std::size_t k = 0; k < controls.size() && k < Veldane::lv2::kControlPortCount; ++k) {
+        const Row& row = controls[k];
+        const int id = Veldane::lv2::paramOfControlPort(Veldane::lv2::kFirstControlPort + static_cast<std::uint32_t>(k));
+        const ExpectedParameter& want = kExpectedParameters[id];
+        const std::string name = want.name;
+        expect(row.at("name") == name, "control " + std::to_string(k) + " is \"" + row.at("name") + "\", not " + name);
+        const Seen atDefault = afterPlain(id, number(row, "default"));
+        expect(std::fabs(atDefault.normalized - want.defaultNormalized) < 1e-5, name + ": default differs");
+        expect(afterPlain(id, number(row, c.min)).text == want.display[0], name + ": the lower end shows otherwise");
+        expect(afterPlain(id, number(row, c.max)).text == want.display[2], name + ": the upper end shows otherwise");
+
+        const zem::PlainRange range = zem::plainRangeOf(*fresh.at(id));
+        const std::set<std::string> props = words(row.at(c.properties));
+        expect(props.count(c.enumeration) == (range.kind == zem::PlainRange::Enumeration), name + ": enumeration?");
+        expect(props.count("toggled") == (range.kind == zem::PlainRange::Toggle), name + ": toggled?");
+        expect(props.count(c.integer) ==
+                   (range.kind == zem::PlainRange::Integer || range.kind == zem::PlainRange::Enumeration),
+               name + ": integer?");
+        expect(props.count("logarithmic") == range.logarithmic, name + ": logarithmic?");
+    }
+}
+
+// What Ardour writes for each unit in its value format.
+const std::map<std::string, std::string> kArdourUnits = {
+    {"Hz", "Hz"}, {"ms", "ms"}, {"dB", "dB"}, {"%", "%%"}, {"st", "semi"}};
+
+// Ardour 7's LV2 view adds units and the entries' labels.
+void checkArdourLv2(const std::vector<Row>& rows) {
+    checkControls(rows, {"lower", "upper", "flags", "enumeration", "integer_step"});
+    for (std::size_t k = 0; k < rows.size() && k < Veldane::lv2::kControlPortCount; ++k) {
+        const int id = Veldane::lv2::paramOfControlPort(Veldane::lv2::kFirstControlPort + static_cast<std::uint32_t>(k));
+        const std::string name = kExpectedParameters[id].name, label = kExpectedParameters[id].label;
+        const std::string format = rows[k].at("print_fmt");
+        if (!label.empty()) {
+            expect(format.find(kArdourUnits.at(label)) != std::string::npos, name + ": unit " + label + " not shown");
+        }
+        // Each entry's label is the text the VST 2.4 plug-in shows for it
+        // (which cuts it to 8 characters).
+        std::istringstream points(rows[k].at("scale_points"));
+        int entries = 0;
+        for (std::string point; std::getline(points, point, ';'); ++entries) {
+            const std::size_t eq = point.find('=');
+            const std::string text = afterPlain(id, std::atof(point.substr(0, eq).c_str())).text;
+            expect(eq != std::string::npos && point.substr(eq + 1, zem::kParameterDisplayLength) == text,
+                   name + ": entry " + point + " shows as " + text);
+        }
+        const zem::PlainRange range = zem::plainRangeOf(*Veldane::Parameters().at(id));
+        const int wantEntries = range.kind == zem::PlainRange::Enumeration ? static_cast<int>(range.max) + 1 : 0;
+        expect(entries == wantEntries, name + ": " + std::to_string(entries) + " entries");
+    }
+}
+
+// lv2info's view adds the port symbols and the two other ports.
+void checkLv2info(const std::vector<Row>& rows) {
+    expect(rows.size() == Veldane::lv2::kPortCount, "lv2info lists " + std::to_string(rows.size()) + " ports");
+    if (rows.size() < Veldane::lv2::kFirstControlPort) return;
+    const Row& midi = rows[Veldane::lv2::kMidiInPort];
+    const Row& audio = rows[Veldane::lv2::kAudioOutPort];
+    expect(midi.at("type") == "AtomPort" && midi.at("direction") == "input", "port 0 is no atom input");
+    expect(audio.at("type") == "AudioPort" && audio.at("direction") == "output", "port 1 is no audio output");
+    const std::vector<Row> controls(rows.begin() + Veldane::lv2::kFirstControlPort, rows.end());
+    checkControls(controls, {"minimum", "maximum", "properties", "enumeration", "integer"});
+    for (const Row& row : controls) {
+        expect(row.at("type") == "ControlPort" && row.at("direction") == "input", row.at("name") + ": no control input");
+        expect(row.at("symbol") == Veldane::lv2::portSymbol(row.at("name").c_str()), row.at("name") + ": symbol");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv\n";
+        return 2;
+    }
+    const std::string mode = argv[1];
+    const std::vector<Row> rows = readTable(argv[2]);
+    if (mode == "ardour-vst2") {
+        checkArdourVst2(rows);
+    } else if (mode == "ardour-lv2") {
+        checkArdourLv2(rows);
+    } else if (mode == "lv2info") {
+        checkLv2info(rows);
+    } else {
+        std::cerr << "host_view_check: unknown view " << mode << "\n";
+        return 2;
+    }
+    std::cout << "host_view_check: " << mode << ": " << rows.size() << " rows, "
+              << (failures == 0 ? "all as the plug-in's table says" : std::to_string(failures) + " differences") << "\n";
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,178 @@
+// Writes the LV2 bundle's Turtle files (manifest.ttl, veldane.ttl) from the
+// parameter table the plug-in itself is built from, at build time, so the
+// ports a host reads can never disagree with the code: names, ranges and
+// defaults come from a freshly built Veldane::Parameters, kinds and ranges
+// from the same plain view the plug-in converts its port values with
+// (framework/plain_value.h), the layout from wrappers/lv2/ports.h.
+//
+// usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION
+#include <charconv>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "framework/plain_value.h"
+#include "synth/parameters.h"
+#include "wrappers/lv2/ports.h"
+#include "wrappers/vst2/plugin.h"
+
+namespace {
+
+using Veldane::lv2::kPluginUri;
+
+// The LV2 unit of each unit label the parameter table uses. A new label
+// must be added here (the tool refuses one it does not know), so no control
+// silently loses its unit.
+struct UnitOfLabel {
+    const char* label;
+    const char* unit;
+};
+constexpr UnitOfLabel kUnits[] = {
+    {"Hz", "units:hz"}, {"ms", "units:ms"}, {"dB", "units:db"}, {"%", "units:pc"}, {"st", "units:semitone12TET"},
+};
+
+[[noreturn]] void fail(const std::string& why) {
+    std::cerr << "make_turtle: " << why << "\n";
+    std::exit(1);
+}
+
+// A Turtle string literal.
+std::string quoted(const char* text) {
+    std::string q = "\"";
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c == '"' || *c == '\\') q += '\\';
+        q += *c;
+    }
+    return q + "\"";
+}
+
+// A Turtle number for a port value: the shortest text that reads back as
+// the same single-precision value (ports are floats), with a decimal point
+// so every bound and default is a decimal or a double, never an integer.
+std::string number(double v) {
+    char text[64];
+    const auto r = std::to_chars(text, text + sizeof text, static_cast<float>(v));
+    std::string s(text, r.ptr);
+    if (s.find_first_of(".e") == std::string::npos) s += ".0";
+    return s;
+}
+
+const char* unitOf(const char* label) {
+    if (label[0] == '\0') return nullptr;
+    for (const UnitOfLabel& u : kUnits)
+        if (std::string(u.label) == label) return u.unit;
+    fail(std::string("no LV2 unit for the label \"") + label + "\"");
+}
+
+void writeControlPort(std::ostream& out, int id, const zem::Parameter& p, std::set<std::string>& symbols) {
+    const std::string symbol = Veldane::lv2::portSymbol(p.name);
+    if (symbol.empty() || !symbols.insert(symbol).second)
+        fail(std::string("parameter \"") + p.name + "\" gives an empty or repeated port symbol");
+    const zem::PlainRange range = zem::plainRangeOf(p);
+
+    out << " , [\n"
+        << "        a lv2:InputPort , lv2:ControlPort ;\n"
+        << "        lv2:index " << Veldane::lv2::controlPortOf(id) << " ;\n"
+        << "        lv2:symbol " << quoted(symbol.c_str()) << " ;\n"
+        << "        lv2:name " << quoted(p.name) << " ;\n"
+        << "        lv2:default " << number(range.current) << " ;\n"
+        << "        lv2:minimum " << number(range.min) << " ;\n"
+        << "        lv2:maximum " << number(range.max);
+    switch (range.kind) {
+    case zem::PlainRange::Toggle: out << " ;\n        lv2:portProperty lv2:toggled"; break;
+    case zem::PlainRange::Integer: out << " ;\n        lv2:portProperty lv2:integer"; break;
+    case zem::PlainRange::Enumeration: {
+        out << " ;\n        lv2:portProperty lv2:integer , lv2:enumeration ;\n        lv2:scalePoint ";
+        const auto& e = static_cast<const zem::ParameterEnum&>(p);
+        for (int entry = static_cast<int>(range.min); entry <= static_cast<int>(range.max); ++entry) {
+            out << (entry > range.min ? " , " : "") << "[ rdfs:label " << quoted(e.names[entry]) << " ; rdf:value "
+                << entry << " ]";
+        }
+        break;
+    }
+    case zem::PlainRange::Real:
+        if (range.logarithmic) out << " ;\n        lv2:portProperty pprops:logarithmic";
+        break;
+    }
+    if (const char* unit = unitOf(p.label)) out << " ;\n        units:unit " << unit;
+    out << "\n    ]";
+}
+
+void writePlugin(std::ostream& out, int minor, int micro) {
+    const Veldane::Parameters params;
+    out << "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
+           "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+           "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+           "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+           "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+           "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
+           "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
+           "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
+           "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
+           "\n"
+           "# Written at build time from the parameter table; edits here are lost.\n"
+        << "<" << kPluginUri << ">\n"
+        << "    a lv2:Plugin , lv2:InstrumentPlugin , doap:Project ;\n"
+        << "    doap:name " << quoted(Veldane::Plugin::effectName) << " ;\n"
+        << "    doap:maintainer [ foaf:name " << quoted(Veldane::Plugin::vendorName) << " ] ;\n"
+        << "    rdfs:comment \"A small subtractive synthesizer: two oscillators, a resonant filter, two envelopes "
+           "and an LFO, eight voices.\" ;\n"
+        << "    lv2:minorVersion " << minor << " ;\n"
+        << "    lv2:microVersion " << micro << " ;\n"
+        << "    lv2:requiredFeature urid:map ;\n"
+        << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "    lv2:port [\n"
+        << "        a lv2:InputPort , atom:AtomPort ;\n"
+        << "        atom:bufferType atom:Sequence ;\n"
+        << "        atom:supports midi:MidiEvent ;\n"
+        << "        lv2:designation lv2:control ;\n"
+        << "        lv2:index " << Veldane::lv2::kMidiInPort << " ;\n"
+        << "        lv2:symbol \"midi_in\" ;\n"
+        << "        lv2:name \"MIDI In\"\n"
+        << "    ] , [\n"
+        << "        a lv2:OutputPort , lv2:AudioPort ;\n"
+        << "        lv2:index " << Veldane::lv2::kAudioOutPort << " ;\n"
+        << "        lv2:symbol \"out\" ;\n"
+        << "        lv2:name \"Out\"\n"
+        << "    ]";
+    std::set<std::string> symbols = {"midi_in", "out"};
+    for (int id = 0; id < Veldane::kParamCount; ++id) {
+        if (id == Veldane::kReserved) continue;
+        writeControlPort(out, id, *params.at(id), symbols);
+    }
+    out << " .\n";
+}
+
+void writeManifest(std::ostream& out, const char* binary) {
+    out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+           "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "\n"
+        << "<" << kPluginUri << ">\n"
+        << "    a lv2:Plugin ;\n"
+        << "    lv2:binary <" << binary << "> ;\n"
+        << "    rdfs:seeAlso <veldane.ttl> .\n";
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream file(path);
+    file << text;
+    file.close();
+    if (!file) fail("cannot write " + path);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) fail("usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION");
+    const std::string dir = argv[1];
+    std::ostringstream manifest, plugin;
+    writeManifest(manifest, argv[2]);
+    writePlugin(plugin, std::atoi(argv[3]), std::atoi(argv[4]));
+    writeFile(dir + "/manifest.ttl", manifest.str());
+    writeFile(dir + "/veldane.ttl", plugin.str());
+    return 0;
+}

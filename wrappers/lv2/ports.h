@@ -1,0 +1,63 @@
+#pragma once
+// Veldane as an LV2 plug-in: its URI and port layout, shared by the plug-in
+// (wrappers/lv2/plugin.cpp) and the tool that writes its Turtle files at
+// build time (wrappers/lv2/make_turtle.cpp), so the two cannot disagree.
+//
+// Ports: 0 the MIDI input (an atom sequence), 1 the mono audio output, then
+// one control input per parameter in ParamId order, skipping kReserved,
+// which drives nothing. Hosts save a control by its port symbol, derived
+// from the parameter's name (portSymbol): like the ids, names therefore
+// never change once released.
+
+#include <cstdint>
+#include <string>
+
+#include "synth/parameters.h"
+
+namespace Veldane::lv2 {
+
+// The plug-in's identity for LV2 hosts: a stable URI under the vendor's
+// domain. Hosts store it in every saved session; it never changes.
+inline constexpr const char* kPluginUri = "https://orvandel.com/plugins/veldane";
+
+constexpr std::uint32_t kMidiInPort = 0;
+constexpr std::uint32_t kAudioOutPort = 1;
+constexpr std::uint32_t kFirstControlPort = 2;
+constexpr std::uint32_t kControlPortCount = kParamCount - 1; // every parameter but kReserved
+constexpr std::uint32_t kPortCount = kFirstControlPort + kControlPortCount;
+
+// The control port of parameter `id` (any id but kReserved).
+constexpr std::uint32_t controlPortOf(int id) noexcept {
+    return kFirstControlPort + static_cast<std::uint32_t>(id < kReserved ? id : id - 1);
+}
+
+// The parameter behind control port `port`; -1 for a port that is none.
+constexpr int paramOfControlPort(std::uint32_t port) noexcept {
+    if (port < kFirstControlPort || port >= kPortCount) return -1;
+    const int n = static_cast<int>(port - kFirstControlPort);
+    return n < kReserved ? n : n + 1;
+}
+
+// The port symbol of a parameter name: lower case, each run of other
+// characters than letters and digits one '_', none at either end
+// ("Osc1/2 Detune" -> "osc1_2_detune"). A symbol must not start with a digit;
+// one that would gets a leading '_'. Not for the audio thread (allocates).
+inline std::string portSymbol(const char* name) {
+    std::string symbol;
+    bool gap = false;
+    for (const char* c = name; *c != '\0'; ++c) {
+        const char lower = (*c >= 'A' && *c <= 'Z') ? static_cast<char>(*c - 'A' + 'a') : *c;
+        const bool keep = (lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9');
+        if (!keep) {
+            gap = true;
+            continue;
+        }
+        if (gap && !symbol.empty()) symbol += '_';
+        gap = false;
+        symbol += lower;
+    }
+    if (!symbol.empty() && symbol[0] >= '0' && symbol[0] <= '9') symbol.insert(0, 1, '_');
+    return symbol;
+}
+
+} // namespace Veldane::lv2
