@@ -182,6 +182,14 @@ private:
         window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
                                depth, InputOutput, visual, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask,
                                &attributes);
+        // The panel has one size. A host that sizes the child from its hints
+        // (suil, which embeds X11 UIs in GTK hosts such as jalv.gtk3, clamps
+        // its allocation to them) neither stretches nor squeezes it.
+        XSizeHints hints{};
+        hints.flags = PMinSize | PMaxSize | PBaseSize;
+        hints.min_width = hints.max_width = hints.base_width = width;
+        hints.min_height = hints.max_height = hints.base_height = height;
+        XSetWMNormalHints(display, window, &hints);
         XMapWindow(display, window);
         gc = XCreateGC(display, window, 0, nullptr);
         // A parent that does not exist on this display shows up here.
