@@ -29,8 +29,8 @@ add_library(window_capture STATIC tools/testhost/window_capture.cpp)
 target_compile_options(window_capture PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(window_capture PUBLIC veldane_gfx png_file)
 
-# The test host's editor command, and the DLL it is tested with.
-target_sources(testhost PRIVATE tools/testhost/editor_command.cpp)
+# The test host's editor frame, and the DLL it is tested with.
+target_sources(testhost PRIVATE tools/testhost/editor_frame_win32.cpp)
 target_link_libraries(testhost PRIVATE window_capture)
 add_dependencies(testhost Veldane)
 add_test(NAME testhost_render

@@ -44,6 +44,8 @@ add_library(x11_capture STATIC tools/testhost/x11_capture.cpp)
 target_include_directories(x11_capture PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(x11_capture PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(x11_capture PUBLIC veldane_gfx X11::X11)
+target_sources(testhost PRIVATE tools/testhost/editor_frame_x11.cpp)
+target_link_libraries(testhost PRIVATE x11_capture)
 
 # The editor in a window of ours on a virtual display, driven with real
 # pointer input (XTest).
