@@ -52,7 +52,7 @@ target_link_libraries(testhost PRIVATE x11_capture)
 if(NOT X11_XTest_FOUND)
   message(FATAL_ERROR "the X11 editor tests need XTest (Debian package libxtst-dev)")
 endif()
-add_executable(editor_x11_tests tests/editor/editor_x11_test.cpp)
+add_executable(editor_x11_tests tests/editor/editor_x11_test.cpp tests/editor/x11_main.cpp)
 target_compile_options(editor_x11_tests PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(editor_x11_tests PRIVATE veldane_core x11_capture X11::Xtst GTest::gtest)
 add_test(NAME editor_x11_tests
