@@ -29,6 +29,11 @@ add_library(window_capture STATIC tools/testhost/window_capture.cpp)
 target_compile_options(window_capture PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(window_capture PUBLIC veldane_gfx png_file)
 
+# The native build tree, for the tests that compare this DLL with what the
+# native tools make (veldane-render, the Linux editor); it is built first
+# (scripts/test.sh does), beside this one by default.
+set(VELDANE_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH "The native build tree, for veldane-render and the Linux editor")
+
 # The test host's editor frame, and the DLL it is tested with.
 target_sources(testhost PRIVATE tools/testhost/editor_frame_win32.cpp)
 target_link_libraries(testhost PRIVATE window_capture)
@@ -43,6 +48,14 @@ add_test(NAME testhost_bench
 add_test(NAME testhost_editor
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:testhost> editor $<TARGET_FILE:Veldane>
           ${CMAKE_BINARY_DIR}/testhost_editor.png ${CMAKE_SOURCE_DIR}/tools/testhost/demo.txt)
+# The same state in the Linux editor (veldane.so of the native build, in an
+# X11 window): the artwork pixel for pixel the same, the version label within
+# bounds.
+add_test(NAME editor_matches_linux
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/editor/matches_linux.sh ${VELDANE_NATIVE_BUILD_DIR}
+          ${CMAKE_BINARY_DIR}/testhost_editor.png ${CMAKE_BINARY_DIR}/editor_matches_linux)
+set_tests_properties(testhost_editor PROPERTIES FIXTURES_SETUP windows_editor_picture)
+set_tests_properties(editor_matches_linux PROPERTIES FIXTURES_REQUIRED windows_editor_picture)
 
 # A test program that loads the built Veldane.dll (found beside it). Each runs
 # as one wine process.
@@ -97,9 +110,7 @@ add_test(NAME probe_lifetime
 set_tests_properties(probe_callers probe_fuzz probe_lifetime PROPERTIES TIMEOUT 300)
 
 # The offline renderer of the native build (veldane-render) against this DLL:
-# the same song played through both gives the same samples. The native tree
-# is built first (scripts/test.sh does), beside this one by default.
-set(VELDANE_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH "The native build tree, for veldane-render")
+# the same song played through both gives the same samples.
 add_test(NAME render_matches_dll
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/render/matches_dll.sh ${VELDANE_NATIVE_BUILD_DIR} $<TARGET_FILE:testhost>
           $<TARGET_FILE:Veldane> ${CMAKE_BINARY_DIR}/render_matches_dll)
