@@ -51,7 +51,7 @@ echo "demo song ($(IFS=,; echo "${parts[*]}" | sed 's/,/, /g')): $build/demo-son
 sox "$build/demo-song.flac" -n remix 1 rate 22050 spectrogram -x 900 -y 257 -z 90 \
   -t "Veldane demo song: bass, strings, lead and harp, four factory patches" -o "$build/demo-song.png"
 echo "its spectrogram: $build/demo-song.png"
-bash "$top/scripts/draw-patches.sh" "$build/patch-spectrograms.png"
+bash "$top/scripts/draw-patches.sh" "$build/patch-sonograms.png"
 
 # The Linux plug-ins, and what a Linux host sees of each: veldane.so loaded
 # by our test host (dlopen), the LV2 bundle through lilv (lv2info, with its
