@@ -11,7 +11,7 @@ out=${1:-$top/docs/images/patch-sonograms.png}
 prepare
 configure_and_build native veldane-render >/dev/null
 render="$build/native/veldane-render"
-work="$build/native/patch-spectrograms"
+work="$build/native/patch-sonograms"
 rm -rf "$work"
 mkdir -p "$work" "$(dirname "$out")"
 tiles=()
