@@ -1,7 +1,8 @@
 # The Linux plug-ins, built from the same libraries as the tests:
 #   vst/veldane.so      VST 2.4 for x86-64 Linux hosts (wrappers/vst2, no editor)
 #   lv2/veldane.lv2/    the LV2 bundle: veldane.so (wrappers/lv2) and its Turtle
-#                       files, written at build time from the parameter table
+#                       files, written at build time from the parameter table,
+#                       with the factory patches as presets
 # each in a folder of its own, so a host's search path can name it alone
 # and their tests: in-process, through the built modules, and in real hosts
 # (Ardour, jalv on JACK, the LV2 validators, Qtractor's scanner).
@@ -47,17 +48,26 @@ veldane_module(veldane_vst2_linux ${CMAKE_BINARY_DIR}/vst veldane_vst2 VSTPlugin
 set(VELDANE_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/veldane.lv2)
 veldane_module(veldane_lv2_linux ${VELDANE_LV2_BUNDLE} veldane_lv2 lv2_descriptor wrappers/lv2/veldane.map)
 
-# The bundle's Turtle files, from the parameter table compiled into the tool.
+# The factory patches as LV2 presets (tools/patches/lv2_presets.h).
+add_library(veldane_lv2_presets STATIC tools/patches/lv2_presets.cpp)
+target_compile_options(veldane_lv2_presets PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(veldane_lv2_presets PUBLIC veldane_patches)
+
+# The bundle's Turtle files, from the parameter table compiled into the tool,
+# the presets from the factory table.
 add_executable(make_turtle wrappers/lv2/make_turtle.cpp)
 target_compile_options(make_turtle PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(make_turtle PRIVATE veldane_synth)
+target_link_libraries(make_turtle PRIVATE veldane_lv2_presets)
+set(VELDANE_LV2_TURTLE ${VELDANE_LV2_BUNDLE}/manifest.ttl ${VELDANE_LV2_BUNDLE}/veldane.ttl
+  ${VELDANE_LV2_BUNDLE}/presets.ttl)
 add_custom_command(
-  OUTPUT ${VELDANE_LV2_BUNDLE}/manifest.ttl ${VELDANE_LV2_BUNDLE}/veldane.ttl
+  OUTPUT ${VELDANE_LV2_TURTLE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VELDANE_LV2_BUNDLE}
   COMMAND make_turtle ${VELDANE_LV2_BUNDLE} veldane.so ${PROJECT_VERSION_MINOR} ${PROJECT_VERSION_PATCH}
-  DEPENDS make_turtle
-  COMMENT "Writing the LV2 bundle's Turtle files")
-add_custom_target(veldane_lv2_turtle ALL DEPENDS ${VELDANE_LV2_BUNDLE}/manifest.ttl ${VELDANE_LV2_BUNDLE}/veldane.ttl)
+    ${VELDANE_FACTORY_TABLE} ${VELDANE_FACTORY_TABLE_SOURCE}
+  DEPENDS make_turtle ${VELDANE_FACTORY_TABLE}
+  COMMENT "Writing the LV2 bundle's Turtle files and presets")
+add_custom_target(veldane_lv2_turtle ALL DEPENDS ${VELDANE_LV2_TURTLE})
 add_dependencies(veldane_lv2_linux veldane_lv2_turtle)
 
 # --- Tests ---------------------------------------------------------------------
