@@ -71,11 +71,15 @@ add_custom_target(veldane_lv2_turtle ALL DEPENDS ${VELDANE_LV2_TURTLE})
 add_dependencies(veldane_lv2_linux veldane_lv2_turtle)
 
 # --- Tests ---------------------------------------------------------------------
-# The LV2 plug-in in-process, driven through its descriptor as a host drives it.
+# The LV2 plug-in in-process, driven through its descriptor as a host drives
+# it, and the bundle's presets read back.
 add_executable(lv2_plugin_tests tests/linux/lv2_plugin_test.cpp tests/alloc_counter.cpp)
 target_compile_options(lv2_plugin_tests PRIVATE ${VELDANE_WARNINGS})
-target_compile_definitions(lv2_plugin_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-target_link_libraries(lv2_plugin_tests PRIVATE veldane_lv2 veldane_vst2 testhost_script GTest::gtest_main)
+target_compile_definitions(lv2_plugin_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VELDANE_LV2_BUNDLE="${VELDANE_LV2_BUNDLE}")
+target_link_libraries(lv2_plugin_tests PRIVATE veldane_lv2 veldane_vst2 veldane_patches testhost_script
+  GTest::gtest_main)
+add_dependencies(lv2_plugin_tests veldane_lv2_turtle)
 gtest_discover_tests(lv2_plugin_tests)
 
 # The built veldane.so, opened as a Linux host opens it; each case runs in a
@@ -89,15 +93,16 @@ target_link_libraries(vst2_so_tests PRIVATE veldane_vst2 testhost_script GTest::
 add_dependencies(vst2_so_tests veldane_vst2_linux)
 gtest_discover_tests(vst2_so_tests)
 
-# Compares a real host's report of the parameters with the plug-in's table.
+# Compares a real host's report of the parameters with the plug-in's table,
+# and of the presets with the factory patches.
 add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(host_view_check PRIVATE veldane_synth)
+target_link_libraries(host_view_check PRIVATE veldane_patches)
 
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools ardour-lv2 ardour-vst2 jalv qtractor)
+foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 jalv qtractor)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()
