@@ -8,6 +8,8 @@
 #   exports      each module exports its entry and nothing else; the LV2
 #                plug-in's own library links no window system (its UI does)
 #   lv2-tools    lv2_validate passes on the bundle; lv2info's ports match the table
+#   lv2-presets  lv2info lists every factory patch as a preset; jalv applies
+#                one, and every control value it then holds gives the patch
 #   ardour-lv2   Ardour 7 with the LV2 plug-in: the phrase rendered and checked
 #                for pitch and level, the parameter list against the table,
 #                parameters recalled by a saved session in a new process
@@ -65,6 +67,20 @@ case $check in
     step "lv2_validate and lv2info"
     "$hosts/lv2-check.sh" "$bundle" >"$out/ports.tsv"
     "$view" lv2info "$out/ports.tsv"
+    ;;
+  lv2-presets)
+    step "the presets lv2info lists"
+    "$hosts/lv2-check.sh" --presets "$bundle" >"$out/labels.txt"
+    "$view" presets "$out/labels.txt"
+    # A patch that turns switches both ways and sets entries, whole numbers
+    # and logarithmic, linear and gain controls; its URI from the bundle.
+    patch="Sync Lead"
+    uri=$(sordi -i turtle -o ntriples "$bundle/presets.ttl" "file://$bundle/presets.ttl" |
+      grep -F "<http://www.w3.org/2000/01/rdf-schema#label> \"$patch\" ." | cut -d' ' -f1 | tr -d '<>')
+    [ -n "$uri" ] || { echo "presets.ttl has no preset labelled $patch" >&2; exit 1; }
+    step "jalv applies $uri"
+    "$hosts/jalv-preset.sh" "$bundle" "$uri" >"$out/controls.tsv"
+    "$view" preset "$out/controls.tsv" "$patch"
     ;;
   ardour-lv2)
     ardour lv2 "lv2:$bundle" "Filter Cutoff=1234.5" "Voice Mode=1" "Osc2 Sync=1" "Master Tune=-5" "Amp Release=250"
