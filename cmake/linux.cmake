@@ -2,6 +2,7 @@
 #   vst/veldane.so      VST 2.4 for x86-64 Linux hosts (wrappers/vst2, no editor)
 #   lv2/veldane.lv2/    the LV2 bundle: veldane.so (wrappers/lv2) and its Turtle
 #                       files, written at build time from the parameter table
+#   clap/Veldane.clap   CLAP (wrappers/clap)
 # each in a folder of its own, so a host's search path can name it alone
 # and their tests: in-process, through the built modules, and in real hosts
 # (Ardour, jalv on JACK, the LV2 validators, Qtractor's scanner).
@@ -14,13 +15,8 @@ endif()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET lv2)
 
-# The plain-value view of parameters, for formats whose controls carry plain
-# values (LV2 ports); portable, it joins the framework's list when a second
-# format uses it.
-target_sources(zem_framework PRIVATE framework/plain_value.cpp)
-
 # Everything a plug-in module links must be position-independent.
-set_target_properties(zem_framework veldane_synth veldane_vst2 PROPERTIES POSITION_INDEPENDENT_CODE ON)
+set_target_properties(zem_framework veldane_synth veldane_vst2 veldane_clap PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 add_library(veldane_lv2 STATIC wrappers/lv2/plugin.cpp)
 target_compile_options(veldane_lv2 PRIVATE ${VELDANE_WARNINGS})
@@ -46,6 +42,8 @@ endfunction()
 veldane_module(veldane_vst2_linux ${CMAKE_BINARY_DIR}/vst veldane_vst2 VSTPluginMain wrappers/vst2/veldane.map)
 set(VELDANE_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/veldane.lv2)
 veldane_module(veldane_lv2_linux ${VELDANE_LV2_BUNDLE} veldane_lv2 lv2_descriptor wrappers/lv2/veldane.map)
+veldane_module(veldane_clap_linux ${CMAKE_BINARY_DIR}/clap veldane_clap clap_entry wrappers/clap/veldane.map)
+set_target_properties(veldane_clap_linux PROPERTIES OUTPUT_NAME Veldane SUFFIX .clap)
 
 # The bundle's Turtle files, from the parameter table compiled into the tool.
 add_executable(make_turtle wrappers/lv2/make_turtle.cpp)
@@ -78,6 +76,18 @@ target_compile_definitions(vst2_so_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOU
 target_link_libraries(vst2_so_tests PRIVATE veldane_vst2 testhost_script GTest::gtest_main ${CMAKE_DL_LIBS})
 add_dependencies(vst2_so_tests veldane_vst2_linux)
 gtest_discover_tests(vst2_so_tests)
+
+# The built Veldane.clap through our CLAP host, and its renders against
+# veldane.so's (each case a process of its own).
+add_executable(clap_plugin_tests tests/clap/clap_plugin_test.cpp)
+target_compile_options(clap_plugin_tests PRIVATE ${VELDANE_WARNINGS})
+target_compile_definitions(clap_plugin_tests PRIVATE VELDANE_CLAP="$<TARGET_FILE:veldane_clap_linux>")
+target_link_libraries(clap_plugin_tests PRIVATE claphost_core veldane_synth GTest::gtest_main)
+add_dependencies(clap_plugin_tests veldane_clap_linux)
+gtest_discover_tests(clap_plugin_tests)
+add_test(NAME clap_matches_vst2
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/clap/matches_vst2.sh $<TARGET_FILE:claphost> $<TARGET_FILE:veldane_clap_linux>
+          $<TARGET_FILE:testhost> $<TARGET_FILE:veldane_vst2_linux> ${CMAKE_BINARY_DIR}/clap_matches_vst2)
 
 # Compares a real host's report of the parameters with the plug-in's table.
 add_executable(host_view_check tests/linux/host_view_check.cpp)
