@@ -97,7 +97,7 @@ target_link_libraries(host_view_check PRIVATE veldane_synth)
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools ardour-lv2 ardour-vst2 jalv qtractor)
+foreach(check exports lv2-tools ardour-lv2 ardour-vst2 jalv qtractor qtractor-clap)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()

@@ -15,6 +15,7 @@
 #                into jack_rec; the recording is checked
 #   qtractor     Qtractor's scanner loads veldane.so: an instrument with 39
 #                parameters and one output
+#   qtractor-clap  the same with Veldane.clap
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: host_checks.sh CHECK BUILD_DIR" >&2; exit 2; }
 check=$1
@@ -25,6 +26,7 @@ out="$build/host-checks/$check"
 rm -rf "$out"
 mkdir -p "$out"
 so="$build/vst/veldane.so"
+clap="$build/clap/Veldane.clap"
 bundle="$build/lv2/veldane.lv2"
 view="$build/host_view_check"
 
@@ -47,7 +49,7 @@ ardour() {
 
 case $check in
   exports)
-    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor"; do
+    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor" "$clap:clap_entry"; do
       exported=$(nm -D --defined-only --format=just-symbols "${module%:*}")
       echo "${module%:*}: $exported"
       [ "$exported" = "${module##*:}" ] || { echo "expected ${module##*:} alone" >&2; exit 1; }
@@ -75,6 +77,13 @@ case $check in
     cat "$out/scan.tsv"
     awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1 && $12 == "0x7a516b74") { exit 1 }' \
       "$out/scan.tsv" || { echo "the scanner sees another plug-in" >&2; exit 1; }
+    ;;
+  qtractor-clap)
+    step "Qtractor's plug-in scanner"
+    "$hosts/qtractor-scan.sh" --params 39 CLAP "$clap" >"$out/scan.tsv"
+    cat "$out/scan.tsv"
+    awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1) { exit 1 }' "$out/scan.tsv" ||
+      { echo "the scanner sees another plug-in" >&2; exit 1; }
     ;;
   *)
     echo "host_checks.sh: unknown check $check" >&2
