@@ -111,6 +111,9 @@ gtest_discover_tests(clap_plugin_tests)
 add_test(NAME clap_matches_vst2
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/clap/matches_vst2.sh $<TARGET_FILE:claphost> $<TARGET_FILE:veldane_clap_linux>
           $<TARGET_FILE:testhost> $<TARGET_FILE:veldane_vst2_linux> ${CMAKE_BINARY_DIR}/clap_matches_vst2)
+# Its editor in our window on a virtual display, opened and closed 100 times.
+add_test(NAME clap_gui
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 100)
 
 # Compares a real host's report of the parameters with the plug-in's table.
 add_executable(host_view_check tests/linux/host_view_check.cpp)

@@ -119,6 +119,8 @@ add_test(NAME render_matches_dll
 # entry record (wrappers/clap/veldane.def); -u pulls the entry's object out of
 # the static library. Its import library is named apart from Veldane.dll's.
 if(VELDANE_CLAP)
+  target_sources(claphost_core PRIVATE tools/claphost/gui_frame_win32.cpp)
+  target_link_libraries(claphost_core PUBLIC window_capture)
   add_library(VeldaneClap SHARED wrappers/clap/veldane.def)
   set_target_properties(VeldaneClap PROPERTIES
     PREFIX "" OUTPUT_NAME Veldane SUFFIX .clap ARCHIVE_OUTPUT_NAME VeldaneClap LINKER_LANGUAGE CXX)
@@ -137,4 +139,6 @@ if(VELDANE_CLAP)
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/clap/matches_vst2.sh $<TARGET_FILE:claphost> $<TARGET_FILE:VeldaneClap>
             $<TARGET_FILE:testhost> $<TARGET_FILE:Veldane> ${CMAKE_BINARY_DIR}/clap_matches_vst2
             ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
+  add_test(NAME clap_gui
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:VeldaneClap> 100)
 endif()

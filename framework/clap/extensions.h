@@ -1,8 +1,8 @@
 #pragma once
 // The CLAP extensions this framework offers or asks for, declared from the
 // published interface like the core (framework/clap/clap.h): parameters,
-// state, audio and note ports, latency, render mode and the editor (gui),
-// with the host's side of those it calls back. A plug-in answers its records
+// state, audio and note ports, latency, render mode, the editor (gui) and
+// timers, with the host's side of those it calls back. A plug-in answers its records
 // from clap_plugin::get_extension, a host its own from
 // clap_host::get_extension; each is looked up by its id text.
 
@@ -237,6 +237,24 @@ struct clap_host_gui {
     void(ZEM_CLAPCALL* closed)(const clap_host* host, bool was_destroyed);
 };
 
+// --- Timers ----------------------------------------------------------------------
+
+// A host's timers on its main thread: how a plug-in whose editor reads its
+// window system's events itself (X11) gets called regularly.
+constexpr const char* CLAP_EXT_TIMER_SUPPORT = "clap.timer-support";
+
+struct clap_plugin_timer_support {
+    // Main thread: timer `timer_id` of this plug-in fired.
+    void(ZEM_CLAPCALL* on_timer)(const clap_plugin* plugin, clap_id timer_id);
+};
+
+struct clap_host_timer_support {
+    // Main thread. Starts a timer of about `period_ms` and answers its id.
+    bool(ZEM_CLAPCALL* register_timer)(const clap_host* host, std::uint32_t period_ms, clap_id* timer_id);
+    // Main thread.
+    bool(ZEM_CLAPCALL* unregister_timer)(const clap_host* host, clap_id timer_id);
+};
+
 // --- Layout checks (x86-64) ----------------------------------------------------------
 static_assert(sizeof(clap_param_info) == 1320 && offsetof(clap_param_info, cookie) == 8 &&
                   offsetof(clap_param_info, name) == 16 && offsetof(clap_param_info, module) == 272 &&
@@ -254,5 +272,6 @@ static_assert(sizeof(clap_plugin_latency) == 8 && sizeof(clap_plugin_render) == 
 static_assert(sizeof(clap_window) == 16 && offsetof(clap_window, x11) == 8, "clap_window: api and one handle");
 static_assert(sizeof(clap_gui_resize_hints) == 12 && offsetof(clap_gui_resize_hints, aspect_ratio_width) == 4,
               "clap_gui_resize_hints layout");
+static_assert(sizeof(clap_plugin_timer_support) == 8 && sizeof(clap_host_timer_support) == 16, "timer records");
 static_assert(sizeof(clap_plugin_gui) == 15 * sizeof(void*) && sizeof(clap_host_gui) == 5 * sizeof(void*),
               "gui records: callbacks only");

@@ -5,11 +5,15 @@
 // sample offsets. Like zem::Plugin for VST 2.4 it knows nothing of what the
 // plug-in makes of notes and parameters.
 //
-// zem::clap::Plugin<Derived, Params> is a base over a plug-in's own class
-// Derived (curiously recurring). Params is the plug-in's parameter set (a
-// default-constructible zem::ParameterSet<N>): the base builds one more of
+// zem::clap::Plugin<Derived, Params, EditorT> is a base over a plug-in's own
+// class Derived (curiously recurring). Params is the plug-in's parameter set
+// (a default-constructible zem::ParameterSet<N>): the base builds one more of
 // it for its own use, to turn any value into text and back through the same
-// parameter classes without touching the live ones. Derived provides:
+// parameter classes without touching the live ones. EditorT is the editor
+// (as for zem::EditorOwner, plus static `width` and `height`, its one size
+// in pixels, and idle()), shown in the host's window through the gui
+// extension: a Win32 child window on Windows, an X11 one elsewhere, whose
+// events are read at the host's timer calls. Derived provides:
 //   - static const clap_plugin_descriptor descriptor;
 //   - parameters(): its Params;
 //   - setSampleRate(double): main thread, while inactive;
@@ -19,8 +23,6 @@
 //   - handleEvent(const Event&): audio thread, between rendered segments;
 //   - render(int, float*) and render(int, double*): audio thread, exactly
 //     that many samples; never allocates, locks or calls the system;
-//   - parameterChanged(int): any thread; a host changed parameter `id`
-//     (an open editor shows it); must not block, allocate or throw;
 //   - saveState(): main thread, the whole state as bytes (may allocate);
 //   - loadState(data, size): main thread, all or nothing; false changes nothing.
 //
@@ -47,7 +49,9 @@
 
 #include "framework/block_loop.h"
 #include "framework/clap/extensions.h"
+#include "framework/editor_owner.h"
 #include "framework/event.h"
+#include "framework/index_set.h"
 #include "framework/midi.h"
 #include "framework/plain_value.h"
 
@@ -61,6 +65,15 @@ constexpr std::size_t kStateReadChunk = 4096;
 // MIDI's 128 keys: a note event's key must be one of them, or -1 (any).
 constexpr int kKeyCount = 128;
 constexpr int kMidiMaxVelocity = 127;
+// How often the host's timer calls an open editor to read its window
+// system's events and repaint: 30 times a second keeps a drag smooth.
+constexpr std::uint32_t kEditorTimerMs = 33;
+// The window system our editor lives in.
+#ifdef _WIN32
+constexpr const char* kWindowApi = CLAP_WINDOW_API_WIN32;
+#else
+constexpr const char* kWindowApi = CLAP_WINDOW_API_X11;
+#endif
 
 // A host's event list seen as the block loop's queue (framework/block_loop.h):
 // each record carries its header and its sample offset.
@@ -97,8 +110,8 @@ const Record* coreEvent(const clap_event_header* h) noexcept {
     return reinterpret_cast<const Record*>(h);
 }
 
-template <class Derived, class Params>
-class Plugin {
+template <class Derived, class Params, class EditorT>
+class Plugin : public EditorOwner<Derived, Params::size, EditorT> {
 public:
     static constexpr int numParameters = Params::size;
 
@@ -122,7 +135,8 @@ public:
     }
 
 protected:
-    explicit Plugin(const clap_host* h) noexcept : host(h) {
+    // `module` is the library's, from which the editor loads its images.
+    Plugin(const clap_host* h, NativeModule module) noexcept : EditorOwner<Derived, Params::size, EditorT>(module), host(h) {
         record.desc = &Derived::descriptor;
         record.plugin_data = this;
         record.init = &initCallback;
@@ -150,13 +164,27 @@ protected:
         Parameter* p = derived().parameters().at(index);
         if (p == nullptr || !setPlainValue(*p, value)) return false;
         derived().parameters().touch(index);
-        derived().parameterChanged(index);
+        this->updateEditorControl(index);
         return true;
     }
 
-    // Any thread. Derived's own extension records beyond those above (hides
-    // this one): the record for `id`, or null.
-    static const void* extraExtension(const char*) noexcept { return nullptr; }
+public:
+    // Main thread (the editor's): the user set parameter `index` in the
+    // editor. Stored, taken by the audio thread at its next call, shown, and
+    // reported to the host as a parameter event at the next processing or
+    // flush call, which is asked for.
+    void edit(int index, float normalized) override {
+        auto& parameters = derived().parameters();
+        if (parameters.at(index) == nullptr) return;
+        parameters.set(index, normalized);
+        parameters.touch(index);
+        this->updateEditorControl(index);
+        editedInEditor_.mark(index);
+        const auto* hostParams = hostExtension<clap_host_params>(CLAP_EXT_PARAMS);
+        if (hostParams != nullptr && hostParams->request_flush != nullptr) hostParams->request_flush(host);
+    }
+
+protected:
 
     // The parameter behind a host's id, or -1.
     static int indexOf(clap_id id) noexcept { return id < clap_id(numParameters) ? static_cast<int>(id) : -1; }
@@ -168,6 +196,33 @@ private:
 
     Params scratch_;                 // for value <-> text only (main thread); never routed anywhere
     double defaults_[numParameters]; // every parameter's plain default, taken at construction
+    AtomicIndexSet<numParameters> editedInEditor_; // edits the host has not yet been told of
+    bool guiCreated_ = false;          // main thread: between the gui's create and destroy
+    clap_id editorTimer_ = CLAP_INVALID_ID; // the host's timer for the open editor, or none
+
+    // The host's extension record `id`, or null; only from init on.
+    template <class Record>
+    const Record* hostExtension(const char* id) const noexcept {
+        if (host->get_extension == nullptr || state_.load() == Created) return nullptr;
+        return static_cast<const Record*>(host->get_extension(host, id));
+    }
+
+    // Tells the host of the editor's edits, each as a parameter event with
+    // the plain value (audio thread, or the main thread in a flush).
+    void reportEdits(const clap_output_events* out) noexcept {
+        if (out == nullptr || out->try_push == nullptr) return;
+        editedInEditor_.drain([this, out](int index) {
+            clap_event_param_value e{};
+            e.header = {sizeof e, 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_PARAM_VALUE, 0};
+            e.param_id = static_cast<clap_id>(index);
+            e.note_id = -1;
+            e.port_index = -1;
+            e.channel = -1;
+            e.key = -1;
+            e.value = plainRangeOf(*derived().parameters().at(index)).current;
+            out->try_push(out, &e.header);
+        });
+    }
 
     static Derived* self(const clap_plugin* p) noexcept {
         return p != nullptr ? static_cast<Derived*>(static_cast<Plugin*>(p->plugin_data)) : nullptr;
@@ -183,7 +238,11 @@ private:
         return true;
     }
 
-    static void ZEM_CLAPCALL destroyCallback(const clap_plugin* p) noexcept { delete self(p); }
+    static void ZEM_CLAPCALL destroyCallback(const clap_plugin* p) noexcept {
+        Derived* s = self(p); // the plug-in's class is final: deleted as what it is
+        if (s != nullptr) guiDestroy(p); // an editor left open goes first, with its timer
+        delete s;
+    }
 
     // The rate must be finite and above 0, the frame counts 1 <= min <= max
     // (no buffer depends on them: any maximum is fine).
@@ -255,6 +314,7 @@ private:
 
     clap_process_status processBlock(const clap_process& process) noexcept {
         derived().prepareBlock();
+        reportEdits(process.out_events);
         InputEvents events(process.in_events);
         auto handle = [this](const InputEvents::Item& item) { handleHostEvent(item.header); };
         clap_audio_buffer* port = process.audio_outputs_count > 0 ? process.audio_outputs : nullptr;
@@ -328,7 +388,9 @@ private:
         if (std::strcmp(id, CLAP_EXT_NOTE_PORTS) == 0) return &kNotePorts;
         if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &kLatency;
         if (std::strcmp(id, CLAP_EXT_RENDER) == 0) return &kRender;
-        return Derived::extraExtension(id);
+        if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &kGui;
+        if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &kTimer;
+        return nullptr;
     }
 
     // --- params --------------------------------------------------------------------
@@ -404,9 +466,10 @@ private:
     // Parameter values without audio (the host's main thread while inactive,
     // or its audio thread): taken now, routed at the next processing call.
     static void ZEM_CLAPCALL paramFlush(const clap_plugin* p, const clap_input_events* in,
-                                        const clap_output_events*) noexcept {
+                                        const clap_output_events* out) noexcept {
         Plugin* s = self(p);
         if (s == nullptr) return;
+        s->reportEdits(out);
         for (InputEvents events(in); !events.empty(); events.popFront()) {
             if (const auto* value = coreEvent<clap_event_param_value>(events.front().header)) {
                 if (value->header.type == CLAP_EVENT_PARAM_VALUE) s->setParameter(value->param_id, value->value);
@@ -451,7 +514,7 @@ private:
                 bytes.insert(bytes.end(), chunk, chunk + n);
             }
             if (!s->derived().loadState(bytes.data(), bytes.size())) return false;
-            for (int i = 0; i < numParameters; ++i) s->derived().parameterChanged(i);
+            for (int i = 0; i < numParameters; ++i) s->updateEditorControl(i);
             return true;
         } catch (...) {
             return false;
@@ -501,6 +564,89 @@ private:
         return self(p) != nullptr && (mode == CLAP_RENDER_REALTIME || mode == CLAP_RENDER_OFFLINE);
     }
 
+
+    // --- gui: the editor embedded in the host's window, one fixed size ----------
+
+    static bool isOurApi(const char* api, bool floating) noexcept {
+        return api != nullptr && !floating && std::strcmp(api, kWindowApi) == 0;
+    }
+    static bool ZEM_CLAPCALL guiApiSupported(const clap_plugin* p, const char* api, bool floating) noexcept {
+        return self(p) != nullptr && isOurApi(api, floating);
+    }
+    static bool ZEM_CLAPCALL guiPreferredApi(const clap_plugin* p, const char** api, bool* floating) noexcept {
+        if (self(p) == nullptr || api == nullptr || floating == nullptr) return false;
+        *api = kWindowApi;
+        *floating = false;
+        return true;
+    }
+    // The window itself is made at set_parent, inside the host's window.
+    static bool ZEM_CLAPCALL guiCreate(const clap_plugin* p, const char* api, bool floating) noexcept {
+        Plugin* s = self(p);
+        if (s == nullptr || s->guiCreated_ || !isOurApi(api, floating)) return false;
+        s->guiCreated_ = true;
+        const auto* timers = s->template hostExtension<clap_host_timer_support>(CLAP_EXT_TIMER_SUPPORT);
+        if (timers != nullptr && timers->register_timer != nullptr &&
+            !timers->register_timer(s->host, kEditorTimerMs, &s->editorTimer_))
+            s->editorTimer_ = CLAP_INVALID_ID;
+        return true;
+    }
+    static void ZEM_CLAPCALL guiDestroy(const clap_plugin* p) noexcept {
+        Plugin* s = self(p);
+        if (s == nullptr || !s->guiCreated_) return;
+        s->closeEditor();
+        const auto* timers = s->template hostExtension<clap_host_timer_support>(CLAP_EXT_TIMER_SUPPORT);
+        if (s->editorTimer_ != CLAP_INVALID_ID && timers != nullptr && timers->unregister_timer != nullptr)
+            timers->unregister_timer(s->host, s->editorTimer_);
+        s->editorTimer_ = CLAP_INVALID_ID;
+        s->guiCreated_ = false;
+    }
+    // The panel's pixels are fixed: no scale, no other size.
+    static bool ZEM_CLAPCALL guiSetScale(const clap_plugin*, double) noexcept { return false; }
+    static bool ZEM_CLAPCALL guiSize(const clap_plugin* p, std::uint32_t* width, std::uint32_t* height) noexcept {
+        if (self(p) == nullptr || width == nullptr || height == nullptr) return false;
+        *width = EditorT::width;
+        *height = EditorT::height;
+        return true;
+    }
+    static bool ZEM_CLAPCALL guiCanResize(const clap_plugin*) noexcept { return false; }
+    static bool ZEM_CLAPCALL guiResizeHints(const clap_plugin*, clap_gui_resize_hints*) noexcept { return false; }
+    static bool ZEM_CLAPCALL guiAdjustSize(const clap_plugin*, std::uint32_t*, std::uint32_t*) noexcept {
+        return false;
+    }
+    static bool ZEM_CLAPCALL guiSetSize(const clap_plugin* p, std::uint32_t width, std::uint32_t height) noexcept {
+        return self(p) != nullptr && width == EditorT::width && height == EditorT::height;
+    }
+    // Opens the editor as a child of the host's window (an HWND, or an X11
+    // window id carried as the handle, as VST 2.4 hosts hand it over).
+    static bool ZEM_CLAPCALL guiSetParent(const clap_plugin* p, const clap_window* window) noexcept {
+        Plugin* s = self(p);
+        if (s == nullptr || !s->guiCreated_ || window == nullptr || !isOurApi(window->api, false)) return false;
+#ifdef _WIN32
+        const NativeWindow parent = window->win32;
+#else
+        const auto parent = reinterpret_cast<NativeWindow>(static_cast<std::uintptr_t>(window->x11));
+#endif
+        try {
+            return s->openEditor(parent);
+        } catch (...) {
+            return false;
+        }
+    }
+    static bool ZEM_CLAPCALL guiSetTransient(const clap_plugin*, const clap_window*) noexcept { return false; }
+    static void ZEM_CLAPCALL guiSuggestTitle(const clap_plugin*, const char*) noexcept {}
+    // The editor is a child of the host's window, shown and hidden with it.
+    static bool ZEM_CLAPCALL guiShow(const clap_plugin* p) noexcept {
+        Plugin* s = self(p);
+        return s != nullptr && s->editor != nullptr;
+    }
+    static bool ZEM_CLAPCALL guiHide(const clap_plugin* p) noexcept { return guiShow(p); }
+
+    // Main thread: the open editor reads its window system's events and repaints.
+    static void ZEM_CLAPCALL onTimer(const clap_plugin* p, clap_id id) noexcept {
+        Plugin* s = self(p);
+        if (s != nullptr && s->editor != nullptr && id == s->editorTimer_) s->editor->idle();
+    }
+
     static constexpr clap_plugin_params kParams = {&paramCount, &paramInfo, &paramValue,
                                                    &valueToText, &textToValue, &paramFlush};
     static constexpr clap_plugin_state kState = {&saveState, &loadState};
@@ -508,6 +654,11 @@ private:
     static constexpr clap_plugin_note_ports kNotePorts = {&notePortCount, &notePortInfo};
     static constexpr clap_plugin_latency kLatency = {&latency};
     static constexpr clap_plugin_render kRender = {&hardRealtime, &setRenderMode};
+    static constexpr clap_plugin_gui kGui = {&guiApiSupported, &guiPreferredApi, &guiCreate,     &guiDestroy,
+                                             &guiSetScale,     &guiSize,         &guiCanResize,  &guiResizeHints,
+                                             &guiAdjustSize,   &guiSetSize,      &guiSetParent,  &guiSetTransient,
+                                             &guiSuggestTitle, &guiShow,         &guiHide};
+    static constexpr clap_plugin_timer_support kTimer = {&onTimer};
 };
 
 // The library's side of the entry for a library of one plug-in, Derived:

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <type_traits>
 
+#include "tools/claphost/gui_frame.h"
 #include "tools/testhost/platform.h"
 
 namespace claphost {
@@ -16,8 +18,33 @@ const clap_plugin_factory* factoryOf(const clap_plugin_entry* entry) {
     return static_cast<const clap_plugin_factory*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID));
 }
 
-const void* ZEM_CLAPCALL noHostExtension(const clap_host*, const char*) { return nullptr; }
-void ZEM_CLAPCALL countRequest(const clap_host* host) { ++static_cast<Host*>(host->host_data)->requests; }
+Host& hostOf(const clap_host* host) { return *static_cast<Host*>(host->host_data); }
+void ZEM_CLAPCALL countRequest(const clap_host* host) { ++hostOf(host).requests; }
+
+// The host's timers: registered and unregistered here; whoever runs the
+// host's loop calls the plug-in's on_timer for each.
+bool ZEM_CLAPCALL registerTimer(const clap_host* host, std::uint32_t, clap_id* id) {
+    if (id == nullptr) return false;
+    *id = hostOf(host).nextTimer++;
+    hostOf(host).timers.push_back(*id);
+    return true;
+}
+bool ZEM_CLAPCALL unregisterTimer(const clap_host* host, clap_id id) {
+    auto& timers = hostOf(host).timers;
+    const auto found = std::find(timers.begin(), timers.end(), id);
+    if (found == timers.end()) return false;
+    timers.erase(found);
+    return true;
+}
+constexpr clap_host_timer_support kTimers = {&registerTimer, &unregisterTimer};
+constexpr clap_host_params kHostParams = {[](const clap_host*, std::uint32_t) {},
+                                          [](const clap_host*, clap_id, std::uint32_t) {}, &countRequest};
+
+const void* ZEM_CLAPCALL hostExtension(const clap_host*, const char* id) {
+    if (id != nullptr && std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &kTimers;
+    if (id != nullptr && std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &kHostParams;
+    return nullptr;
+}
 
 // The list's callbacks find their EventList through ctx.
 std::uint32_t ZEM_CLAPCALL listSize(const clap_input_events* list) {
@@ -55,7 +82,7 @@ Host::Host() {
     record.vendor = "Orvandel";
     record.url = "";
     record.version = "1.0.0";
-    record.get_extension = &noHostExtension;
+    record.get_extension = &hostExtension;
     record.request_restart = &countRequest;
     record.request_process = &countRequest;
     record.request_callback = &countRequest;
@@ -298,6 +325,77 @@ std::vector<float> playScript(Instance& instance, const testhost::Script& script
         }
     }
     return output;
+}
+
+} // namespace claphost
+
+// --- The editor -----------------------------------------------------------------
+
+namespace claphost {
+
+bool moreThanOneColour(const unsigned* pixels, int width, int height, int rowSpan) {
+    if (pixels == nullptr || width <= 0 || height <= 0) return false;
+    const unsigned first = pixels[0] & 0x00FFFFFFu;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if ((pixels[y * rowSpan + x] & 0x00FFFFFFu) != first) return true;
+    return false;
+}
+
+bool openEditorRepeatedly(Instance& instance, Host& host, int times) {
+    const clap_plugin_gui* gui = instance.gui;
+    const clap_plugin* plugin = instance.plugin;
+    const char* api = nullptr;
+    bool floating = true;
+    std::uint32_t width = 0, height = 0;
+    if (gui == nullptr || !gui->get_preferred_api(plugin, &api, &floating) || floating ||
+        !gui->is_api_supported(plugin, api, false) || !gui->create(plugin, api, false) ||
+        !gui->get_size(plugin, &width, &height)) {
+        std::fprintf(stderr, "the plug-in offers no embedded editor\n");
+        return false;
+    }
+    gui->destroy(plugin);
+    std::unique_ptr<Frame> frame = Frame::create(static_cast<int>(width), static_cast<int>(height));
+    if (frame == nullptr) {
+        std::fprintf(stderr, "no display to open a window on (scripts/x11-run.sh, scripts/wine-window-run.sh)\n");
+        return false;
+    }
+    const auto* timers = static_cast<const clap_plugin_timer_support*>(
+        plugin->get_extension(plugin, CLAP_EXT_TIMER_SUPPORT));
+    const clap_window parent = frame->window();
+    for (int round = 1; round <= times; ++round) {
+        if (!gui->create(plugin, api, false) || !gui->set_parent(plugin, &parent) || !gui->show(plugin)) {
+            std::fprintf(stderr, "opening %d: the editor refused to open\n", round);
+            return false;
+        }
+        // A host's timers keep firing while the editor is open: an X11
+        // editor reads its events and paints in them.
+        for (int tick = 0; tick < 3; ++tick) {
+            frame->pump();
+            for (clap_id id : host.timers)
+                if (timers != nullptr) timers->on_timer(plugin, id);
+        }
+        frame->pump();
+        int w = 0, h = 0;
+        if (frame->childCount() != 1 || !frame->childSize(w, h) || w != int(width) || h != int(height)) {
+            std::fprintf(stderr, "opening %d: %d windows in the frame, the first %d x %d (expected one, %u x %u)\n",
+                         round, frame->childCount(), w, h, width, height);
+            return false;
+        }
+        if ((round == 1 || round == times) && !frame->childShowsPicture()) {
+            std::fprintf(stderr, "opening %d: the editor painted nothing\n", round);
+            return false;
+        }
+        gui->hide(plugin);
+        gui->destroy(plugin);
+        frame->pump();
+        if (frame->childCount() != 0 || !host.timers.empty()) {
+            std::fprintf(stderr, "closing %d: %d windows and %zu timers left behind\n", round, frame->childCount(),
+                         host.timers.size());
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace claphost

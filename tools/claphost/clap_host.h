@@ -34,7 +34,9 @@ public:
     Host& operator=(const Host&) = delete;
 
     clap_host record{};
-    int requests = 0; // request_restart, request_process and request_callback calls
+    int requests = 0; // request_restart, request_process, request_callback and request_flush calls
+    std::vector<clap_id> timers; // registered, not yet unregistered
+    clap_id nextTimer = 1;
 };
 
 // A host's list of input events for one processing call, in time order as
@@ -126,6 +128,14 @@ using PlainOf = double (*)(int index, float normalized);
 
 // Resolves the script's parameter names among the instance's parameters;
 // false with `error` for a name it does not have.
+// Opens the instance's editor in a frame window of ours `times` times over
+// (create, set_parent, show, timer calls, hide, destroy), checking each time
+// that exactly one window of the editor's size appears in the frame and that
+// it is gone afterwards, and that the editor paints more than one colour.
+// Needs a display (scripts/x11-run.sh, scripts/wine-window-run.sh). Says
+// what went wrong on stderr; answers whether all went well.
+bool openEditorRepeatedly(Instance& instance, Host& host, int times);
+
 bool resolveNames(const Instance& instance, testhost::Script& script, std::string& error);
 
 // Plays the script (timed for `rate`) into an instance activated at that

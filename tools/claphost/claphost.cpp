@@ -13,6 +13,11 @@
 //       their own samples inside each block; a script's normalized values
 //       are turned into plain values through Veldane's parameter classes,
 //       so a script sounds here as through the VST 2.4 test host.
+//   claphost gui LIBRARY.clap [TIMES]
+//       Opens the plug-in's editor in a window of ours TIMES times (default
+//       1), as a host embeds it, and checks each time that one window of the
+//       editor's size appears, paints, and is gone after closing. Needs a
+//       display (scripts/x11-run.sh, scripts/wine-window-run.sh).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -168,8 +173,20 @@ int render(const char* path, const char* scriptPath, const char* outPath, const 
     return nonFinite ? 2 : 0;
 }
 
+int gui(const char* path, int times) {
+    Library library;
+    if (!openLibrary(path, library)) return 1;
+    Host host;
+    Instance instance(library, host);
+    if (instance.plugin == nullptr || times < 1) return 1;
+    if (!openEditorRepeatedly(instance, host, times)) return 1;
+    std::printf("the editor opened and closed %d times in our window\n", times);
+    return 0;
+}
+
 int usage() {
     std::fprintf(stderr, "usage: claphost info LIBRARY.clap\n"
+                         "       claphost gui LIBRARY.clap [TIMES]\n"
                          "       claphost render LIBRARY.clap SCRIPT OUT.wav [--midi] [--double] [--rate R] [--block N]\n");
     return 64;
 }
@@ -178,6 +195,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "gui") == 0) return gui(argv[2], argc == 4 ? std::atoi(argv[3]) : 1);
     if (argc < 5 || std::strcmp(argv[1], "render") != 0) return usage();
     Options options;
     for (int i = 5; i < argc; ++i) {

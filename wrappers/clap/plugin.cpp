@@ -24,7 +24,7 @@ const clap_plugin_descriptor ClapPlugin::descriptor = {
     kFeatures,
 };
 
-ClapPlugin::ClapPlugin(const clap_host* host) : Plugin(host) {}
+ClapPlugin::ClapPlugin(const clap_host* host) : Plugin(host, libraryModule()) {}
 
 std::vector<std::uint8_t> ClapPlugin::saveState() const { return Veldane::saveState(synth.params); }
 

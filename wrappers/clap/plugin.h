@@ -1,7 +1,7 @@
 #pragma once
 // Veldane as a CLAP plug-in: a thin translation of the host's calls onto one
 // Veldane::Synth through the framework's CLAP base (framework/clap/plugin.h),
-// which answers the host. Parameters keep their ParamId as CLAP id; the
+// which answers the host; its editor is the panel, as in VST 2.4. Parameters keep their ParamId as CLAP id; the
 // state is the synthesizer's versioned record of every value (synth/state.h).
 
 #include <cstddef>
@@ -10,10 +10,11 @@
 
 #include "framework/clap/plugin.h"
 #include "synth/synth.h"
+#include "ui/editor.h"
 
 namespace Veldane {
 
-class ClapPlugin final : public zem::clap::Plugin<ClapPlugin, Parameters> {
+class ClapPlugin final : public zem::clap::Plugin<ClapPlugin, Parameters, Editor> {
 public:
     // Identity: id "com.orvandel.veldane" (hosts store it in every saved
     // project: it never changes), name, vendor, version, features.
@@ -21,6 +22,11 @@ public:
 
     // Main thread, through the factory's create_plugin.
     explicit ClapPlugin(const clap_host* host);
+
+    // The library's module handle, from which the editor loads its images
+    // (wrappers/clap/module_*.cpp: the DLL's on Windows, the linked-in
+    // images elsewhere).
+    static NativeModule libraryModule();
 
     Synth synth;
 
@@ -33,7 +39,6 @@ public:
     void render(int count, Sample* out) {
         synth.render(count, out);
     }
-    void parameterChanged(int) noexcept {}
     std::vector<std::uint8_t> saveState() const;
     bool loadState(const std::uint8_t* data, std::size_t size);
 };
