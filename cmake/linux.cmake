@@ -5,6 +5,7 @@
 #                       its X11 UI in veldane_ui.so (wrappers/lv2/ui.cpp), and
 #                       the Turtle files, written at build time from the
 #                       parameter table, with the factory patches as presets
+#   clap/Veldane.clap   CLAP (wrappers/clap), the same panel in an X11 window
 # each in a folder of its own, so a host's search path can name it alone
 # and their tests: in-process, through the built modules, and in real hosts
 # (Ardour, jalv on JACK, the LV2 validators, Qtractor's scanner).
@@ -17,13 +18,8 @@ endif()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET lv2)
 
-# The plain-value view of parameters, for formats whose controls carry plain
-# values (LV2 ports); portable, it joins the framework's list when a second
-# format uses it.
-target_sources(zem_framework PRIVATE framework/plain_value.cpp)
-
 # Everything a plug-in module links must be position-independent.
-set_target_properties(veldane_gfx zem_framework zem_editor veldane_synth veldane_ui veldane_vst2
+set_target_properties(veldane_gfx zem_framework zem_editor veldane_synth veldane_ui veldane_vst2 veldane_clap
   PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 add_library(veldane_lv2 STATIC wrappers/lv2/plugin.cpp)
@@ -61,6 +57,8 @@ target_link_libraries(veldane_lv2_ui PUBLIC veldane_ui PkgConfig::LV2)
 set_target_properties(veldane_lv2_ui PROPERTIES POSITION_INDEPENDENT_CODE ON)
 veldane_module(veldane_lv2_ui_linux ${VELDANE_LV2_BUNDLE} veldane_ui veldane_lv2_ui lv2ui_descriptor
   wrappers/lv2/veldane_ui.map)
+veldane_module(veldane_clap_linux ${CMAKE_BINARY_DIR}/clap Veldane veldane_clap clap_entry wrappers/clap/veldane.map)
+set_target_properties(veldane_clap_linux PROPERTIES SUFFIX .clap)
 
 # The factory patches as LV2 presets (tools/patches/lv2_presets.h).
 add_library(veldane_lv2_presets STATIC tools/patches/lv2_presets.cpp)
@@ -115,6 +113,21 @@ target_link_libraries(vst2_so_tests PRIVATE veldane_vst2 testhost_script GTest::
 add_dependencies(vst2_so_tests veldane_vst2_linux)
 gtest_discover_tests(vst2_so_tests)
 
+# The built Veldane.clap through our CLAP host, and its renders against
+# veldane.so's (each case a process of its own).
+add_executable(clap_plugin_tests tests/clap/clap_plugin_test.cpp)
+target_compile_options(clap_plugin_tests PRIVATE ${VELDANE_WARNINGS})
+target_compile_definitions(clap_plugin_tests PRIVATE VELDANE_CLAP="$<TARGET_FILE:veldane_clap_linux>")
+target_link_libraries(clap_plugin_tests PRIVATE claphost_core veldane_synth GTest::gtest_main)
+add_dependencies(clap_plugin_tests veldane_clap_linux)
+gtest_discover_tests(clap_plugin_tests)
+add_test(NAME clap_matches_vst2
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/clap/matches_vst2.sh $<TARGET_FILE:claphost> $<TARGET_FILE:veldane_clap_linux>
+          $<TARGET_FILE:testhost> $<TARGET_FILE:veldane_vst2_linux> ${CMAKE_BINARY_DIR}/clap_matches_vst2)
+# Its editor in our window on a virtual display, opened and closed 100 times.
+add_test(NAME clap_gui
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 100)
+
 # Compares a real host's report of the parameters with the plug-in's table,
 # and of the presets with the factory patches.
 add_executable(host_view_check tests/linux/host_view_check.cpp)
@@ -124,7 +137,7 @@ target_link_libraries(host_view_check PRIVATE veldane_patches)
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 jalv jalv-ui qtractor)
+foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 jalv jalv-ui qtractor qtractor-clap)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()

@@ -46,6 +46,10 @@ target_compile_options(x11_capture PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(x11_capture PUBLIC veldane_gfx X11::X11)
 target_sources(testhost PRIVATE tools/testhost/editor_frame_x11.cpp)
 target_link_libraries(testhost PRIVATE x11_capture)
+if(VELDANE_CLAP)
+  target_sources(claphost_core PRIVATE tools/claphost/gui_frame_x11.cpp)
+  target_link_libraries(claphost_core PUBLIC x11_capture)
+endif()
 
 # The editor in a window of ours on a virtual display, driven with real
 # pointer input (XTest).

@@ -1,8 +1,10 @@
 #pragma once
 // Adds the editor window to the plug-in base: the editor opcodes of the
-// dispatcher (effEditGetRect, effEditOpen, effEditClose, effEditIdle), the ownership of
-// the open editor, the editor's view of the plug-in (IEditController) and the
-// safe route of parameter changes to it from any thread. EditorT is built
+// dispatcher (effEditGetRect, effEditOpen, effEditClose, effEditIdle), the
+// report of the editor's edits to the host, and through zem::EditorOwner
+// (framework/editor_owner.h) the ownership of the open editor, the editor's
+// view of the plug-in (IEditController) and the safe route of parameter
+// changes to it from any thread. EditorT is built
 // from (module handle, IEditController*, parent window), offers
 // updateControl(int index), windowHandle(), idle() (the host's idle call,
 // in which an X11 editor reads its events and repaints), its fixed size as
@@ -32,6 +34,7 @@
 
 #include "base/platform.h"
 #include "framework/editor.h"
+#include "framework/editor_owner.h"
 #include "framework/plugin.h"
 
 namespace zem {
@@ -46,16 +49,14 @@ struct NoEditor {
 };
 
 template <class Derived, int N, class EditorT>
-class PluginWithEditor : public Plugin<Derived, N>, public IEditController {
+class PluginWithEditor : public Plugin<Derived, N>, public EditorOwner<Derived, N, EditorT> {
     using Base = Plugin<Derived, N>;
+    using Owner = EditorOwner<Derived, N, EditorT>;
     static constexpr bool kHasEditor = !std::is_same_v<EditorT, NoEditor>;
 
 public:
-    // The open editor; null while no editor window is open. Read and written
-    // on the user-interface thread only (see above).
-    std::unique_ptr<EditorT> editor;
-    // This library's module handle, from which the editor loads its images.
-    NativeModule moduleHandle;
+    using Owner::editor;
+    using Owner::updateEditorControl;
 
     // Host's UI thread. Editor opcodes here, all others to the base.
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
@@ -64,10 +65,10 @@ public:
             if constexpr (kHasEditor) return answerRect(ptr);
             return 0;
         case effEditOpen:
-            if constexpr (kHasEditor) return openEditor(ptr);
+            if constexpr (kHasEditor) return this->openEditor(static_cast<NativeWindow>(ptr)) ? 1 : 0;
             return 0;
         case effEditClose:
-            closeEditor();
+            this->closeEditor();
             return 1;
         case effEditIdle:
             if (!editor) return 0;
@@ -76,7 +77,7 @@ public:
         case effClose:
             // An editor left open by the host goes first: its window must not
             // outlive the instance and call the host with a closed record.
-            closeEditor();
+            this->closeEditor();
             return Base::dispatch(opcode, index, value, ptr, opt);
         default:
             return Base::dispatch(opcode, index, value, ptr, opt);
@@ -88,8 +89,6 @@ public:
     void parameterChanged(int index) override { updateEditorControl(index); }
 
     // --- The editor's view of the plug-in (its UI thread) --------------------
-
-    Parameter* parameter(int index) override { return this->derived().parameters().at(index); }
 
     // Stores the value, has the engine take it at the next block even if it
     // did not move, shows it and tells the host (audioMasterAutomate with the
@@ -105,30 +104,9 @@ public:
             this->hostCallback(&this->effect, audioMasterAutomate, index, 0, nullptr, p->normalized());
     }
 
-    // Editor's UI thread (its window procedure): applies the changes other
-    // threads marked.
-    void applyPendingEditorUpdates() override {
-        pendingEditorUpdates.drain([this](int index) {
-            if (editor) editor->updateControl(index);
-        });
-    }
-
-    // Any thread: makes the open editor's control of parameter `index` show
-    // the parameter's value; nothing when no editor is open. Never blocks,
-    // allocates or touches the editor from a thread other than its own.
-    void updateEditorControl(int index) {
-        NativeWindow window = editorWindow.load();
-        if (window == nullptr) return;
-        if (std::this_thread::get_id() == editorThread.load()) {
-            if (editor) editor->updateControl(index);
-            return;
-        }
-        if (pendingEditorUpdates.mark(index) && !EditorT::wake(window)) pendingEditorUpdates.wakeFailed();
-    }
-
 protected:
     PluginWithEditor(AEffect& record, HostCallback host, NativeModule module) noexcept
-        : Base(record, host), moduleHandle(module) {
+        : Base(record, host), Owner(module) {
         if (kHasEditor) this->effect.flags |= effFlagsHasEditor;
     }
     ~PluginWithEditor() = default;
@@ -143,45 +121,6 @@ private:
         *static_cast<ERect**>(ptr) = &rect;
         return 1;
     }
-
-    VstIntPtr openEditor(void* parent) {
-        // One window per instance: a second open leaves the first alone.
-        if (editor || !parent) return 0;
-        pendingEditorUpdates.clear();
-        editorThread.store(std::this_thread::get_id());
-        auto* created = new (std::nothrow) EditorT(moduleHandle, this, static_cast<NativeWindow>(parent));
-        if (!created) return 0;
-        editor.reset(created);
-        // A window the system refused (no display, a parent it does not
-        // know) is no editor the host could show: say so.
-        if (editor->windowHandle() == nullptr) {
-            editor.reset();
-            return 0;
-        }
-        // Published before the controls read their values: a change on
-        // another thread from here on is marked and the window woken, one
-        // before it is read below.
-        editorWindow.store(editor->windowHandle());
-        // A fresh window shows the current value of every parameter.
-        for (int i = 0; i < N; ++i) editor->updateControl(i);
-        return 1;
-    }
-
-    void closeEditor() {
-        // Foreign threads stop waking the window before it goes.
-        editorWindow.store(nullptr);
-        // The pointer is cleared before the editor is destroyed, so that
-        // nothing reaches a half-destroyed editor through it.
-        editor.reset();
-        pendingEditorUpdates.clear();
-    }
-
-    // Indices changed on other threads, waiting for the editor's thread.
-    PendingControlUpdates<N> pendingEditorUpdates;
-    // The open editor's window, for foreign threads; null while none is open.
-    std::atomic<NativeWindow> editorWindow{nullptr};
-    // The user-interface thread, on which the editor was opened.
-    std::atomic<std::thread::id> editorThread{};
 };
 
 } // namespace zem

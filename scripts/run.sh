@@ -4,7 +4,8 @@
 # the demo phrase through both and takes the editor's picture; then the
 # factory presets, the demo song, and the Linux plug-ins with what a Linux
 # host sees of each and a picture of the Linux editor beside the Windows
-# one. Installs what is missing.
+# one, and both Veldane.clap files as our CLAP host sees them. Installs what
+# is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build win32
@@ -56,7 +57,7 @@ bash "$top/scripts/draw-patches.sh" "$build/patch-sonograms.png"
 # The Linux plug-ins, and what a Linux host sees of each: veldane.so loaded
 # by our test host (dlopen), the LV2 bundle through lilv (lv2info, with its
 # folder first on LV2_PATH and the system's bundles after it).
-configure_and_build native veldane_vst2_linux veldane_lv2_linux testhost compare_captures
+configure_and_build native veldane_vst2_linux veldane_lv2_linux veldane_clap_linux testhost claphost compare_captures
 echo
 echo "== veldane.so, VST 2.4 for Linux: $build/native/vst/veldane.so"
 "$build/native/testhost" info "$build/native/vst/veldane.so"
@@ -64,6 +65,16 @@ echo
 echo "== veldane.lv2, LV2: $build/native/lv2/veldane.lv2"
 uri=$(LV2_PATH="$build/native/lv2" lv2ls)
 LV2_PATH="$build/native/lv2:/usr/local/lib/lv2:/usr/lib/lv2" lv2info "$uri"
+
+# The CLAP plug-ins as our CLAP host sees them: the Linux one natively, the
+# 64-bit Windows one under wine64.
+configure_and_build win64 VeldaneClap claphost
+echo
+echo "== Veldane.clap, CLAP for Linux: $build/native/clap/Veldane.clap"
+"$build/native/claphost" info "$build/native/clap/Veldane.clap"
+echo
+echo "== Veldane.clap, CLAP for 64-bit Windows: $build/win64/Veldane.clap"
+"$top/scripts/wine-run.sh" "$build/win64/claphost.exe" info "$build/win64/Veldane.clap"
 
 # The Linux editor as a host's X11 window shows it (on a virtual display),
 # beside the Windows one, and how far the two pictures differ.

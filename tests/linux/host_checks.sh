@@ -21,6 +21,7 @@
 #                host takes of veldane.so's editor at the same (default) values
 #   qtractor     Qtractor's scanner loads veldane.so: an instrument with 39
 #                parameters and one output, with an editor
+#   qtractor-clap  the same with Veldane.clap
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: host_checks.sh CHECK BUILD_DIR" >&2; exit 2; }
 check=$1
@@ -31,6 +32,7 @@ out="$build/host-checks/$check"
 rm -rf "$out"
 mkdir -p "$out"
 so="$build/vst/veldane.so"
+clap="$build/clap/Veldane.clap"
 bundle="$build/lv2/veldane.lv2"
 view="$build/host_view_check"
 
@@ -53,7 +55,8 @@ ardour() {
 
 case $check in
   exports)
-    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor" "$bundle/veldane_ui.so:lv2ui_descriptor"; do
+    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor" "$bundle/veldane_ui.so:lv2ui_descriptor" \
+      "$clap:clap_entry"; do
       exported=$(nm -D --defined-only --format=just-symbols "${module%:*}")
       echo "${module%:*}: $exported"
       [ "$exported" = "${module##*:}" ] || { echo "expected ${module##*:} alone" >&2; exit 1; }
@@ -106,6 +109,14 @@ case $check in
     cat "$out/scan.tsv"
     awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1 && $9 ~ /(^|,)GUI(,|$)/ && $12 == "0x7a516b74") { exit 1 }' \
       "$out/scan.tsv" || { echo "the scanner sees another plug-in" >&2; exit 1; }
+    ;;
+  qtractor-clap)
+    step "Qtractor's plug-in scanner"
+    "$hosts/qtractor-scan.sh" --params 39 CLAP "$clap" >"$out/scan.tsv"
+    cat "$out/scan.tsv"
+    awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1 && $9 ~ /(^|,)GUI(,|$)/) { exit 1 }' \
+      "$out/scan.tsv" ||
+      { echo "the scanner sees another plug-in" >&2; exit 1; }
     ;;
   *)
     echo "host_checks.sh: unknown check $check" >&2

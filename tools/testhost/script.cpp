@@ -143,7 +143,8 @@ bool resolveNames(AEffect* e, Script& script, std::string& error) {
     return true;
 }
 
-std::vector<float> playScript(AEffect* e, const Script& script, double rate, int block, bool useDouble) {
+std::vector<float> playScript(AEffect* e, const Script& script, double rate, int block, bool useDouble,
+                              bool cutAtParameters) {
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
     e->dispatcher(e, effSetBlockSize, 0, block, nullptr, 0.0f);
     e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
@@ -156,10 +157,17 @@ std::vector<float> playScript(AEffect* e, const Script& script, double rate, int
     std::vector<VstMidiEvent> midi;
     std::vector<unsigned char> eventsStorage;
     std::size_t next = 0;
-    for (long long start = 0; start < total; start += block) {
-        const int frames = static_cast<int>(std::min<long long>(block, total - start));
+    for (long long start = 0; start < total;) {
+        // The block's end: the next block boundary, or when cutting, the
+        // next parameter change after the block's first sample.
+        long long end = std::min<long long>((start / block + 1) * block, total);
+        for (std::size_t i = next; cutAtParameters && i < script.commands.size() && script.commands[i].frame < end; ++i)
+            if (script.commands[i].isParameter && script.commands[i].frame > start) end = script.commands[i].frame;
+        const long long first = start;
+        const int frames = static_cast<int>(end - start);
+        start = end;
         midi.clear();
-        for (; next < script.commands.size() && script.commands[next].frame < start + frames; ++next) {
+        for (; next < script.commands.size() && script.commands[next].frame < end; ++next) {
             const Command& c = script.commands[next];
             if (c.isParameter) {
                 if (c.index >= 0) e->setParameter(e, c.index, c.value);
@@ -168,7 +176,7 @@ std::vector<float> playScript(AEffect* e, const Script& script, double rate, int
             VstMidiEvent m{};
             m.type = kVstMidiType;
             m.byteSize = sizeof(VstMidiEvent);
-            m.deltaFrames = static_cast<VstInt32>(std::max<long long>(0, c.frame - start));
+            m.deltaFrames = static_cast<VstInt32>(std::max<long long>(0, c.frame - first));
             std::memcpy(m.midiData, c.midi, 3);
             midi.push_back(m);
         }

@@ -57,7 +57,11 @@ bool resolveNames(AEffect* effect, Script& script, std::string& error);
 // frames (processDoubleReplacing when useDouble, narrowed to float) and
 // answers the output. The instance's rate and block size are set first.
 // Names must have been resolved; a parameter command whose index is still -1
-// sets nothing.
-std::vector<float> playScript(AEffect* effect, const Script& script, double rate, int block, bool useDouble);
+// sets nothing. With cutAtParameters, a block is also cut where a parameter
+// change falls, so that each change sounds from its own sample on, as a
+// format with timed parameter events places it (blocks still start on the
+// multiples of `block`).
+std::vector<float> playScript(AEffect* effect, const Script& script, double rate, int block, bool useDouble,
+                              bool cutAtParameters = false);
 
 } // namespace testhost

@@ -8,11 +8,13 @@
 //       Prints the plug-in's identity and, for every parameter, its name,
 //       label, default normalized value and display texts at 0 / 0.5 / 1
 //       (each value is restored after the probe).
-//   testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N]
+//   testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N] [--cut-at-params]
 //       Plays SCRIPT through the plug-in and writes the mono output as a
 //       32-bit float WAV file. --double renders with processDoubleReplacing
 //       (the WAV is still float); --rate sets the sample rate (default
-//       44100), --block the block length (default 512).
+//       44100), --block the block length (default 512); --cut-at-params
+//       also cuts a block where a parameter change falls, so it sounds from
+//       its own sample (as in formats with timed parameter events).
 //   testhost bench LIBRARY SCRIPT [--seconds S] [--double] [--rate R] [--block N]
 //       Plays SCRIPT through one instance over and over, as `render` plays
 //       it, in rounds of half a second of this thread's CPU time until S
@@ -54,6 +56,7 @@
 #include "tools/testhost/plugin_library.h"
 #include "tools/testhost/editor_command.h"
 #include "tools/testhost/script.h"
+#include "tools/testhost/wav_file.h"
 
 namespace {
 
@@ -130,42 +133,10 @@ int info(const char* path) {
 
 // --- render ------------------------------------------------------------------
 
-bool writeWav(const char* path, const std::vector<float>& samples, int rate) {
-    FILE* f = std::fopen(path, "wb");
-    if (!f) {
-        std::fprintf(stderr, "cannot write %s\n", path);
-        return false;
-    }
-    auto u32 = [&](std::uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [&](std::uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * sizeof(float));
-    constexpr std::uint16_t kIeeeFloat = 3;
-    std::fwrite("RIFF", 1, 4, f);
-    u32(4 + (8 + 18) + (8 + 4) + (8 + dataBytes));
-    std::fwrite("WAVE", 1, 4, f);
-    std::fwrite("fmt ", 1, 4, f);
-    u32(18);
-    u16(kIeeeFloat);
-    u16(1);                                   // mono
-    u32(static_cast<std::uint32_t>(rate));    // frames per second
-    u32(static_cast<std::uint32_t>(rate) * 4); // bytes per second
-    u16(4);                                   // bytes per frame
-    u16(32);                                  // bits per sample
-    u16(0);                                   // no extension
-    std::fwrite("fact", 1, 4, f);             // non-PCM formats state their frame count
-    u32(4);
-    u32(static_cast<std::uint32_t>(samples.size()));
-    std::fwrite("data", 1, 4, f);
-    u32(dataBytes);
-    std::fwrite(samples.data(), sizeof(float), samples.size(), f);
-    const bool ok = std::fclose(f) == 0;
-    if (!ok) std::fprintf(stderr, "error writing %s\n", path);
-    return ok;
-}
-
 // How a script is played: render's and bench's options.
 struct PlayOptions {
     bool useDouble = false;
+    bool cutAtParameters = false;
     double rate = kDefaultRate;
     int block = kDefaultBlock;
     double benchSeconds = kDefaultBenchSeconds;
@@ -197,7 +168,8 @@ int render(const char* path, const char* scriptPath, const char* outPath, const 
     LoadedPlugin plugin;
     Script script;
     if (!loadWithScript(path, scriptPath, options.rate, plugin, script)) return 1;
-    const std::vector<float> output = playScript(plugin.effect, script, options.rate, options.block, options.useDouble);
+    const std::vector<float> output =
+        playScript(plugin.effect, script, options.rate, options.block, options.useDouble, options.cutAtParameters);
     unload(plugin);
     float peak = 0.0f;
     double sumSquares = 0.0;
@@ -265,7 +237,7 @@ int bench(const char* path, const char* scriptPath, const PlayOptions& options) 
 int usage() {
     std::fprintf(stderr,
                  "usage: testhost info LIBRARY\n"
-                 "       testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N]\n"
+                 "       testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N] [--cut-at-params]\n"
                  "       testhost bench LIBRARY SCRIPT [--seconds S] [--double] [--rate R] [--block N]\n"
                  "       testhost editor LIBRARY OUT.png [SCRIPT]\n"
                  "LIBRARY may be `builtin`: the plug-in linked into this test host.\n");
@@ -278,6 +250,8 @@ bool parseOptions(int argc, char** argv, int first, bool bench, PlayOptions& opt
     for (int i = first; i < argc; ++i) {
         if (std::strcmp(argv[i], "--double") == 0) {
             options.useDouble = true;
+        } else if (!bench && std::strcmp(argv[i], "--cut-at-params") == 0) {
+            options.cutAtParameters = true;
         } else if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
             options.rate = std::atof(argv[++i]);
         } else if (std::strcmp(argv[i], "--block") == 0 && i + 1 < argc) {

@@ -1,0 +1,149 @@
+#pragma once
+// A minimal CLAP host: opens a .clap, creates an instance through the plug-in
+// factory, hands it events and buffers as a host's audio thread does, and
+// moves state through byte streams. Portable (the library is opened through
+// tools/testhost/platform.h); the claphost tool and the tests share it. It
+// follows the interface's calling order unless a test calls a record's
+// callbacks directly to do otherwise.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "framework/clap/extensions.h"
+#include "tools/testhost/script.h"
+
+namespace claphost {
+
+// A .clap opened and its entry initialised; stays loaded for the process.
+struct Library {
+    const clap_plugin_entry* entry = nullptr;
+    const clap_plugin_factory* factory = nullptr;
+
+    // Opens the file, finds `clap_entry`, calls init and asks for the plug-in
+    // factory. On failure answers false with `error` saying why.
+    bool open(const char* path, std::string& error);
+    // The first plug-in's descriptor, or null.
+    const clap_plugin_descriptor* descriptor() const;
+};
+
+// The host record handed to the plug-in, counting what the plug-in asks of it.
+class Host {
+public:
+    Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    clap_host record{};
+    int requests = 0; // request_restart, request_process, request_callback and request_flush calls
+    std::vector<clap_id> timers; // registered, not yet unregistered
+    clap_id nextTimer = 1;
+};
+
+// A host's list of input events for one processing call, in time order as
+// added; records are copied in.
+class EventList {
+public:
+    EventList();
+    EventList(const EventList&) = delete;
+    EventList& operator=(const EventList&) = delete;
+
+    void note(std::uint32_t time, std::uint16_t type, int key, double velocity);
+    void midi(std::uint32_t time, const unsigned char bytes[3]);
+    void param(std::uint32_t time, clap_id id, double value);
+    // Any record, copied as it is (for malformed events).
+    void raw(const void* event, std::size_t size);
+    void clear();
+    std::uint32_t size() const { return static_cast<std::uint32_t>(offsets_.size()); }
+    // The record at `index`, or null past the end.
+    const clap_event_header* eventAt(std::uint32_t index) const;
+
+    clap_input_events list{};
+
+private:
+    std::vector<std::uint64_t> storage_; // the records, 8-byte aligned
+    std::vector<std::size_t> offsets_;   // each record's byte offset in storage_
+};
+
+// Byte streams over memory. `chunk` bounds what one call moves, as a host's
+// stream may move fewer bytes than asked; `failAt` makes a call fail (-1)
+// once that many bytes have gone through.
+struct OutStream {
+    explicit OutStream(std::size_t chunk = SIZE_MAX, std::size_t failAt = SIZE_MAX);
+    clap_ostream stream{};
+    std::vector<std::uint8_t> bytes;
+    std::size_t chunk, failAt;
+};
+struct InStream {
+    explicit InStream(std::vector<std::uint8_t> bytes, std::size_t chunk = SIZE_MAX, std::size_t failAt = SIZE_MAX);
+    clap_istream stream{};
+    std::vector<std::uint8_t> bytes;
+    std::size_t position = 0, chunk, failAt;
+};
+
+// One plug-in instance, created and initialised; destroyed with the object
+// (deactivated first when active).
+class Instance {
+public:
+    Instance(const Library& library, Host& host);
+    ~Instance();
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+
+    const clap_plugin* plugin = nullptr; // null when creation or init failed
+    const clap_plugin_params* params = nullptr;
+    const clap_plugin_state* state = nullptr;
+    const clap_plugin_audio_ports* audioPorts = nullptr;
+    const clap_plugin_note_ports* notePorts = nullptr;
+    const clap_plugin_latency* latency = nullptr;
+    const clap_plugin_gui* gui = nullptr;
+
+    bool activate(double rate, std::uint32_t maxFrames);
+    void deactivate();
+    // Renders `frames` samples into out (single or double precision) with
+    // the events; answers the plug-in's status.
+    clap_process_status process(std::uint32_t frames, const EventList& events, float* out);
+    clap_process_status process(std::uint32_t frames, const EventList& events, double* out);
+
+    // Parameter `id`'s value now; NaN for none.
+    double value(clap_id id) const;
+    // Every parameter's value, by index.
+    std::vector<double> values() const;
+    // The id of the parameter named `name`; false when there is none.
+    bool idOf(const std::string& name, clap_id& id) const;
+
+    bool active = false;
+    bool processing = false;
+    std::int64_t steadyTime = 0; // samples processed so far
+
+private:
+    template <class Sample>
+    clap_process_status processAny(std::uint32_t frames, const EventList& events, Sample* out);
+    const void* extension(const char* id) const;
+};
+
+// How a script's parameter values reach the plug-in: the script gives the
+// normalized value a VST 2.4 host would store; the caller answers the plain
+// value it stands for (the plug-in's own parameter classes know the curve).
+using PlainOf = double (*)(int index, float normalized);
+
+// Resolves the script's parameter names among the instance's parameters;
+// false with `error` for a name it does not have.
+// Opens the instance's editor in a frame window of ours `times` times over
+// (create, set_parent, show, timer calls, hide, destroy), checking each time
+// that exactly one window of the editor's size appears in the frame and that
+// it is gone afterwards, and that the editor paints more than one colour.
+// Needs a display (scripts/x11-run.sh, scripts/wine-window-run.sh). Says
+// what went wrong on stderr; answers whether all went well.
+bool openEditorRepeatedly(Instance& instance, Host& host, int times);
+
+bool resolveNames(const Instance& instance, testhost::Script& script, std::string& error);
+
+// Plays the script (timed for `rate`) into an instance activated at that
+// rate, in blocks of `block` frames:
+// notes as CLAP note events (or, with midi, as MIDI events), parameter
+// changes as parameter events, each at its own sample inside the block.
+// Answers the output.
+std::vector<float> playScript(Instance& instance, const testhost::Script& script, double rate, int block, bool midi,
+                              PlainOf plainOf, bool useDouble = false);
+
+} // namespace claphost
