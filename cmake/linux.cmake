@@ -14,11 +14,6 @@ endif()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET lv2)
 
-# The plain-value view of parameters, for formats whose controls carry plain
-# values (LV2 ports); portable, it joins the framework's list when a second
-# format uses it.
-target_sources(zem_framework PRIVATE framework/plain_value.cpp)
-
 # Everything a plug-in module links must be position-independent.
 set_target_properties(zem_framework veldane_synth veldane_vst2 PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
@@ -60,6 +55,14 @@ add_custom_command(
 add_custom_target(veldane_lv2_turtle ALL DEPENDS ${VELDANE_LV2_BUNDLE}/manifest.ttl ${VELDANE_LV2_BUNDLE}/veldane.ttl)
 add_dependencies(veldane_lv2_linux veldane_lv2_turtle)
 
+# The VST 3 bundle: vst3/Veldane.vst3/Contents/x86_64-linux/Veldane.so (hosts
+# want the module named like the bundle), exporting the factory and the
+# module's set-up and tear-down calls.
+set(VELDANE_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Veldane.vst3)
+veldane_module(veldane_vst3_linux ${VELDANE_VST3_BUNDLE}/Contents/x86_64-linux veldane_vst3 GetPluginFactory
+  wrappers/vst3/veldane.map)
+set_target_properties(veldane_vst3_linux PROPERTIES OUTPUT_NAME Veldane)
+
 # --- Tests ---------------------------------------------------------------------
 # The LV2 plug-in in-process, driven through its descriptor as a host drives it.
 add_executable(lv2_plugin_tests tests/linux/lv2_plugin_test.cpp tests/alloc_counter.cpp)
@@ -78,6 +81,16 @@ target_compile_definitions(vst2_so_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOU
 target_link_libraries(vst2_so_tests PRIVATE veldane_vst2 testhost_script GTest::gtest_main ${CMAKE_DL_LIBS})
 add_dependencies(vst2_so_tests veldane_vst2_linux)
 gtest_discover_tests(vst2_so_tests)
+
+# The VST 3 bundle loaded by our VST 3 host (tools/vst3host), against the
+# table, the VST 2.4 plug-in's render and hostile calls.
+add_executable(vst3_module_tests tests/vst3/vst3_module_test.cpp)
+target_compile_options(vst3_module_tests PRIVATE ${VELDANE_WARNINGS})
+target_compile_definitions(vst3_module_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+target_link_libraries(vst3_module_tests PRIVATE vst3host_core veldane_vst2 GTest::gtest_main)
+add_dependencies(vst3_module_tests veldane_vst3_linux)
+gtest_discover_tests(vst3_module_tests)
 
 # Compares a real host's report of the parameters with the plug-in's table.
 add_executable(host_view_check tests/linux/host_view_check.cpp)
