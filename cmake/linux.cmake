@@ -95,12 +95,12 @@ gtest_discover_tests(vst3_module_tests)
 # Compares a real host's report of the parameters with the plug-in's table.
 add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(host_view_check PRIVATE veldane_synth)
+target_link_libraries(host_view_check PRIVATE veldane_synth zem_vst3)
 
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools ardour-lv2 ardour-vst2 jalv qtractor)
+foreach(check exports lv2-tools ardour-lv2 ardour-vst2 ardour-vst3 jalv qtractor)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()

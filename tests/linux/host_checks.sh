@@ -11,6 +11,7 @@
 #                for pitch and level, the parameter list against the table,
 #                parameters recalled by a saved session in a new process
 #   ardour-vst2  the same with veldane.so
+#   ardour-vst3  the same with the Veldane.vst3 bundle
 #   jalv         jalv on a JACK dummy server plays the phrase from jack_midiseq
 #                into jack_rec; the recording is checked
 #   qtractor     Qtractor's scanner loads veldane.so: an instrument with 39
@@ -26,6 +27,7 @@ rm -rf "$out"
 mkdir -p "$out"
 so="$build/vst/veldane.so"
 bundle="$build/lv2/veldane.lv2"
+vst3="$build/vst3/Veldane.vst3"
 view="$build/host_view_check"
 
 step() { echo "== $check: $*"; }
@@ -47,10 +49,11 @@ ardour() {
 
 case $check in
   exports)
-    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor"; do
-      exported=$(nm -D --defined-only --format=just-symbols "${module%:*}")
-      echo "${module%:*}: $exported"
-      [ "$exported" = "${module##*:}" ] || { echo "expected ${module##*:} alone" >&2; exit 1; }
+    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor" \
+      "$vst3/Contents/x86_64-linux/Veldane.so:GetPluginFactory ModuleEntry ModuleExit"; do
+      exported=$(nm -D --defined-only --format=just-symbols "${module%%:*}" | sort | xargs)
+      echo "${module%%:*}: $exported"
+      [ "$exported" = "${module#*:}" ] || { echo "expected ${module#*:} alone" >&2; exit 1; }
     done
     ;;
   lv2-tools)
@@ -63,6 +66,11 @@ case $check in
     ;;
   ardour-vst2)
     ardour vst2 "vst2:$so" "Filter Cutoff=0.25" "Voice Mode=0.5" "Osc2 Sync=1" "Master Tune=0.25" "Amp Release=0.6"
+    ;;
+  ardour-vst3)
+    # Values in Ardour's plain units for VST 3: 0..1 for real-valued
+    # parameters, entry numbers, integers and 0/1 for the stepped ones.
+    ardour vst3 "vst3:$vst3" "Filter Cutoff=0.25" "Voice Mode=1" "Osc2 Sync=1" "Master Tune=-5" "Amp Release=0.6"
     ;;
   jalv)
     step "render the phrase from jack_midiseq"

@@ -3,7 +3,7 @@
 // each control, its unit and its entries. The host's report is a TSV table
 // with a header line, from scripts/hosts (ardour-params.sh, lv2-check.sh).
 //
-// usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv
+// usage: host_view_check ardour-vst2|ardour-vst3|ardour-lv2|lv2info FILE.tsv
 //
 // The expectations are those every build is held to (tests/parameter_table.h:
 // names, normalized defaults, display texts at the ends); an LV2 host's plain
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "framework/plain_value.h"
+#include "framework/vst3/parameter_view.h"
 #include "synth/parameters.h"
 #include "tests/parameter_table.h"
 #include "wrappers/lv2/ports.h"
@@ -100,6 +101,29 @@ void checkArdourVst2(const std::vector<Row>& rows) {
         expect(name == want.name, "parameter " + std::to_string(i) + " is \"" + name + "\"");
         expect(std::fabs(number(rows[i], "default") - want.defaultNormalized) < 1e-6, name + ": default differs");
         expect(number(rows[i], "lower") == 0.0 && number(rows[i], "upper") == 1.0, name + ": range is not 0..1");
+    }
+}
+
+// Ardour 7's VST 3 view: the 39 parameters (the two hidden MIDI ones are not
+// listed), in plain values: 0..1 for real-valued ones, the integer, entry
+// number or 0/1 for stepped ones, which Ardour marks toggled (one step) or
+// integer-stepped.
+void checkArdourVst3(const std::vector<Row>& rows) {
+    expect(rows.size() == Veldane::kParamCount, "Ardour lists " + std::to_string(rows.size()) + " parameters");
+    const Veldane::Parameters fresh;
+    for (std::size_t i = 0; i < rows.size() && i < Veldane::kParamCount; ++i) {
+        const zem::Parameter& p = *fresh.at(static_cast<int>(i));
+        const std::string name = rows[i].at("name");
+        expect(name == kExpectedParameters[i].name, "parameter " + std::to_string(i) + " is \"" + name + "\"");
+        const double plainDefault = zem::vst3::plainOfHostValue(p, zem::vst3::hostValueOf(p));
+        expect(std::fabs(number(rows[i], "default") - plainDefault) < 1e-6, name + ": default differs");
+        expect(number(rows[i], "lower") == zem::vst3::plainOfHostValue(p, 0.0) &&
+                   number(rows[i], "upper") == zem::vst3::plainOfHostValue(p, 1.0),
+               name + ": range differs");
+        const int steps = zem::vst3::stepCountOf(p);
+        const std::set<std::string> flags = words(rows[i].at("flags"));
+        expect(flags.count("toggled") == (steps == 1), name + ": toggled?");
+        expect(flags.count("integer_step") == (steps > 1), name + ": integer?");
     }
 }
 
@@ -190,13 +214,15 @@ void checkLv2info(const std::vector<Row>& rows) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::cerr << "usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv\n";
+        std::cerr << "usage: host_view_check ardour-vst2|ardour-vst3|ardour-lv2|lv2info FILE.tsv\n";
         return 2;
     }
     const std::string mode = argv[1];
     const std::vector<Row> rows = readTable(argv[2]);
     if (mode == "ardour-vst2") {
         checkArdourVst2(rows);
+    } else if (mode == "ardour-vst3") {
+        checkArdourVst3(rows);
     } else if (mode == "ardour-lv2") {
         checkArdourLv2(rows);
     } else if (mode == "lv2info") {
