@@ -5,7 +5,8 @@
 # own. Results and logs go to BUILD_DIR/host-checks/CHECK.
 #
 # usage: host_checks.sh CHECK BUILD_DIR
-#   exports      each module exports its entry and nothing else
+#   exports      each module exports its entry and nothing else; the LV2
+#                plug-in's own library links no window system (its UI does)
 #   lv2-tools    lv2_validate passes on the bundle; lv2info's ports match the table
 #   ardour-lv2   Ardour 7 with the LV2 plug-in: the phrase rendered and checked
 #                for pitch and level, the parameter list against the table,
@@ -14,8 +15,11 @@
 #   ardour-vst3  the same with the Veldane.vst3 bundle
 #   jalv         jalv on a JACK dummy server plays the phrase from jack_midiseq
 #                into jack_rec; the recording is checked
+#   jalv-ui      jalv.gtk3 on a virtual display shows the LV2 plug-in's own UI:
+#                its screenshot holds, pixel for pixel, the picture our test
+#                host takes of veldane.so's editor at the same (default) values
 #   qtractor     Qtractor's scanner loads veldane.so: an instrument with 39
-#                parameters and one output
+#                parameters and one output, with an editor
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: host_checks.sh CHECK BUILD_DIR" >&2; exit 2; }
 check=$1
@@ -49,12 +53,16 @@ ardour() {
 
 case $check in
   exports)
-    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor" \
+    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor" "$bundle/veldane_ui.so:lv2ui_descriptor" \
       "$vst3/Contents/x86_64-linux/Veldane.so:GetPluginFactory ModuleEntry ModuleExit"; do
       exported=$(nm -D --defined-only --format=just-symbols "${module%%:*}" | sort | xargs)
       echo "${module%%:*}: $exported"
       [ "$exported" = "${module#*:}" ] || { echo "expected ${module#*:} alone" >&2; exit 1; }
     done
+    if readelf -d "$bundle/veldane.so" | grep -q 'NEEDED.*libX11'; then
+      echo "$bundle/veldane.so links libX11" >&2
+      exit 1
+    fi
     ;;
   lv2-tools)
     step "lv2_validate and lv2info"
@@ -77,11 +85,18 @@ case $check in
     "$hosts/jalv-render.sh" "$bundle" "$out/render.wav"
     python3 "$hosts/wavcheck.py" --align "$out/render.wav"
     ;;
+  jalv-ui)
+    step "the VST 2.4 editor's picture, from our test host"
+    "$top/scripts/x11-run.sh" "$build/testhost" editor "$so" "$out/editor.png"
+    step "jalv.gtk3 shows the LV2 UI"
+    "$hosts/jalv-screenshot.sh" "$bundle" "$out/jalv.png"
+    "$build/find_image" "$out/jalv.png" "$out/editor.png"
+    ;;
   qtractor)
     step "Qtractor's plug-in scanner"
     "$hosts/qtractor-scan.sh" --params 39 VST "$so" >"$out/scan.tsv"
     cat "$out/scan.tsv"
-    awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1 && $12 == "0x7a516b74") { exit 1 }' \
+    awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1 && $9 ~ /(^|,)GUI(,|$)/ && $12 == "0x7a516b74") { exit 1 }' \
       "$out/scan.tsv" || { echo "the scanner sees another plug-in" >&2; exit 1; }
     ;;
   *)

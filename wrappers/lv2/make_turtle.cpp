@@ -3,9 +3,11 @@
 // ports a host reads can never disagree with the code: names, ranges and
 // defaults come from a freshly built Veldane::Parameters, kinds and ranges
 // from the same plain view the plug-in converts its port values with
-// (framework/plain_value.h), the layout from wrappers/lv2/ports.h.
+// (framework/plain_value.h), the layout and URIs from wrappers/lv2/ports.h.
+// The plug-in's UI (the panel, an X11 UI in a library of its own) is
+// declared with it.
 //
-// usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION
+// usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -22,6 +24,7 @@
 namespace {
 
 using Veldane::lv2::kPluginUri;
+using Veldane::lv2::kUiUri;
 
 // The LV2 unit of each unit label the parameter table uses. A new label
 // must be added here (the tool refuses one it does not know), so no control
@@ -111,6 +114,7 @@ void writePlugin(std::ostream& out, int minor, int micro) {
            "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
            "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
            "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
            "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
            "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
            "\n"
@@ -125,6 +129,7 @@ void writePlugin(std::ostream& out, int minor, int micro) {
         << "    lv2:microVersion " << micro << " ;\n"
         << "    lv2:requiredFeature urid:map ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "    ui:ui <" << kUiUri << "> ;\n"
         << "    lv2:port [\n"
         << "        a lv2:InputPort , atom:AtomPort ;\n"
         << "        atom:bufferType atom:Sequence ;\n"
@@ -145,15 +150,29 @@ void writePlugin(std::ostream& out, int minor, int micro) {
         writeControlPort(out, id, *params.at(id), symbols);
     }
     out << " .\n";
+    // The panel in a child of the host's window (ui:parent), living on the
+    // host's idle calls; it asks for its one size (ui:resize) and cannot be
+    // resized.
+    out << "\n<" << kUiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:resize , ui:noUserResize ;\n"
+        << "    lv2:extensionData ui:idleInterface .\n";
 }
 
-void writeManifest(std::ostream& out, const char* binary) {
+void writeManifest(std::ostream& out, const char* binary, const char* uiBinary) {
     out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
            "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
            "\n"
         << "<" << kPluginUri << ">\n"
         << "    a lv2:Plugin ;\n"
         << "    lv2:binary <" << binary << "> ;\n"
+        << "    rdfs:seeAlso <veldane.ttl> .\n"
+        << "\n"
+        << "<" << kUiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    ui:binary <" << uiBinary << "> ;\n"
         << "    rdfs:seeAlso <veldane.ttl> .\n";
 }
 
@@ -167,11 +186,12 @@ void writeFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) fail("usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION");
+    if (argc != 6)
+        fail("usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION");
     const std::string dir = argv[1];
     std::ostringstream manifest, plugin;
-    writeManifest(manifest, argv[2]);
-    writePlugin(plugin, std::atoi(argv[3]), std::atoi(argv[4]));
+    writeManifest(manifest, argv[2], argv[3]);
+    writePlugin(plugin, std::atoi(argv[4]), std::atoi(argv[5]));
     writeFile(dir + "/manifest.ttl", manifest.str());
     writeFile(dir + "/veldane.ttl", plugin.str());
     return 0;
