@@ -74,9 +74,8 @@ add_dependencies(veldane_lv2_linux veldane_lv2_turtle veldane_lv2_ui_linux)
 # want the module named like the bundle), exporting the factory and the
 # module's set-up and tear-down calls.
 set(VELDANE_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Veldane.vst3)
-veldane_module(veldane_vst3_linux ${VELDANE_VST3_BUNDLE}/Contents/x86_64-linux veldane_vst3 GetPluginFactory
+veldane_module(veldane_vst3_linux ${VELDANE_VST3_BUNDLE}/Contents/x86_64-linux Veldane veldane_vst3 GetPluginFactory
   wrappers/vst3/veldane.map)
-set_target_properties(veldane_vst3_linux PROPERTIES OUTPUT_NAME Veldane)
 
 # --- Tests ---------------------------------------------------------------------
 # The LV2 plug-in in-process, driven through its descriptor as a host drives it.
