@@ -114,6 +114,16 @@ target_link_libraries(vst3_module_tests PRIVATE vst3host_core veldane_vst2 GTest
 add_dependencies(vst3_module_tests veldane_vst3_linux)
 gtest_discover_tests(vst3_module_tests)
 
+# The bundle's editor view in an X11 window of ours on a virtual display,
+# living on our run loop's timer; a hundred open and close cycles.
+add_executable(vst3_view_x11_tests tests/vst3/vst3_view_x11_test.cpp tests/editor/x11_main.cpp)
+target_compile_options(vst3_view_x11_tests PRIVATE ${VELDANE_WARNINGS})
+target_compile_definitions(vst3_view_x11_tests PRIVATE VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+target_link_libraries(vst3_view_x11_tests PRIVATE vst3host_core veldane_ui x11_capture X11::Xtst GTest::gtest)
+add_dependencies(vst3_view_x11_tests veldane_vst3_linux)
+add_test(NAME vst3_view_x11_tests
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:vst3_view_x11_tests> --gtest_brief=1)
+
 # Compares a real host's report of the parameters with the plug-in's table.
 add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})

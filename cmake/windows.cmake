@@ -122,10 +122,11 @@ add_test(NAME render_matches_dll
 # process of its own, so it is the first thing the loaded module plays).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(VELDANE_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Veldane.vst3)
-  add_library(Veldane_vst3 SHARED wrappers/vst3/veldane.def)
+  add_library(Veldane_vst3 SHARED wrappers/vst3/dll_main.cpp wrappers/vst3/veldane.def resources/veldane.rc)
   set_target_properties(Veldane_vst3 PROPERTIES
     PREFIX "" OUTPUT_NAME Veldane SUFFIX .vst3 LINKER_LANGUAGE CXX
     RUNTIME_OUTPUT_DIRECTORY ${VELDANE_VST3_BUNDLE}/Contents/x86_64-win)
+  target_compile_options(Veldane_vst3 PRIVATE ${VELDANE_WARNINGS})
   target_link_libraries(Veldane_vst3 PRIVATE veldane_vst3)
 
   add_executable(vst3_module_tests tests/vst3/vst3_module_test.cpp)

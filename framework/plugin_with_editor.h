@@ -1,28 +1,17 @@
 #pragma once
 // Adds the editor window to the plug-in base: the editor opcodes of the
-// dispatcher (effEditGetRect, effEditOpen, effEditClose, effEditIdle), the ownership of
-// the open editor, the editor's view of the plug-in (IEditController) and the
-// safe route of parameter changes to it from any thread. EditorT is built
-// from (module handle, IEditController*, parent window), offers
-// updateControl(int index), windowHandle(), idle() (the host's idle call,
-// in which an X11 editor reads its events and repaints), its fixed size as
-// static `width` and `height` in pixels, and static wake(NativeWindow): any thread, never
-// blocking, wakes the thread of the editor with that window, which then calls
-// applyPendingEditorUpdates; answers whether the wake-up was delivered (it
-// fails harmlessly for a window that is gone). zem::NoEditor stands for "no editor on this
-// platform": the host then sees no editor flag and no rectangle.
+// dispatcher (effEditGetRect, effEditOpen, effEditClose, effEditIdle) and
+// the editor's view of the plug-in (IEditController); the open editor and the
+// route of parameter changes to it from any thread are the editor link's
+// (framework/editor_link.h, which also says what EditorT offers; here it
+// also gives its fixed size as static `width` and `height` in pixels).
+// zem::NoEditor stands for "no editor on this platform": the host then sees
+// no editor flag and no rectangle.
 //
 // Threads. The editor opcodes come from the host's user-interface thread (the
 // one that pumps the parent window's messages, or on Linux calls effEditIdle
-// from its event loop); the editor object lives and
-// is used on that thread only. Parameter changes arrive on any host thread.
-// updateEditorControl (below) is the only way they reach the editor: on the
-// editor's own thread it updates the control at once; on any other thread it
-// marks the index in pendingEditorUpdates and wakes the window
-// (EditorT::wake), whose thread then applies the marks. A foreign thread
-// thus reads only atomics of this object and hands a window handle to the
-// window system, which fails harmlessly once the window is gone: no
-// interleaving of effEditClose with setParameter can reach a freed editor.
+// from its event loop). Parameter changes arrive on any host thread and reach
+// the editor through updateEditorControl alone (see EditorLink::update).
 
 #include <atomic>
 #include <memory>
@@ -32,6 +21,7 @@
 
 #include "base/platform.h"
 #include "framework/editor.h"
+#include "framework/editor_link.h"
 #include "framework/plugin.h"
 
 namespace zem {
@@ -51,9 +41,8 @@ class PluginWithEditor : public Plugin<Derived, N>, public IEditController {
     static constexpr bool kHasEditor = !std::is_same_v<EditorT, NoEditor>;
 
 public:
-    // The open editor; null while no editor window is open. Read and written
-    // on the user-interface thread only (see above).
-    std::unique_ptr<EditorT> editor;
+    // UI thread. The open editor; null while no editor window is open.
+    EditorT* editor() const { return link.current(); }
     // This library's module handle, from which the editor loads its images.
     NativeModule moduleHandle;
 
@@ -70,8 +59,8 @@ public:
             closeEditor();
             return 1;
         case effEditIdle:
-            if (!editor) return 0;
-            editor->idle();
+            if (!link.isOpen()) return 0;
+            link.idle();
             return 1;
         case effClose:
             // An editor left open by the host goes first: its window must not
@@ -107,24 +96,12 @@ public:
 
     // Editor's UI thread (its window procedure): applies the changes other
     // threads marked.
-    void applyPendingEditorUpdates() override {
-        pendingEditorUpdates.drain([this](int index) {
-            if (editor) editor->updateControl(index);
-        });
-    }
+    void applyPendingEditorUpdates() override { link.applyPending(); }
 
     // Any thread: makes the open editor's control of parameter `index` show
     // the parameter's value; nothing when no editor is open. Never blocks,
     // allocates or touches the editor from a thread other than its own.
-    void updateEditorControl(int index) {
-        NativeWindow window = editorWindow.load();
-        if (window == nullptr) return;
-        if (std::this_thread::get_id() == editorThread.load()) {
-            if (editor) editor->updateControl(index);
-            return;
-        }
-        if (pendingEditorUpdates.mark(index) && !EditorT::wake(window)) pendingEditorUpdates.wakeFailed();
-    }
+    void updateEditorControl(int index) { link.update(index); }
 
 protected:
     PluginWithEditor(AEffect& record, HostCallback host, NativeModule module) noexcept
@@ -144,44 +121,14 @@ private:
         return 1;
     }
 
+    // One window per instance: a second open leaves the first alone.
     VstIntPtr openEditor(void* parent) {
-        // One window per instance: a second open leaves the first alone.
-        if (editor || !parent) return 0;
-        pendingEditorUpdates.clear();
-        editorThread.store(std::this_thread::get_id());
-        auto* created = new (std::nothrow) EditorT(moduleHandle, this, static_cast<NativeWindow>(parent));
-        if (!created) return 0;
-        editor.reset(created);
-        // A window the system refused (no display, a parent it does not
-        // know) is no editor the host could show: say so.
-        if (editor->windowHandle() == nullptr) {
-            editor.reset();
-            return 0;
-        }
-        // Published before the controls read their values: a change on
-        // another thread from here on is marked and the window woken, one
-        // before it is read below.
-        editorWindow.store(editor->windowHandle());
-        // A fresh window shows the current value of every parameter.
-        for (int i = 0; i < N; ++i) editor->updateControl(i);
-        return 1;
+        return link.open(moduleHandle, this, static_cast<NativeWindow>(parent)) ? 1 : 0;
     }
 
-    void closeEditor() {
-        // Foreign threads stop waking the window before it goes.
-        editorWindow.store(nullptr);
-        // The pointer is cleared before the editor is destroyed, so that
-        // nothing reaches a half-destroyed editor through it.
-        editor.reset();
-        pendingEditorUpdates.clear();
-    }
+    void closeEditor() { link.close(); }
 
-    // Indices changed on other threads, waiting for the editor's thread.
-    PendingControlUpdates<N> pendingEditorUpdates;
-    // The open editor's window, for foreign threads; null while none is open.
-    std::atomic<NativeWindow> editorWindow{nullptr};
-    // The user-interface thread, on which the editor was opened.
-    std::atomic<std::thread::id> editorThread{};
+    EditorLink<EditorT, N> link;
 };
 
 } // namespace zem

@@ -20,6 +20,7 @@
 #include "tests/midi_block.h"
 #include "tests/parameter_table.h"
 #include "tools/testhost/script.h"
+#include "tests/vst3/bundle.h"
 #include "tools/vst3host/host.h"
 #include "wrappers/vst2/entry.h"
 #include "wrappers/vst3/identity.h"
@@ -33,17 +34,6 @@ constexpr int32 kBlock = 1024;
 // An interface id no one has.
 constexpr Uid kForeignIid = makeUid(0x0BADF00D, 0x12345678, 0x9ABCDEF0, 0x0F1E2D3C);
 
-// The module, loaded once for the program's life, as a host keeps it.
-Module& module() {
-    static Module loaded;
-    static bool tried = false;
-    if (!tried) {
-        tried = true;
-        std::string error;
-        if (!loadModule(VELDANE_VST3_BUNDLE, loaded, error)) ADD_FAILURE() << error;
-    }
-    return loaded;
-}
 
 std::string ascii(const TChar* text) {
     char out[128];
@@ -53,9 +43,9 @@ std::string ascii(const TChar* text) {
 class Vst3Module : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(module().factory, nullptr);
+        ASSERT_NE(bundleModule().factory, nullptr);
         std::string error;
-        ASSERT_TRUE(instance.open(module().factory, error)) << error;
+        ASSERT_TRUE(instance.open(bundleModule().factory, error)) << error;
     }
 
     // Every parameter's normalized value, by id.
@@ -69,7 +59,7 @@ protected:
 };
 
 TEST_F(Vst3Module, FactoryAndItsOneClass) {
-    IPluginFactory* factory = module().factory;
+    IPluginFactory* factory = bundleModule().factory;
     PFactoryInfo info{};
     ASSERT_EQ(factory->getFactoryInfo(&info), kResultOk);
     EXPECT_STREQ(info.vendor, "Orvandel");
@@ -298,7 +288,7 @@ TEST_F(Vst3Module, StateRoundTripsAndBadStatesChangeNothing) {
 
     Instance fresh;
     std::string error;
-    ASSERT_TRUE(fresh.open(module().factory, error)) << error;
+    ASSERT_TRUE(fresh.open(bundleModule().factory, error)) << error;
     const std::vector<ParamValue> defaults = [&] {
         std::vector<ParamValue> v;
         for (ParamID id : fresh.parameterIds()) v.push_back(fresh.controller->getParamNormalized(id));

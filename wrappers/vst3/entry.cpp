@@ -8,6 +8,14 @@
 #include "wrappers/vst3/identity.h"
 #include "wrappers/vst3/plugin.h"
 
+namespace Veldane::vst3 {
+#ifdef _WIN32
+NativeModule libraryModule = nullptr;
+#else
+NativeModule libraryModule = &libraryImages;
+#endif
+} // namespace Veldane::vst3
+
 namespace {
 
 zem::vst3::FUnknown* createPlugin() noexcept {

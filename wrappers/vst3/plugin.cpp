@@ -87,8 +87,8 @@ tresult ZEM_VST3_CALL Plugin::queryInterface(const TUID iid, void** obj) {
         found = static_cast<IAudioProcessor*>(this);
     else if (sameUid(iid, IProcessContextRequirements::iid))
         found = static_cast<IProcessContextRequirements*>(this);
-    else if (sameUid(iid, IEditController::iid))
-        found = static_cast<IEditController*>(this);
+    else if (sameUid(iid, zem::vst3::IEditController::iid))
+        found = static_cast<zem::vst3::IEditController*>(this);
     else if (sameUid(iid, IMidiMapping::iid))
         found = static_cast<IMidiMapping*>(this);
     *obj = found;
@@ -173,7 +173,9 @@ tresult Plugin::readProcessorState(IBStream* state) {
         std::size_t size = 0;
         std::string error;
         if (!readToEnd(state, record.data(), record.size(), size)) return kResultFalse;
-        return loadState(record.data(), size, synth.params, error) ? kResultOk : kResultFalse;
+        if (!loadState(record.data(), size, synth.params, error)) return kResultFalse;
+        for (int id = 0; id < kParamCount; ++id) editorLink.update(id);
+        return kResultOk;
     } catch (...) {
         return kOutOfMemory;
     }
@@ -398,7 +400,11 @@ ParamValue ZEM_VST3_CALL Plugin::getParamNormalized(ParamID id) {
 
 tresult ZEM_VST3_CALL Plugin::setParamNormalized(ParamID id, ParamValue value) {
     if (!std::isfinite(value)) return kInvalidArgument;
-    if (isTableParam(id)) return writeTableParam(id, value) ? kResultOk : kInvalidArgument;
+    if (isTableParam(id)) {
+        if (!writeTableParam(id, value)) return kInvalidArgument;
+        editorLink.update(static_cast<int>(id));
+        return kResultOk;
+    }
     // The MIDI parameters sound only through process; the controller's copy
     // is what getParamNormalized reports.
     if (id == kPitchBendParam) pitchBend = std::clamp(value, 0.0, 1.0);
@@ -422,7 +428,37 @@ tresult ZEM_VST3_CALL Plugin::setComponentHandler(IComponentHandler* handler) {
     return kResultOk;
 }
 
-IPlugView* ZEM_VST3_CALL Plugin::createView(FIDString) { return nullptr; }
+IPlugView* ZEM_VST3_CALL Plugin::createView(FIDString name) {
+    if (name == nullptr || std::strcmp(name, kEditorViewType) != 0) return nullptr;
+    return new (std::nothrow) EditorView(*this, Editor::width, Editor::height);
+}
+
+// --- The editor ------------------------------------------------------------------------------
+
+FUnknown* Plugin::hostObject() { return static_cast<IComponent*>(this); }
+
+bool Plugin::openEditor(NativeWindow parent) { return editorLink.open(libraryModule, this, parent); }
+
+void Plugin::closeEditor() { editorLink.close(); }
+
+void Plugin::idleEditor() { editorLink.idle(); }
+
+zem::Parameter* Plugin::parameter(int index) { return synth.params.at(index); }
+
+void Plugin::edit(int index, float normalized) {
+    zem::Parameter* p = synth.params.at(index);
+    if (p == nullptr) return;
+    synth.params.set(index, normalized);
+    synth.params.touch(index);
+    editorLink.update(index);
+    if (componentHandler == nullptr) return;
+    const ParamID id = static_cast<ParamID>(index);
+    componentHandler->beginEdit(id);
+    componentHandler->performEdit(id, hostValueOf(*p));
+    componentHandler->endEdit(id);
+}
+
+void Plugin::applyPendingEditorUpdates() { editorLink.applyPending(); }
 
 // --- IMidiMapping -----------------------------------------------------------------------
 

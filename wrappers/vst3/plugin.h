@@ -19,12 +19,21 @@
 #include <atomic>
 #include <cstdint>
 
+#include "framework/editor.h"
+#include "framework/editor_link.h"
+#include "framework/vst3/editor_view.h"
 #include "framework/vst3/vst.h"
 #include "synth/synth.h"
+#include "ui/editor.h"
 
 namespace Veldane::vst3 {
 
 using namespace zem::vst3;
+
+// This library's module handle, from which the editor loads its images:
+// recorded by the library entry routine (DllMain) on Windows; the linked-in
+// image table elsewhere.
+extern NativeModule libraryModule;
 
 // Both state interfaces have getState and setState with the same signature;
 // a single override would serve both. Each adapter gives its pair a name of
@@ -53,7 +62,9 @@ class Plugin final : public ComponentStates<Plugin>,
                      public IAudioProcessor,
                      public IProcessContextRequirements,
                      public ControllerStates<Plugin>,
-                     public IMidiMapping {
+                     public IMidiMapping,
+                     public EditorHost,
+                     public zem::IEditController {
 public:
     // Starts with one reference, the creator's.
     Plugin();
@@ -110,11 +121,25 @@ public:
     ParamValue ZEM_VST3_CALL getParamNormalized(ParamID id) override;
     tresult ZEM_VST3_CALL setParamNormalized(ParamID id, ParamValue value) override;
     tresult ZEM_VST3_CALL setComponentHandler(IComponentHandler* handler) override;
+    // The panel as the "editor" view (framework/vst3/editor_view.h); no other view.
     IPlugView* ZEM_VST3_CALL createView(FIDString name) override;
 
     // --- IMidiMapping ----------------------------------------------------------
     tresult ZEM_VST3_CALL getMidiControllerAssignment(int32 busIndex, int16 channel, CtrlNumber number,
                                                       ParamID& id) override;
+
+    // --- The editor view's host (the user-interface thread) --------------------
+    FUnknown* hostObject() override;
+    bool openEditor(NativeWindow parent) override;
+    void closeEditor() override;
+    void idleEditor() override;
+
+    // --- The panel's view of the plug-in (the user-interface thread) ----------
+    zem::Parameter* parameter(int index) override;
+    // Stores the edit, has the sound follow and tells the host: one gesture
+    // (beginEdit, performEdit with the host's value, endEdit) per edit.
+    void edit(int index, float normalized) override;
+    void applyPendingEditorUpdates() override;
 
 private:
     ~Plugin();
@@ -142,6 +167,9 @@ private:
     // Last values of the two MIDI parameters, for getParamNormalized.
     std::atomic<double> pitchBend{0.5};
     std::atomic<double> sustain{0.0};
+    // The open editor; declared after the synthesizer, so it closes before
+    // the parameters it shows go.
+    zem::EditorLink<Editor, kParamCount> editorLink;
 };
 
 } // namespace Veldane::vst3
