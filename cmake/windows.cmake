@@ -138,4 +138,13 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_test(NAME vst3_module_tests COMMAND vst3_module_tests --gtest_brief=1 --gtest_filter=-*DemoPhrase*)
   add_test(NAME vst3_demo_phrase COMMAND vst3_module_tests --gtest_brief=1 --gtest_filter=*DemoPhrase*)
   add_test(NAME vst3host_info COMMAND vst3host info ${VELDANE_VST3_BUNDLE})
+  # The editor view in a window of ours on a virtual display, 100 open and
+  # close cycles.
+  add_executable(vst3_view_win_tests tests/vst3/vst3_view_win_test.cpp)
+  target_compile_options(vst3_view_win_tests PRIVATE ${VELDANE_WARNINGS})
+  target_compile_definitions(vst3_view_win_tests PRIVATE VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+  target_link_libraries(vst3_view_win_tests PRIVATE vst3host_core window_capture GTest::gtest psapi)
+  add_dependencies(vst3_view_win_tests Veldane_vst3)
+  add_test(NAME vst3_view_win_tests
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:vst3_view_win_tests> --gtest_brief=1)
 endif()
