@@ -20,19 +20,9 @@ namespace {
 using namespace vst3host;
 using win_process::committedBytes;
 using win_process::gdiObjects;
+using win_process::windowCount;
 
 HWND frame = nullptr; // our stand-in for the host's window around the editor
-
-BOOL CALLBACK countWindow(HWND, LPARAM count) {
-    ++*reinterpret_cast<int*>(count);
-    return TRUE;
-}
-
-int childWindowCount(HWND parent) {
-    int count = 0;
-    EnumChildWindows(parent, &countWindow, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
 
 class Vst3ViewWin : public ::testing::Test {
 protected:
@@ -60,6 +50,7 @@ protected:
 };
 
 TEST_F(Vst3ViewWin, AttachesToTheHostsWindowAndPaints) {
+    const int windows = windowCount();
     ASSERT_TRUE(attach());
     EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultTrue);
     EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultFalse);
@@ -68,20 +59,22 @@ TEST_F(Vst3ViewWin, AttachesToTheHostsWindowAndPaints) {
     ASSERT_EQ(view->getSize(&size), kResultOk);
     EXPECT_EQ(size.right - size.left, Veldane::panelWidth);
     EXPECT_EQ(size.bottom - size.top, Veldane::panelHeight);
-    ASSERT_EQ(childWindowCount(frame), 1);
+    ASSERT_EQ(windowCount(), windows + 1);
     HWND editor = GetWindow(frame, GW_CHILD);
+    ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(window_capture::paintPending(editor));
     LICE_SysBitmap picture;
     ASSERT_TRUE(window_capture::grab(editor, picture));
     EXPECT_EQ(picture.width(), Veldane::panelWidth);
     detach();
-    EXPECT_EQ(childWindowCount(frame), 0);
+    EXPECT_EQ(windowCount(), windows);
 }
 
 TEST_F(Vst3ViewWin, HundredOpenCloseCyclesLeakNothing) {
     // One cycle first: the system's and libpng's one-time allocations.
     ASSERT_TRUE(attach());
     detach();
+    const int windows = windowCount();
     const DWORD gdiBefore = gdiObjects();
     const DWORD userBefore = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     const size_t memoryBefore = committedBytes();
@@ -91,7 +84,7 @@ TEST_F(Vst3ViewWin, HundredOpenCloseCyclesLeakNothing) {
         InvalidateRect(editor, nullptr, FALSE);
         UpdateWindow(editor);
         detach();
-        ASSERT_EQ(childWindowCount(frame), 0) << cycle;
+        ASSERT_EQ(windowCount(), windows) << cycle;
     }
     EXPECT_LE(gdiObjects(), gdiBefore);
     EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), userBefore);
