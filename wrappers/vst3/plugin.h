@@ -5,7 +5,11 @@
 // values live (the processor's and the controller's view of a value cannot
 // drift apart), note events go through the framework's MIDI translation, and
 // a process call renders in segments between its notes and parameter
-// changes, each applied at its sample.
+// changes, each applied at its sample. The editor is the panel, as a view
+// (framework/vst3/editor_view.h); the host's changes through the controller
+// and a loaded state reach the open panel, while changes that arrive inside
+// process are shown once the host reports them to the controller, as VST 3
+// hosts do for the values they automate.
 //
 // Threads, as VST 3 hosts call: process on the audio thread; everything else
 // on the host's main thread, except that parameter reads and writes
