@@ -6,6 +6,7 @@
 #                       the Turtle files, written at build time from the
 #                       parameter table, with the factory patches as presets
 #   clap/Veldane.clap   CLAP (wrappers/clap), the same panel in an X11 window
+#   vst3/Veldane.vst3/  the VST 3 bundle (wrappers/vst3), the same panel as its view
 # each in a folder of its own, so a host's search path can name it alone
 # and their tests: in-process, through the built modules, and in real hosts
 # (Ardour, jalv on JACK, the LV2 validators, Qtractor's scanner).
@@ -82,6 +83,13 @@ add_custom_command(
 add_custom_target(veldane_lv2_turtle ALL DEPENDS ${VELDANE_LV2_TURTLE})
 add_dependencies(veldane_lv2_linux veldane_lv2_turtle veldane_lv2_ui_linux)
 
+# The VST 3 bundle: vst3/Veldane.vst3/Contents/x86_64-linux/Veldane.so (hosts
+# want the module named like the bundle), exporting the factory and the
+# module's set-up and tear-down calls.
+set(VELDANE_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Veldane.vst3)
+veldane_module(veldane_vst3_linux ${VELDANE_VST3_BUNDLE}/Contents/x86_64-linux Veldane veldane_vst3 GetPluginFactory
+  wrappers/vst3/veldane.map)
+
 # --- Tests ---------------------------------------------------------------------
 # The LV2 plug-in in-process, driven through its descriptor as a host drives
 # it, and the bundle's presets read back.
@@ -128,16 +136,36 @@ add_test(NAME clap_matches_vst2
 add_test(NAME clap_gui
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 100)
 
+# The VST 3 bundle loaded by our VST 3 host (tools/vst3host), against the
+# table, the VST 2.4 plug-in's render and hostile calls.
+add_executable(vst3_module_tests tests/vst3/vst3_module_test.cpp)
+target_compile_options(vst3_module_tests PRIVATE ${VELDANE_WARNINGS})
+target_compile_definitions(vst3_module_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+target_link_libraries(vst3_module_tests PRIVATE vst3host_core veldane_vst2 GTest::gtest_main)
+add_dependencies(vst3_module_tests veldane_vst3_linux)
+gtest_discover_tests(vst3_module_tests)
+
+# The bundle's editor view in an X11 window of ours on a virtual display,
+# living on our run loop's timer; a hundred open and close cycles.
+add_executable(vst3_view_x11_tests tests/vst3/vst3_view_x11_test.cpp tests/editor/x11_main.cpp)
+target_compile_options(vst3_view_x11_tests PRIVATE ${VELDANE_WARNINGS})
+target_compile_definitions(vst3_view_x11_tests PRIVATE VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+target_link_libraries(vst3_view_x11_tests PRIVATE vst3host_core veldane_ui x11_capture X11::Xtst GTest::gtest)
+add_dependencies(vst3_view_x11_tests veldane_vst3_linux)
+add_test(NAME vst3_view_x11_tests
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:vst3_view_x11_tests> --gtest_brief=1)
+
 # Compares a real host's report of the parameters with the plug-in's table,
 # and of the presets with the factory patches.
 add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(host_view_check PRIVATE veldane_patches)
+target_link_libraries(host_view_check PRIVATE veldane_patches zem_vst3)
 
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 jalv jalv-ui qtractor qtractor-clap)
+foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 jalv jalv-ui qtractor qtractor-clap)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()

@@ -1,35 +1,21 @@
 #pragma once
 // Adds the editor window to the plug-in base: the editor opcodes of the
-// dispatcher (effEditGetRect, effEditOpen, effEditClose, effEditIdle), the
-// report of the editor's edits to the host, and through zem::EditorOwner
-// (framework/editor_owner.h) the ownership of the open editor, the editor's
-// view of the plug-in (IEditController) and the safe route of parameter
-// changes to it from any thread. EditorT is built
-// from (module handle, IEditController*, parent window), offers
-// updateControl(int index), windowHandle(), idle() (the host's idle call,
-// in which an X11 editor reads its events and repaints), its fixed size as
-// static `width` and `height` in pixels, and static wake(NativeWindow): any thread, never
-// blocking, wakes the thread of the editor with that window, which then calls
-// applyPendingEditorUpdates; answers whether the wake-up was delivered (it
-// fails harmlessly for a window that is gone). zem::NoEditor stands for "no editor on this
-// platform": the host then sees no editor flag and no rectangle.
+// dispatcher (effEditGetRect, effEditOpen, effEditClose, effEditIdle) and the
+// report of the editor's edits to the host (audioMasterAutomate). The open
+// editor, the editor's view of the plug-in and the route of parameter changes
+// to it from any thread are zem::EditorOwner's (framework/editor_owner.h, over
+// framework/editor_link.h, which says what EditorT offers; here EditorT also
+// gives its fixed size as static `width` and `height` in pixels).
+// zem::NoEditor stands for "no editor on this platform": the host then sees
+// no editor flag and no rectangle.
 //
 // Threads. The editor opcodes come from the host's user-interface thread (the
 // one that pumps the parent window's messages, or on Linux calls effEditIdle
-// from its event loop); the editor object lives and
-// is used on that thread only. Parameter changes arrive on any host thread.
-// updateEditorControl (below) is the only way they reach the editor: on the
-// editor's own thread it updates the control at once; on any other thread it
-// marks the index in pendingEditorUpdates and wakes the window
-// (EditorT::wake), whose thread then applies the marks. A foreign thread
-// thus reads only atomics of this object and hands a window handle to the
-// window system, which fails harmlessly once the window is gone: no
+// from its event loop); the editor object lives and is used on that thread
+// only. Parameter changes arrive on any host thread and reach the editor
+// through updateEditorControl alone (see EditorLink::update), so no
 // interleaving of effEditClose with setParameter can reach a freed editor.
 
-#include <atomic>
-#include <memory>
-#include <new>
-#include <thread>
 #include <type_traits>
 
 #include "base/platform.h"
@@ -71,9 +57,7 @@ public:
             this->closeEditor();
             return 1;
         case effEditIdle:
-            if (!editor) return 0;
-            editor->idle();
-            return 1;
+            return this->idleEditor() ? 1 : 0;
         case effClose:
             // An editor left open by the host goes first: its window must not
             // outlive the instance and call the host with a closed record.

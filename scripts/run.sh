@@ -82,3 +82,24 @@ echo
 "$top/scripts/x11-run.sh" "$build/native/testhost" editor "$build/native/vst/veldane.so" "$build/editor-linux.png" &&
   echo "Linux editor screenshot: $build/editor-linux.png (the Windows one: $build/editor.png)"
 "$build/native/compare_captures" "$build/editor.png" "$build/editor-linux.png"
+
+# The VST 3 bundles, for Linux and for 64-bit Windows, and what our VST 3 host
+# (tools/vst3host) sees of each: the Linux module loaded natively, the
+# Windows one under wine64; both play the demo phrase.
+configure_and_build native veldane_vst3_linux vst3host
+for kind in native win64; do
+  bundle="$build/$kind/vst3/Veldane.vst3"
+  host=("$build/native/vst3host")
+  [ "$kind" = win64 ] && host=("$top/scripts/wine-run.sh" "$build/win64/vst3host.exe")
+  echo
+  echo "== Veldane.vst3, VST 3 for $([ "$kind" = win64 ] && echo "64-bit Windows" || echo Linux): $bundle"
+  find "$bundle" -type f | sed "s|^$build/$kind/vst3/|  |"
+  "${host[@]}" info "$bundle"
+  "${host[@]}" render "$bundle" "$top/tools/testhost/demo.txt" "$build/demo-vst3-$kind.wav"
+done
+if cmp -s "$build/demo-vst3-native.wav" "$build/demo-win64.wav" && cmp -s "$build/demo-vst3-win64.wav" "$build/demo-win64.wav"; then
+  echo "both VST 3 renderings of the demo phrase hold the DLL's samples"
+else
+  echo "a VST 3 rendering of the demo phrase differs from the DLL's" >&2
+  exit 1
+fi

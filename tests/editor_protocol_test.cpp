@@ -100,18 +100,18 @@ TEST_F(EditorProtocol, OneEditorAtATimeShowingEveryParameterWhenItOpens) {
     EXPECT_EQ(RecordingEditor::live, 0);
     EXPECT_EQ(dispatch(effEditIdle), 0);
     ASSERT_EQ(dispatch(effEditOpen, &parent), 1);
-    RecordingEditor* editor = plugin->editor.get();
+    RecordingEditor* editor = plugin->editor();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->parent, static_cast<NativeWindow>(&parent));
     EXPECT_EQ(editor->updates, (std::vector<int>{0, 1, 2}));
     char other = 0;
     EXPECT_EQ(dispatch(effEditOpen, &other), 0) << "the open editor stays";
-    EXPECT_EQ(plugin->editor.get(), editor);
+    EXPECT_EQ(plugin->editor(), editor);
     EXPECT_EQ(dispatch(effEditIdle), 1);
     EXPECT_EQ(editor->idles, 1);
 
     EXPECT_EQ(dispatch(effEditClose), 1);
-    EXPECT_EQ(plugin->editor, nullptr);
+    EXPECT_EQ(plugin->editor(), nullptr);
     EXPECT_EQ(dispatch(effEditClose), 1) << "nothing open: still 1";
     EXPECT_EQ(RecordingEditor::live, 0);
     EXPECT_TRUE(Automation::calls.empty());
@@ -121,7 +121,7 @@ TEST_F(EditorProtocol, OneEditorAtATimeShowingEveryParameterWhenItOpens) {
 // switch parameters only writes that move their plain value.
 TEST_F(EditorProtocol, HostWritesReachTheEditorOnlyWhenTheyChangeSomething) {
     ASSERT_EQ(dispatch(effEditOpen, &parent), 1);
-    auto& updates = plugin->editor->updates;
+    auto& updates = plugin->editor()->updates;
     updates.clear();
     effect->setParameter(effect, 0, effect->getParameter(effect, 0)); // same value, real type
     effect->setParameter(effect, 1, 0.1f);                            // still entry 0
@@ -135,7 +135,7 @@ TEST_F(EditorProtocol, HostWritesReachTheEditorOnlyWhenTheyChangeSomething) {
 
 TEST_F(EditorProtocol, EditsAreStoredShownAndAutomatedEvenWhenNothingMoves) {
     ASSERT_EQ(dispatch(effEditOpen, &parent), 1);
-    RecordingEditor* editor = plugin->editor.get();
+    RecordingEditor* editor = plugin->editor();
     editor->updates.clear();
     editor->plugin->edit(1, 1.0f);
     editor->plugin->edit(1, 1.0f);

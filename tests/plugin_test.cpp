@@ -27,7 +27,7 @@ TEST_F(PluginTest, RecordHasTheIdentityHostsRead) {
     EXPECT_EQ(effect->user, nullptr);
     EXPECT_EQ(CountingHost::calls, 0);
     EXPECT_EQ(plugin->synth.sampleRate(), 44100.0);
-    EXPECT_EQ(plugin->editor, nullptr);
+    EXPECT_EQ(plugin->editor(), nullptr);
 }
 
 TEST_F(PluginTest, EveryParameterShowsItsNameLabelDefaultAndDisplays) {
@@ -37,7 +37,7 @@ TEST_F(PluginTest, EveryParameterShowsItsNameLabelDefaultAndDisplays) {
 
 TEST_F(PluginTest, HostileCallsGetTheSafeAnswers) {
     host::expectHostileCallsRefused(effect);
-    EXPECT_EQ(plugin->editor, nullptr); // no editor for a null parent
+    EXPECT_EQ(plugin->editor(), nullptr); // no editor for a null parent
     EXPECT_EQ(plugin->synth.params.filterCutoff.normalized(), 0.25f);
     EXPECT_TRUE(std::isfinite(plugin->synth.params.filterCutoff.value()));
     EXPECT_EQ(plugin->synth.sampleRate(), 48000.0);

@@ -637,14 +637,14 @@ private:
     // The editor is a child of the host's window, shown and hidden with it.
     static bool ZEM_CLAPCALL guiShow(const clap_plugin* p) noexcept {
         Plugin* s = self(p);
-        return s != nullptr && s->editor != nullptr;
+        return s != nullptr && s->editor() != nullptr;
     }
     static bool ZEM_CLAPCALL guiHide(const clap_plugin* p) noexcept { return guiShow(p); }
 
     // Main thread: the open editor reads its window system's events and repaints.
     static void ZEM_CLAPCALL onTimer(const clap_plugin* p, clap_id id) noexcept {
         Plugin* s = self(p);
-        if (s != nullptr && s->editor != nullptr && id == s->editorTimer_) s->editor->idle();
+        if (s != nullptr && id == s->editorTimer_) s->idleEditor();
     }
 
     static constexpr clap_plugin_params kParams = {&paramCount, &paramInfo, &paramValue,

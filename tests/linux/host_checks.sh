@@ -14,6 +14,7 @@
 #                for pitch and level, the parameter list against the table,
 #                parameters recalled by a saved session in a new process
 #   ardour-vst2  the same with veldane.so
+#   ardour-vst3  the same with the Veldane.vst3 bundle
 #   jalv         jalv on a JACK dummy server plays the phrase from jack_midiseq
 #                into jack_rec; the recording is checked
 #   jalv-ui      jalv.gtk3 on a virtual display shows the LV2 plug-in's own UI:
@@ -34,6 +35,7 @@ mkdir -p "$out"
 so="$build/vst/veldane.so"
 clap="$build/clap/Veldane.clap"
 bundle="$build/lv2/veldane.lv2"
+vst3="$build/vst3/Veldane.vst3"
 view="$build/host_view_check"
 
 step() { echo "== $check: $*"; }
@@ -56,10 +58,10 @@ ardour() {
 case $check in
   exports)
     for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor" "$bundle/veldane_ui.so:lv2ui_descriptor" \
-      "$clap:clap_entry"; do
-      exported=$(nm -D --defined-only --format=just-symbols "${module%:*}")
-      echo "${module%:*}: $exported"
-      [ "$exported" = "${module##*:}" ] || { echo "expected ${module##*:} alone" >&2; exit 1; }
+      "$clap:clap_entry" "$vst3/Contents/x86_64-linux/Veldane.so:GetPluginFactory ModuleEntry ModuleExit"; do
+      exported=$(nm -D --defined-only --format=just-symbols "${module%%:*}" | sort | xargs)
+      echo "${module%%:*}: $exported"
+      [ "$exported" = "${module#*:}" ] || { echo "expected ${module#*:} alone" >&2; exit 1; }
     done
     if readelf -d "$bundle/veldane.so" | grep -q 'NEEDED.*libX11'; then
       echo "$bundle/veldane.so links libX11" >&2
@@ -90,6 +92,11 @@ case $check in
     ;;
   ardour-vst2)
     ardour vst2 "vst2:$so" "Filter Cutoff=0.25" "Voice Mode=0.5" "Osc2 Sync=1" "Master Tune=0.25" "Amp Release=0.6"
+    ;;
+  ardour-vst3)
+    # Values in Ardour's plain units for VST 3: 0..1 for real-valued
+    # parameters, entry numbers, integers and 0/1 for the stepped ones.
+    ardour vst3 "vst3:$vst3" "Filter Cutoff=0.25" "Voice Mode=1" "Osc2 Sync=1" "Master Tune=-5" "Amp Release=0.6"
     ;;
   jalv)
     step "render the phrase from jack_midiseq"

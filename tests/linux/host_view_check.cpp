@@ -6,7 +6,7 @@
 // names, and the control values after a host applied a preset
 // (jalv-preset.sh: "symbol<TAB>value" lines) against its patch.
 //
-// usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv
+// usage: host_view_check ardour-vst2|ardour-vst3|ardour-lv2|lv2info FILE.tsv
 //        host_view_check presets LABELS.txt
 //        host_view_check preset FILE.tsv PATCH_NAME
 //
@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "framework/plain_value.h"
+#include "framework/vst3/parameter_view.h"
 #include "synth/parameters.h"
 #include "tests/linux/preset_check.h"
 #include "tests/parameter_table.h"
@@ -107,6 +108,29 @@ void checkArdourVst2(const std::vector<Row>& rows) {
         expect(name == want.name, "parameter " + std::to_string(i) + " is \"" + name + "\"");
         expect(std::fabs(number(rows[i], "default") - want.defaultNormalized) < 1e-6, name + ": default differs");
         expect(number(rows[i], "lower") == 0.0 && number(rows[i], "upper") == 1.0, name + ": range is not 0..1");
+    }
+}
+
+// Ardour 7's VST 3 view: the 39 parameters (the two hidden MIDI ones are not
+// listed), in plain values: 0..1 for real-valued ones, the integer, entry
+// number or 0/1 for stepped ones, which Ardour marks toggled (one step) or
+// integer-stepped.
+void checkArdourVst3(const std::vector<Row>& rows) {
+    expect(rows.size() == Veldane::kParamCount, "Ardour lists " + std::to_string(rows.size()) + " parameters");
+    const Veldane::Parameters fresh;
+    for (std::size_t i = 0; i < rows.size() && i < Veldane::kParamCount; ++i) {
+        const zem::Parameter& p = *fresh.at(static_cast<int>(i));
+        const std::string name = rows[i].at("name");
+        expect(name == kExpectedParameters[i].name, "parameter " + std::to_string(i) + " is \"" + name + "\"");
+        const double plainDefault = zem::vst3::plainOfHostValue(p, zem::vst3::hostValueOf(p));
+        expect(std::fabs(number(rows[i], "default") - plainDefault) < 1e-6, name + ": default differs");
+        expect(number(rows[i], "lower") == zem::vst3::plainOfHostValue(p, 0.0) &&
+                   number(rows[i], "upper") == zem::vst3::plainOfHostValue(p, 1.0),
+               name + ": range differs");
+        const int steps = zem::vst3::stepCountOf(p);
+        const std::set<std::string> flags = words(rows[i].at("flags"));
+        expect(flags.count("toggled") == (steps == 1), name + ": toggled?");
+        expect(flags.count("integer_step") == (steps > 1), name + ": integer?");
     }
 }
 
@@ -239,7 +263,7 @@ int checkAppliedPreset(const char* path, const std::string& name) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (argc != (mode == "preset" ? 4 : 3)) {
-        std::cerr << "usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv\n"
+        std::cerr << "usage: host_view_check ardour-vst2|ardour-vst3|ardour-lv2|lv2info FILE.tsv\n"
                      "       host_view_check presets LABELS.txt\n"
                      "       host_view_check preset FILE.tsv PATCH_NAME\n";
         return 2;
@@ -254,6 +278,8 @@ int main(int argc, char** argv) {
         rows = static_cast<int>(table.size());
         if (mode == "ardour-vst2") {
             checkArdourVst2(table);
+        } else if (mode == "ardour-vst3") {
+            checkArdourVst3(table);
         } else if (mode == "ardour-lv2") {
             checkArdourLv2(table);
         } else if (mode == "lv2info") {
