@@ -345,32 +345,61 @@ void VoiceLanes::oscillator2(Pair& pair, int p, int count)
     }
 }
 
-void VoiceLanes::mix(Pair& pair, int count)
+template <int kN>
+void VoiceLanes::mixAndFilter(int count, double* sum1, double* sum2)
 {
     const LaneSettings& st = settings_;
+    const bool osc1Active = st.osc1Active, osc2Active = st.osc2Active, ringMod = st.osc2RingMod;
+    const int type = st.filterType;
     const Double2 gain1 = splat<Double2>(st.osc1Gain);
     const Double2 gain2 = splat<Double2>(st.osc2Gain);
-    const Double2 dc2Coef = pair.dc2Coef, dcRingCoef = pair.dcRingCoef;
-    Double2 dc2 = pair.dc2, dcRing = pair.dcRing;
-    for (int s = 0; s < 2 * count; ++s) {
-        Double2 mix = splat<Double2>(noiseFloor_[s / 2]);
-        const Double2 o1 = pair.osc1Out[s];
-        if (st.osc1Active) mix += gain1 * o1;
-        if (st.osc2Active) {
-            Double2 v = pair.signal[s];
-            dc2 += (v - dc2 + kDenormalGuard) * dc2Coef;
-            v -= dc2;
-            if (st.osc2RingMod) {
-                const Double2 r = v * o1;
-                dcRing += (r - dcRing + kDenormalGuard) * dcRingCoef;
-                v = r - dcRing;
-            }
-            mix += gain2 * v;
-        }
-        pair.signal[s] = mix;
+    Double2 dc2[kN], dcRing[kN];
+    for (int p = 0; p < kN; ++p) {
+        dc2[p] = pairs_[p].dc2;
+        dcRing[p] = pairs_[p].dcRing;
     }
-    pair.dc2 = dc2;
-    pair.dcRing = dcRing;
+    for (int n = 0; n < count; ++n) {
+        for (int p = 0; p < kN; ++p) pairs_[p].filter.setCutoff(pairs_[p].cutoff[n], type);
+        const Double2 noiseFloor = splat<Double2>(noiseFloor_[n]);
+        Double2 y[kN][2];
+        for (int step = 0; step < 2; ++step) {
+            const int s = 2 * n + step;
+            for (int p = 0; p < kN; ++p) {
+                Pair& pair = pairs_[p];
+                Double2 mix = noiseFloor;
+                const Double2 o1 = pair.osc1Out[s];
+                if (osc1Active) mix += gain1 * o1;
+                if (osc2Active) {
+                    Double2 v = pair.signal[s];
+                    dc2[p] += (v - dc2[p] + kDenormalGuard) * Double2(pair.dc2Coef);
+                    v -= dc2[p];
+                    if (ringMod) {
+                        const Double2 r = v * o1;
+                        dcRing[p] += (r - dcRing[p] + kDenormalGuard) * Double2(pair.dcRingCoef);
+                        v = r - dcRing[p];
+                    }
+                    mix += gain2 * v;
+                }
+                y[p][step] = pair.filter.step(mix, type);
+            }
+        }
+        // Each voice's output is its amp envelope times its filter's, summed
+        // in voice order: voice 2p, then 2p + 1 if that lane holds a voice.
+        Double2 sums = {0.0, 0.0};  // the two oversampled values' sums
+        for (int p = 0; p < kN; ++p) {
+            const Double2 amp = pairs_[p].amp[n];
+            const Double2 y1 = amp * y[p][0];
+            const Double2 y2 = amp * y[p][1];
+            sums += __builtin_shuffle(y1, y2, Mask2{0, 2});
+            if (kLanesPerPair * p + 1 < count_) sums += __builtin_shuffle(y1, y2, Mask2{1, 3});
+        }
+        sum1[n] = sums[0];
+        sum2[n] = sums[1];
+    }
+    for (int p = 0; p < kN; ++p) {
+        pairs_[p].dc2 = dc2[p];
+        pairs_[p].dcRing = dcRing[p];
+    }
 }
 
 // ---- A chunk ----------------------------------------------------------------
@@ -422,33 +451,18 @@ void VoiceLanes::synthesize(int count, double* sum1, double* sum2)
         } else {
             for (int s = 0; s < 2 * count; ++s) pair.signal[s] = Double2{};
         }
-        mix(pair, count);
     }
 
-    // The filters, sample by sample, every pair's step in turn.
-    for (int n = 0; n < count; ++n) {
-        for (int p = 0; p < pairCount_; ++p) pairs_[p].filter.setCutoff(pairs_[p].cutoff[n], st.filterType);
-        for (int s = 2 * n; s < 2 * n + 2; ++s) {
-            for (int p = 0; p < pairCount_; ++p) {
-                Pair& pair = pairs_[p];
-                pair.signal[s] = pair.filter.step(pair.signal[s], st.filterType);
-            }
-        }
-    }
-
-    // Each voice's output is its amp envelope times its filter's, summed in
-    // voice order: voice 2p, then 2p + 1 if that lane holds a voice.
-    for (int n = 0; n < count; ++n) {
-        Double2 sums = {0.0, 0.0};  // the two oversampled values' sums
-        for (int p = 0; p < pairCount_; ++p) {
-            const Pair& pair = pairs_[p];
-            const Double2 y1 = Double2(pair.amp[n]) * Double2(pair.signal[2 * n]);
-            const Double2 y2 = Double2(pair.amp[n]) * Double2(pair.signal[2 * n + 1]);
-            sums += __builtin_shuffle(y1, y2, Mask2{0, 2});
-            if (kLanesPerPair * p + 1 < count_) sums += __builtin_shuffle(y1, y2, Mask2{1, 3});
-        }
-        sum1[n] = sums[0];
-        sum2[n] = sums[1];
+    // The mix and the filters, sample by sample, the pairs' steps side by
+    // side: each filter step is one long chain of dependent operations, and
+    // the pairs' chains and the DC blockers' run alongside one another.
+    switch (pairCount_) {
+    case 1: mixAndFilter<1>(count, sum1, sum2); break;
+    case 2: mixAndFilter<2>(count, sum1, sum2); break;
+    case 3: mixAndFilter<3>(count, sum1, sum2); break;
+    case 4: mixAndFilter<4>(count, sum1, sum2); break;
+    default:
+        for (int n = 0; n < count; ++n) sum1[n] = sum2[n] = 0.0;
     }
 }
 

@@ -107,10 +107,12 @@ private:
     // Pair p's oscillators over `count` samples of the chunk.
     void oscillator1(Pair& pair, int p, int count);
     void oscillator2(Pair& pair, int p, int count);
-    // The mix of each step of pair p: the noise floor, oscillator 1, and
-    // oscillator 2 after its DC blocker (or its ring modulation after the
-    // ring's), into the pair's signal.
-    void mix(Pair& pair, int count);
+    // The mix of each step of the kN pairs (the noise floor, oscillator 1,
+    // and oscillator 2 after its DC blocker, or its ring modulation after the
+    // ring's), through the filters, times the amp envelopes, summed into
+    // sum1[] and sum2[] for samples 0..count-1.
+    template <int kN>
+    void mixAndFilter(int count, double* sum1, double* sum2);
     // Step s of pair p, in which a lane met an event: every voice of the
     // pair takes the step alone through its own oscillator, from `before`,
     // with the lanes' increment and shape, and its lane takes the result into
