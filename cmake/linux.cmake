@@ -1,7 +1,10 @@
 # The Linux plug-ins, built from the same libraries as the tests:
-#   vst/veldane.so      VST 2.4 for x86-64 Linux hosts (wrappers/vst2, no editor)
-#   lv2/veldane.lv2/    the LV2 bundle: veldane.so (wrappers/lv2) and its Turtle
-#                       files, written at build time from the parameter table
+#   vst/veldane.so      VST 2.4 for x86-64 Linux hosts (wrappers/vst2), the panel
+#                       as its editor in an X11 window
+#   lv2/veldane.lv2/    the LV2 bundle: veldane.so (wrappers/lv2), the panel as
+#                       its X11 UI in veldane_ui.so (wrappers/lv2/ui.cpp), and
+#                       the Turtle files, written at build time from the
+#                       parameter table, with the factory patches as presets
 # each in a folder of its own, so a host's search path can name it alone
 # and their tests: in-process, through the built modules, and in real hosts
 # (Ardour, jalv on JACK, the LV2 validators, Qtractor's scanner).
@@ -20,53 +23,86 @@ pkg_check_modules(LV2 REQUIRED IMPORTED_TARGET lv2)
 target_sources(zem_framework PRIVATE framework/plain_value.cpp)
 
 # Everything a plug-in module links must be position-independent.
-set_target_properties(zem_framework veldane_synth veldane_vst2 PROPERTIES POSITION_INDEPENDENT_CODE ON)
+set_target_properties(veldane_gfx zem_framework zem_editor veldane_synth veldane_ui veldane_vst2
+  PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 add_library(veldane_lv2 STATIC wrappers/lv2/plugin.cpp)
 target_compile_options(veldane_lv2 PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(veldane_lv2 PUBLIC veldane_synth PkgConfig::LV2)
 set_target_properties(veldane_lv2 PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
-# veldane_module(TARGET DIR LIBRARY ENTRY MAP): a loadable module DIR/veldane.so
-# made of LIBRARY, exporting ENTRY alone (the version script MAP keeps every
-# other symbol local). -u pulls the entry's object out of the static library;
-# -z defs refuses a module with an unresolved symbol, which a host would
-# only report when loading it.
-function(veldane_module target dir library entry map)
+# veldane_module(TARGET DIR NAME LIBRARY ENTRY MAP): a loadable module
+# DIR/NAME.so made of LIBRARY, exporting ENTRY alone (the version script MAP
+# keeps every other symbol local). -u pulls the entry's object out of the
+# static library; -z defs refuses a module with an unresolved symbol, which a
+# host would only report when loading it. -z nodelete keeps a module in
+# memory once loaded: a module with the editor installs an X error handler
+# while a window is open, and another module's handler may hand errors on to
+# it after it closed, so its code must stay where it was.
+function(veldane_module target dir name library entry map)
   add_library(${target} MODULE ${map})
   set_target_properties(${target} PROPERTIES
-    PREFIX "" OUTPUT_NAME veldane LINKER_LANGUAGE CXX
+    PREFIX "" OUTPUT_NAME ${name} LINKER_LANGUAGE CXX
     LIBRARY_OUTPUT_DIRECTORY ${dir}
     LINK_DEPENDS ${CMAKE_SOURCE_DIR}/${map})
   target_link_libraries(${target} PRIVATE ${library})
   target_link_options(${target} PRIVATE
-    -Wl,-u,${entry} -Wl,--version-script=${CMAKE_SOURCE_DIR}/${map} -Wl,-z,defs -Wl,--as-needed)
+    -Wl,-u,${entry} -Wl,--version-script=${CMAKE_SOURCE_DIR}/${map} -Wl,-z,defs -Wl,-z,nodelete -Wl,--as-needed)
 endfunction()
 
-veldane_module(veldane_vst2_linux ${CMAKE_BINARY_DIR}/vst veldane_vst2 VSTPluginMain wrappers/vst2/veldane.map)
+veldane_module(veldane_vst2_linux ${CMAKE_BINARY_DIR}/vst veldane veldane_vst2 VSTPluginMain wrappers/vst2/veldane.map)
 set(VELDANE_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/veldane.lv2)
-veldane_module(veldane_lv2_linux ${VELDANE_LV2_BUNDLE} veldane_lv2 lv2_descriptor wrappers/lv2/veldane.map)
+veldane_module(veldane_lv2_linux ${VELDANE_LV2_BUNDLE} veldane veldane_lv2 lv2_descriptor wrappers/lv2/veldane.map)
 
-# The bundle's Turtle files, from the parameter table compiled into the tool.
+# The UI, a library of its own, so the plug-in's links no window system.
+add_library(veldane_lv2_ui STATIC wrappers/lv2/ui.cpp)
+target_compile_options(veldane_lv2_ui PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(veldane_lv2_ui PUBLIC veldane_ui PkgConfig::LV2)
+set_target_properties(veldane_lv2_ui PROPERTIES POSITION_INDEPENDENT_CODE ON)
+veldane_module(veldane_lv2_ui_linux ${VELDANE_LV2_BUNDLE} veldane_ui veldane_lv2_ui lv2ui_descriptor
+  wrappers/lv2/veldane_ui.map)
+
+# The factory patches as LV2 presets (tools/patches/lv2_presets.h).
+add_library(veldane_lv2_presets STATIC tools/patches/lv2_presets.cpp)
+target_compile_options(veldane_lv2_presets PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(veldane_lv2_presets PUBLIC veldane_patches)
+
+# The bundle's Turtle files, from the parameter table compiled into the tool,
+# the presets from the factory table.
 add_executable(make_turtle wrappers/lv2/make_turtle.cpp)
 target_compile_options(make_turtle PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(make_turtle PRIVATE veldane_synth)
+target_link_libraries(make_turtle PRIVATE veldane_lv2_presets)
+set(VELDANE_LV2_TURTLE ${VELDANE_LV2_BUNDLE}/manifest.ttl ${VELDANE_LV2_BUNDLE}/veldane.ttl
+  ${VELDANE_LV2_BUNDLE}/presets.ttl)
 add_custom_command(
-  OUTPUT ${VELDANE_LV2_BUNDLE}/manifest.ttl ${VELDANE_LV2_BUNDLE}/veldane.ttl
+  OUTPUT ${VELDANE_LV2_TURTLE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VELDANE_LV2_BUNDLE}
-  COMMAND make_turtle ${VELDANE_LV2_BUNDLE} veldane.so ${PROJECT_VERSION_MINOR} ${PROJECT_VERSION_PATCH}
-  DEPENDS make_turtle
-  COMMENT "Writing the LV2 bundle's Turtle files")
-add_custom_target(veldane_lv2_turtle ALL DEPENDS ${VELDANE_LV2_BUNDLE}/manifest.ttl ${VELDANE_LV2_BUNDLE}/veldane.ttl)
-add_dependencies(veldane_lv2_linux veldane_lv2_turtle)
+  COMMAND make_turtle ${VELDANE_LV2_BUNDLE} veldane.so veldane_ui.so ${PROJECT_VERSION_MINOR} ${PROJECT_VERSION_PATCH}
+    ${VELDANE_FACTORY_TABLE} ${VELDANE_FACTORY_TABLE_SOURCE}
+  DEPENDS make_turtle ${VELDANE_FACTORY_TABLE}
+  COMMENT "Writing the LV2 bundle's Turtle files and presets")
+add_custom_target(veldane_lv2_turtle ALL DEPENDS ${VELDANE_LV2_TURTLE})
+add_dependencies(veldane_lv2_linux veldane_lv2_turtle veldane_lv2_ui_linux)
 
 # --- Tests ---------------------------------------------------------------------
-# The LV2 plug-in in-process, driven through its descriptor as a host drives it.
+# The LV2 plug-in in-process, driven through its descriptor as a host drives
+# it, and the bundle's presets read back.
 add_executable(lv2_plugin_tests tests/linux/lv2_plugin_test.cpp tests/alloc_counter.cpp)
 target_compile_options(lv2_plugin_tests PRIVATE ${VELDANE_WARNINGS})
-target_compile_definitions(lv2_plugin_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-target_link_libraries(lv2_plugin_tests PRIVATE veldane_lv2 veldane_vst2 testhost_script GTest::gtest_main)
+target_compile_definitions(lv2_plugin_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VELDANE_LV2_BUNDLE="${VELDANE_LV2_BUNDLE}")
+target_link_libraries(lv2_plugin_tests PRIVATE veldane_lv2 veldane_vst2 veldane_patches testhost_script
+  GTest::gtest_main)
+add_dependencies(lv2_plugin_tests veldane_lv2_turtle)
 gtest_discover_tests(lv2_plugin_tests)
+
+# The LV2 UI through its descriptor, on a virtual display with real pointer
+# input, as the X11 editor tests drive the VST 2.4 editor.
+add_executable(lv2_ui_tests tests/linux/lv2_ui_test.cpp tests/editor/x11_main.cpp)
+target_compile_options(lv2_ui_tests PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(lv2_ui_tests PRIVATE veldane_lv2_ui x11_capture X11::Xtst GTest::gtest)
+add_test(NAME lv2_ui_tests
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:lv2_ui_tests> --gtest_brief=1)
 
 # The built veldane.so, opened as a Linux host opens it; each case runs in a
 # process of its own (gtest_discover_tests), so every case meets a freshly
@@ -79,15 +115,16 @@ target_link_libraries(vst2_so_tests PRIVATE veldane_vst2 testhost_script GTest::
 add_dependencies(vst2_so_tests veldane_vst2_linux)
 gtest_discover_tests(vst2_so_tests)
 
-# Compares a real host's report of the parameters with the plug-in's table.
+# Compares a real host's report of the parameters with the plug-in's table,
+# and of the presets with the factory patches.
 add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(host_view_check PRIVATE veldane_synth)
+target_link_libraries(host_view_check PRIVATE veldane_patches)
 
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools ardour-lv2 ardour-vst2 jalv qtractor)
+foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 jalv jalv-ui qtractor)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()

@@ -2,14 +2,12 @@
 # that load the built DLL.
 enable_language(RC)
 
-# On Windows the plug-in object owns its editor window: the bitmap layer gains
-# the back buffer (GDI32) and the image loader (resources), the panel its
-# window (USER32) and the version label.
-target_sources(veldane_gfx PRIVATE gfx/sys_bitmap.cpp gfx/png_resource.cpp)
+# On Windows the editor's window is a Win32 window (USER32); the bitmap layer
+# gains the back buffer and the label's text (GDI32) and the image loader
+# (resources).
+target_sources(veldane_gfx PRIVATE gfx/sys_bitmap.cpp gfx/png_resource.cpp gfx/system_text_win32.cpp)
 target_link_libraries(veldane_gfx PUBLIC gdi32)
-target_sources(veldane_ui PRIVATE ui/editor.cpp ui/label_control.cpp)
-# The Windows plug-in has the panel as its editor.
-target_link_libraries(veldane_vst2 PUBLIC veldane_ui)
+target_sources(zem_editor PRIVATE framework/platform_window_win32.cpp)
 
 add_library(Veldane SHARED
   wrappers/vst2/dll_main.cpp
@@ -29,10 +27,15 @@ set_source_files_properties(resources/veldane.rc PROPERTIES OBJECT_DEPENDS "${ve
 # shared by the test host and the editor window tests.
 add_library(window_capture STATIC tools/testhost/window_capture.cpp)
 target_compile_options(window_capture PRIVATE ${VELDANE_WARNINGS})
-target_link_libraries(window_capture PUBLIC veldane_gfx)
+target_link_libraries(window_capture PUBLIC veldane_gfx png_file)
 
-# The test host's editor command, and the DLL it is tested with.
-target_sources(testhost PRIVATE tools/testhost/editor_command.cpp)
+# The native build tree, for the tests that compare this DLL with what the
+# native tools make (veldane-render, the Linux editor); it is built first
+# (scripts/test.sh does), beside this one by default.
+set(VELDANE_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH "The native build tree, for veldane-render and the Linux editor")
+
+# The test host's editor frame, and the DLL it is tested with.
+target_sources(testhost PRIVATE tools/testhost/editor_frame_win32.cpp)
 target_link_libraries(testhost PRIVATE window_capture)
 add_dependencies(testhost Veldane)
 add_test(NAME testhost_render
@@ -45,6 +48,14 @@ add_test(NAME testhost_bench
 add_test(NAME testhost_editor
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:testhost> editor $<TARGET_FILE:Veldane>
           ${CMAKE_BINARY_DIR}/testhost_editor.png ${CMAKE_SOURCE_DIR}/tools/testhost/demo.txt)
+# The same state in the Linux editor (veldane.so of the native build, in an
+# X11 window): the artwork pixel for pixel the same, the version label within
+# bounds.
+add_test(NAME editor_matches_linux
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/editor/matches_linux.sh ${VELDANE_NATIVE_BUILD_DIR}
+          ${CMAKE_BINARY_DIR}/testhost_editor.png ${CMAKE_BINARY_DIR}/editor_matches_linux)
+set_tests_properties(testhost_editor PROPERTIES FIXTURES_SETUP windows_editor_picture)
+set_tests_properties(editor_matches_linux PROPERTIES FIXTURES_REQUIRED windows_editor_picture)
 
 # A test program that loads the built Veldane.dll (found beside it). Each runs
 # as one wine process.
@@ -99,9 +110,7 @@ add_test(NAME probe_lifetime
 set_tests_properties(probe_callers probe_fuzz probe_lifetime PROPERTIES TIMEOUT 300)
 
 # The offline renderer of the native build (veldane-render) against this DLL:
-# the same song played through both gives the same samples. The native tree
-# is built first (scripts/test.sh does), beside this one by default.
-set(VELDANE_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH "The native build tree, for veldane-render")
+# the same song played through both gives the same samples.
 add_test(NAME render_matches_dll
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/render/matches_dll.sh ${VELDANE_NATIVE_BUILD_DIR} $<TARGET_FILE:testhost>
           $<TARGET_FILE:Veldane> ${CMAKE_BINARY_DIR}/render_matches_dll)

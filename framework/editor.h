@@ -2,9 +2,8 @@
 // The editor framework: what a control sees of its editor (IEditor), what an
 // editor sees of its plug-in (IEditController), the mouse routing shared by
 // every editor, the hand-over of parameter changes from foreign threads to the
-// window's thread, and (Windows only) the window itself: zem::Editor<N>, which
-// owns the window, the back buffer, the mouse routing and the list of controls
-// and knows nothing of a particular synthesizer.
+// window's thread. The editor in its window, zem::Editor<N>, is
+// framework/editor_window.h.
 
 #include <atomic>
 #include <cstdint>

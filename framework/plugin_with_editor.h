@@ -1,18 +1,20 @@
 #pragma once
 // Adds the editor window to the plug-in base: the editor opcodes of the
-// dispatcher (effEditGetRect, effEditOpen, effEditClose), the ownership of
+// dispatcher (effEditGetRect, effEditOpen, effEditClose, effEditIdle), the ownership of
 // the open editor, the editor's view of the plug-in (IEditController) and the
 // safe route of parameter changes to it from any thread. EditorT is built
 // from (module handle, IEditController*, parent window), offers
-// updateControl(int index), windowHandle(), its fixed size as static `width`
-// and `height` in pixels, and static wake(NativeWindow): any thread, never
+// updateControl(int index), windowHandle(), idle() (the host's idle call,
+// in which an X11 editor reads its events and repaints), its fixed size as
+// static `width` and `height` in pixels, and static wake(NativeWindow): any thread, never
 // blocking, wakes the thread of the editor with that window, which then calls
 // applyPendingEditorUpdates; answers whether the wake-up was delivered (it
 // fails harmlessly for a window that is gone). zem::NoEditor stands for "no editor on this
 // platform": the host then sees no editor flag and no rectangle.
 //
 // Threads. The editor opcodes come from the host's user-interface thread (the
-// one that pumps the parent window's messages); the editor object lives and
+// one that pumps the parent window's messages, or on Linux calls effEditIdle
+// from its event loop); the editor object lives and
 // is used on that thread only. Parameter changes arrive on any host thread.
 // updateEditorControl (below) is the only way they reach the editor: on the
 // editor's own thread it updates the control at once; on any other thread it
@@ -38,6 +40,7 @@ namespace zem {
 struct NoEditor {
     NoEditor(NativeModule, IEditController*, NativeWindow) {}
     void updateControl(int) {}
+    void idle() {}
     NativeWindow windowHandle() const { return nullptr; }
     static bool wake(NativeWindow) { return false; }
 };
@@ -65,6 +68,10 @@ public:
             return 0;
         case effEditClose:
             closeEditor();
+            return 1;
+        case effEditIdle:
+            if (!editor) return 0;
+            editor->idle();
             return 1;
         case effClose:
             // An editor left open by the host goes first: its window must not
@@ -145,6 +152,12 @@ private:
         auto* created = new (std::nothrow) EditorT(moduleHandle, this, static_cast<NativeWindow>(parent));
         if (!created) return 0;
         editor.reset(created);
+        // A window the system refused (no display, a parent it does not
+        // know) is no editor the host could show: say so.
+        if (editor->windowHandle() == nullptr) {
+            editor.reset();
+            return 0;
+        }
         // Published before the controls read their values: a change on
         // another thread from here on is marked and the window woken, one
         // before it is read below.

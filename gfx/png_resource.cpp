@@ -1,5 +1,6 @@
 #include "gfx/png_resource.h"
 
+#include "gfx/library_images.h"
 #include "gfx/png_decode.h"
 
 LICE_IBitmap* loadPngResource(HINSTANCE module, HRSRC resource)
@@ -19,4 +20,10 @@ LICE_IBitmap* loadPngResource(HINSTANCE module, HRSRC resource)
     if (!bytes)
         return nullptr;
     return decodePng(static_cast<const unsigned char*>(bytes), size);
+}
+
+LICE_IBitmap* loadLibraryImage(NativeModule module, int id)
+{
+    HINSTANCE instance = static_cast<HINSTANCE>(module);
+    return loadPngResource(instance, FindResourceA(instance, MAKEINTRESOURCEA(id), "PNG"));
 }

@@ -3,15 +3,15 @@
 # same short phrase (tools/render/songs/phrase.mid) through veldane-render,
 # sox draws each render's spectrogram (0 to 11 kHz, 80 dB range, 4.5 s) and
 # ImageMagick's montage sets them side by side in table order, each named.
-# Writes OUT.png (default docs/images/patch-spectrograms.png). Installs what is
+# Writes OUT.png (default docs/images/patch-sonograms.png). Installs what is
 # missing.
 # usage: draw-patches.sh [OUT.png]
 source "$(dirname "$0")/common.sh"
-out=${1:-$top/docs/images/patch-spectrograms.png}
+out=${1:-$top/docs/images/patch-sonograms.png}
 prepare
 configure_and_build native veldane-render >/dev/null
 render="$build/native/veldane-render"
-work="$build/native/patch-spectrograms"
+work="$build/native/patch-sonograms"
 rm -rf "$work"
 mkdir -p "$work" "$(dirname "$out")"
 tiles=()

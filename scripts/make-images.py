@@ -1,7 +1,10 @@
 #!/usr/bin/python3
-"""Draws the editor's five images into resources/ (or the directory given).
+"""Draws the editor's five images into resources/ (or the directory given),
+or, with --label, the version label that the Linux editor shows in place of
+the text Windows draws at run time (the build calls it with the version).
 
     /usr/bin/python3 scripts/make-images.py [OUTPUT_DIR]
+    /usr/bin/python3 scripts/make-images.py --label TEXT OUTPUT.png
 
 Needs Debian's python3-pil and fonts-dejavu-core (scripts/setup.sh installs
 them). The output depends only on this script, Pillow and the fonts, so running
@@ -21,6 +24,7 @@ SS = 8  # supersampling factor for shapes
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 FONT_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
 FONT_CONDENSED_BOLD = os.path.join(FONT_DIR, "DejaVuSansCondensed-Bold.ttf")
+FONT_REGULAR = os.path.join(FONT_DIR, "DejaVuSans.ttf")
 
 PANEL_SIZE = (702, 366)
 RED = (245, 25, 44)
@@ -85,6 +89,18 @@ SLIDERS = [(575 + 26 * i, top, "ADSR"[i]) for top in (48, 224) for i in range(4)
 WORDMARK = "VELDANE"
 WORDMARK_LEFT = 267   # aligned with the version label, which starts at (267, 300)
 WORDMARK_BOTTOM = 293
+
+# The version label as the Windows editor draws it (ui/label_control.cpp): a
+# 14-pixel character cell standing on the label box's bottom edge, in light
+# pink. Under wine its "Arial" is DejaVu Sans, whose ascent and descent add up
+# to 1.164 em: 12 pixels to the em, 11 of the cell above the baseline.
+LABEL_SIZE = 12
+LABEL_CELL_HEIGHT = 14
+LABEL_ASCENT = 11
+LABEL_COLOUR = (255, 180, 180)
+# GDI's smoothed text is blended with Windows' font smoothing gamma of 1.4,
+# which makes partly covered pixels heavier than their plain coverage.
+LABEL_GAMMA = 1.4
 
 
 def font(path, size):
@@ -397,6 +413,19 @@ def make_panel():
     return panel
 
 
+def make_label(text):
+    """The text in its cell, transparent around the glyphs. Glyphs are placed
+    on whole pixels (Pillow's basic layout), as GDI places them."""
+    fnt = ImageFont.truetype(FONT_REGULAR, LABEL_SIZE, layout_engine=ImageFont.Layout.BASIC)
+    width = math.ceil(max(fnt.getlength(text), fnt.getbbox(text, anchor="ls")[2])) + 1
+    coverage = Image.new("L", (width, LABEL_CELL_HEIGHT), 0)
+    ImageDraw.Draw(coverage).text((0, LABEL_ASCENT), text, font=fnt, fill=255, anchor="ls")
+    alpha = coverage.point(lambda a: round(255 * (a / 255) ** (1 / LABEL_GAMMA)))
+    label = Image.new("RGBA", coverage.size, LABEL_COLOUR + (0,))
+    label.putalpha(alpha)
+    return label
+
+
 def save(img, path):
     # Plain 8-bit RGBA, not interlaced, no metadata: the files depend on the
     # pixels alone.
@@ -404,6 +433,10 @@ def save(img, path):
 
 
 def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--label":
+        os.makedirs(os.path.dirname(os.path.abspath(sys.argv[3])), exist_ok=True)
+        save(make_label(sys.argv[2]), sys.argv[3])
+        return
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
                                                               "resources")
     os.makedirs(out, exist_ok=True)

@@ -3,7 +3,8 @@
 # its test host (under wine32 and wine64) and shows what a host sees, plays
 # the demo phrase through both and takes the editor's picture; then the
 # factory presets, the demo song, and the Linux plug-ins with what a Linux
-# host sees of each. Installs what is missing.
+# host sees of each and a picture of the Linux editor beside the Windows
+# one. Installs what is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build win32
@@ -50,12 +51,12 @@ echo "demo song ($(IFS=,; echo "${parts[*]}" | sed 's/,/, /g')): $build/demo-son
 sox "$build/demo-song.flac" -n remix 1 rate 22050 spectrogram -x 900 -y 257 -z 90 \
   -t "Veldane demo song: bass, strings, lead and harp, four factory patches" -o "$build/demo-song.png"
 echo "its spectrogram: $build/demo-song.png"
-bash "$top/scripts/draw-patches.sh" "$build/patch-spectrograms.png"
+bash "$top/scripts/draw-patches.sh" "$build/patch-sonograms.png"
 
 # The Linux plug-ins, and what a Linux host sees of each: veldane.so loaded
 # by our test host (dlopen), the LV2 bundle through lilv (lv2info, with its
 # folder first on LV2_PATH and the system's bundles after it).
-configure_and_build native veldane_vst2_linux veldane_lv2_linux testhost
+configure_and_build native veldane_vst2_linux veldane_lv2_linux testhost compare_captures
 echo
 echo "== veldane.so, VST 2.4 for Linux: $build/native/vst/veldane.so"
 "$build/native/testhost" info "$build/native/vst/veldane.so"
@@ -63,3 +64,10 @@ echo
 echo "== veldane.lv2, LV2: $build/native/lv2/veldane.lv2"
 uri=$(LV2_PATH="$build/native/lv2" lv2ls)
 LV2_PATH="$build/native/lv2:/usr/local/lib/lv2:/usr/lib/lv2" lv2info "$uri"
+
+# The Linux editor as a host's X11 window shows it (on a virtual display),
+# beside the Windows one, and how far the two pictures differ.
+echo
+"$top/scripts/x11-run.sh" "$build/native/testhost" editor "$build/native/vst/veldane.so" "$build/editor-linux.png" &&
+  echo "Linux editor screenshot: $build/editor-linux.png (the Windows one: $build/editor.png)"
+"$build/native/compare_captures" "$build/editor.png" "$build/editor-linux.png"

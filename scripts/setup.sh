@@ -14,6 +14,8 @@ packages=(
   libpng-dev zlib1g-dev libfftw3-dev
   gnuplot-nox sox libsndfile1-dev
   python3-pil fonts-dejavu-core clang libclang-rt-14-dev
+  # The Linux editor's X11 window, and real pointer input for its tests.
+  libx11-dev libxtst-dev
   # Real hosts for the Linux plug-ins (scripts/hosts/): Ardour with its Lua
   # session tool, jalv on a JACK server, the LV2 validators and lv2info,
   # Qtractor's plug-in scanner, and screenshots of windows under Xvfb.

@@ -7,7 +7,7 @@
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build native
-configure_and_build tsan veldane_tests parameter_storm
+configure_and_build tsan veldane_tests parameter_storm editor_x11_tests
 configure_and_build win32
 configure_and_build win64
 status=0

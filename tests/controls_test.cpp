@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "framework/double_click.h"
 #include "framework/editor.h"
 #include "framework/slider_control.h"
 #include "gfx/bitmap.h"
@@ -377,6 +378,29 @@ TEST(MouseRouting, CaptureWinsElseEveryContainingControlWithEdgesInside) {
     zem::routeMouse(list, &b, -5, 300, record);
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0], std::make_pair(int(Veldane::kOsc1ShapeModSrc), std::make_pair(-35, 290)));
+}
+
+// Window systems without double-clicks of their own (X11) get Windows' rule.
+TEST(DoubleClickDetector, SecondPressWithinHalfASecondAndTwoPixelsThenStartsOver) {
+    zem::DoubleClickDetector clicks;
+    const struct {
+        std::uint32_t ms;
+        int x, y;
+        bool isDouble;
+    } presses[] = {
+        {1000, 10, 10, false},
+        {1500, 12, 8, true},        // 500 ms, 2 pixels each way: still a double-click
+        {1600, 12, 8, false},       // the press after a double-click starts over
+        {2101, 12, 8, false},       // 501 ms
+        {2200, 15, 8, false},       // 3 pixels away
+        {0xFFFFFF00u, 0, 0, false},
+        {0x000000F0u, 0, 0, true},  // the millisecond clock wrapped around
+    };
+    for (const auto& p : presses)
+        EXPECT_EQ(clicks.press(p.ms, p.x, p.y), p.isDouble) << p.ms;
+    clicks.press(5000, 0, 0);
+    clicks.reset(); // another button between the presses
+    EXPECT_FALSE(clicks.press(5100, 0, 0));
 }
 
 TEST(PendingControlUpdates, ForeignMarksAreDrainedOnceWithOneWakeUp) {

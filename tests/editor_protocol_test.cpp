@@ -17,18 +17,22 @@ struct RecordingEditor {
     static constexpr int width = 120;
     static constexpr int height = 80;
     static inline int live = 0;
+    // The window system refuses the next windows (no display, say).
+    static inline bool refuse = false;
 
     RecordingEditor(NativeModule, zem::IEditController* plugin, NativeWindow parent) : plugin(plugin), parent(parent) { ++live; }
     ~RecordingEditor() { --live; }
     RecordingEditor(const RecordingEditor&) = delete;
     RecordingEditor& operator=(const RecordingEditor&) = delete;
     void updateControl(int index) { updates.push_back(index); }
-    NativeWindow windowHandle() const { return parent; }
+    void idle() { ++idles; }
+    NativeWindow windowHandle() const { return refuse ? nullptr : parent; }
     static bool wake(NativeWindow) { return false; }
 
     zem::IEditController* plugin;
     NativeWindow parent;
     std::vector<int> updates;
+    int idles = 0;
 };
 
 struct Automation {
@@ -90,6 +94,11 @@ TEST_F(EditorProtocol, OneEditorAtATimeShowingEveryParameterWhenItOpens) {
     EXPECT_EQ(rect->bottom, RecordingEditor::height);
 
     EXPECT_EQ(dispatch(effEditOpen, nullptr), 0) << "no parent, no editor";
+    RecordingEditor::refuse = true;
+    EXPECT_EQ(dispatch(effEditOpen, &parent), 0) << "no window, no editor";
+    RecordingEditor::refuse = false;
+    EXPECT_EQ(RecordingEditor::live, 0);
+    EXPECT_EQ(dispatch(effEditIdle), 0);
     ASSERT_EQ(dispatch(effEditOpen, &parent), 1);
     RecordingEditor* editor = plugin->editor.get();
     ASSERT_NE(editor, nullptr);
@@ -98,6 +107,8 @@ TEST_F(EditorProtocol, OneEditorAtATimeShowingEveryParameterWhenItOpens) {
     char other = 0;
     EXPECT_EQ(dispatch(effEditOpen, &other), 0) << "the open editor stays";
     EXPECT_EQ(plugin->editor.get(), editor);
+    EXPECT_EQ(dispatch(effEditIdle), 1);
+    EXPECT_EQ(editor->idles, 1);
 
     EXPECT_EQ(dispatch(effEditClose), 1);
     EXPECT_EQ(plugin->editor, nullptr);

@@ -81,22 +81,15 @@ private:
     int pendingCount = 0;
 };
 
-// Whether this platform's plug-in has its editor: the panel's window exists
-// on Windows only so far; elsewhere hosts show their own controls.
-#ifdef _WIN32
-constexpr bool kPlatformHasEditor = true;
-#else
-constexpr bool kPlatformHasEditor = false;
-#endif
-
-// The record's fixed fields and the identity opcodes.
-inline void expectIdentity(AEffect* effect, bool withEditor = kPlatformHasEditor) {
+// The record's fixed fields and the identity opcodes. Every build has the
+// panel as its editor (a Win32 window on Windows, an X11 window on Linux).
+inline void expectIdentity(AEffect* effect) {
     EXPECT_EQ(effect->magic, kEffectMagic);
     EXPECT_EQ(effect->numPrograms, 0);
     EXPECT_EQ(effect->numParams, kParameters);
     EXPECT_EQ(effect->numInputs, 0);
     EXPECT_EQ(effect->numOutputs, 1);
-    EXPECT_EQ(effect->flags, withEditor ? kExpectedFlags : kExpectedFlags & ~effFlagsHasEditor);
+    EXPECT_EQ(effect->flags, kExpectedFlags);
     EXPECT_EQ(effect->uniqueID, kExpectedUniqueId);
     EXPECT_EQ(effect->version, 1);
     EXPECT_EQ(effect->ioRatio, 1.0f);
@@ -121,19 +114,12 @@ inline void expectIdentity(AEffect* effect, bool withEditor = kPlatformHasEditor
     EXPECT_EQ(dispatch(effect, effGetVstVersion), 2400);
     EXPECT_EQ(dispatch(effect, effOpen), 0);
     ERect* rect = nullptr;
-    if (withEditor) {
-        ASSERT_EQ(dispatch(effect, effEditGetRect, 0, &rect), 1);
-        ASSERT_NE(rect, nullptr);
-        EXPECT_EQ(rect->top, 0);
-        EXPECT_EQ(rect->left, 0);
-        EXPECT_EQ(rect->bottom, 366);
-        EXPECT_EQ(rect->right, 702);
-    } else {
-        EXPECT_EQ(dispatch(effect, effEditGetRect, 0, &rect), 0);
-        EXPECT_EQ(rect, nullptr);
-        char parent = 0;
-        EXPECT_EQ(dispatch(effect, effEditOpen, 0, &parent), 0);
-    }
+    ASSERT_EQ(dispatch(effect, effEditGetRect, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->bottom, 366);
+    EXPECT_EQ(rect->right, 702);
 
     // No programs, chunks, categories or capabilities are answered.
     char canDo[] = "receiveVstMidiEvent";

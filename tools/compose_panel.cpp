@@ -6,7 +6,8 @@
 //   compose_panel [RESOURCE_DIR [OUTPUT_PNG]]
 //
 // Defaults: the source tree's resources/ and docs/images/panel.png. The version
-// label is left out: Windows draws it with a system font at run time.
+// label is left out: it is no committed image (Windows draws it with a system
+// font at run time, the Linux build draws its image from the version).
 
 #include <png.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The panel's own controls: rotary knobs drawn from a stack of frames, lamp
-// switches and lamp radio groups. (The version label, which draws text with
-// GDI, is in synth/label_control.h, Windows only.) Images are never owned by
+// switches and lamp radio groups. (The version label is ui/label_control.h.)
+// Images are never owned by
 // a control: the editor owns them and they are shared by all controls of a
 // kind. A missing image makes a control draw nothing; it still works.
 

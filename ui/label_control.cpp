@@ -1,39 +1,32 @@
 #include "ui/label_control.h"
 
 #include "gfx/bitmap.h"
+#include "gfx/system_text.h"
 
 namespace {
-// Character height of the label in pixels.
+// Character cell height of the label in pixels.
 constexpr int fontHeight = 14;
 // Light pink on the red panel: readable, and quieter than the white legends.
-constexpr COLORREF textColour = RGB(255, 180, 180);
+constexpr std::uint32_t textColour = 0xFFB4B4;
 } // namespace
 
-LabelControl::LabelControl(const PixelRect& bounds, zem::IEditor* editor)
-    : Control(noParameter, bounds, editor),
-      font(CreateFontA(fontHeight, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS,
-                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH, "Arial"))
-{}
+const char* const LabelControl::text = VELDANE_VERSION_LABEL;
 
-LabelControl::~LabelControl()
+LabelControl::LabelControl(const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* image)
+    : Control(noParameter, bounds, editor), image(image)
 {
-    if (font != nullptr)
-        DeleteObject(font);
+    if (image != nullptr)
+        this->bounds = zem::makeRect(bounds.left, bounds.bottom - image->height(), image->width(), image->height());
+    else
+        font.reset(SystemFont::create("Arial", fontHeight));
 }
+
+LabelControl::~LabelControl() = default;
 
 void LabelControl::draw(LICE_IBitmap& target)
 {
-    HDC dc = static_cast<HDC>(target.deviceContext());
-    if (dc == nullptr)
-        return;
-    HGDIOBJ previousFont = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, textColour);
-    RECT box{bounds.left, bounds.top, bounds.right, bounds.bottom};
-    DrawTextA(dc, text, -1, &box, DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
-    if (previousFont != nullptr)
-        SelectObject(dc, previousFont);
-    // GDI may batch the text; the controls drawn next write the back buffer's
-    // pixels directly, so the text must be in them first.
-    GdiFlush();
+    if (image != nullptr)
+        blit(&target, image, bounds.left, bounds.top, nullptr, BlitMode::sourceAlpha);
+    else if (font != nullptr)
+        font->drawLine(target, bounds, text, textColour);
 }

@@ -1,28 +1,36 @@
 #pragma once
-// The version text on the panel, drawn with GDI into the back buffer's device
-// context. Windows only.
+// The version text on the panel. Windows draws it at run time with the
+// system's font renderer (gfx/system_text.h). Where the plug-in carries no
+// font renderer (Linux), it shows the same text drawn at build time into an
+// image (scripts/make-images.py --label), which the library carries with its
+// other images: DejaVu Sans, the font the Windows label gets under wine, in
+// its cell size and colour, so both panels look alike; no font file is read
+// at run time and no font library is linked.
 
-#include <windows.h>
+#include <memory>
 
 #include "framework/control.h"
 
+class SystemFont;
+
 class LabelControl : public zem::Control {
 public:
-    // The text shown; the version of this build.
-    static constexpr const char* text = "Version 0.9.0 beta";
+    // The text shown: the version of this build.
+    static const char* const text;
 
-    // Creates the label's font (14-pixel Arial).
-    LabelControl(const PixelRect& bounds, zem::IEditor* editor);
-    // Deletes the font.
+    // image: the text drawn at build time (not owned), or null to draw it
+    // with the system's font. An image stands on the bottom edge of bounds,
+    // as the Windows text's cell does, and the bounds become its own, so a
+    // repaint anywhere over it redraws all of it.
+    LabelControl(const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* image);
     ~LabelControl() override;
     LabelControl(const LabelControl&) = delete;
     LabelControl& operator=(const LabelControl&) = delete;
 
-    // One line, left-aligned on the bottom edge of bounds, not clipped. Puts
-    // the device context's previous font back afterwards, so that the font is
-    // never deleted while still selected.
+    // One line, left-aligned on the bottom edge of bounds, not clipped.
     void draw(LICE_IBitmap& target) override;
 
 private:
-    HFONT font = nullptr; // owned
+    LICE_IBitmap* image;              // not owned; null when drawn as text
+    std::unique_ptr<SystemFont> font; // owned; null when there is an image
 };

@@ -1,9 +1,9 @@
 #pragma once
 // The synthesizer's panel: which control shows which parameter, where it sits
 // on the 702 x 366 window, its settings, and how a control's state converts
-// to a parameter value and back. Platform-neutral: the Windows editor
-// (ui/editor.h) holds a Panel and adds the window, the images and the version
-// label; the tests drive a Panel through a stand-in editor.
+// to a parameter value and back. Platform-neutral: the editor (ui/editor.h)
+// holds a Panel and adds the window, the images and the version label; the
+// tests drive a Panel through a stand-in editor.
 
 #include "framework/control.h"
 #include "framework/editor.h"
@@ -65,8 +65,8 @@ constexpr int bendRangeSteps = 13;
 // 2 and 3 both mean polyphonic, so both light it.
 constexpr int voiceModePolyValue = 3;
 
-// The panel, in paint and hit-test order (the version label, Windows only,
-// comes before all of these). The reserved parameter has no control.
+// The panel, in paint and hit-test order (the version label comes before all
+// of these). The reserved parameter has no control.
 constexpr PanelEntry panelLayout[] = {
     // OSC 1
     {kOsc1Waveform, ControlKind::radio, 24, 47, 3, Knob::noDefault, Binding::choice, -1},

@@ -16,6 +16,6 @@ feed=
 if [ "${1:-}" = --feed ] && [ $# -ge 2 ]; then feed=$2; shift 2; fi
 [ $# -eq 1 ] || die "usage: ardour-params.sh [--feed KIND:ID] KIND:ID"
 ardour_prepare "$feed" "$1"
-ardour_lua "$work/params.log" params session="$work/session" plugin="$ardour_spec" "${ardour_feed[@]}" result="$work/params.tsv"
+ardour_lua "$work/params.log" params session="$work/session" plugin="$ardour_ref" "${ardour_feed[@]}" result="$work/params.tsv"
 cat "$work/params.tsv"
 note "listed $(( $(wc -l <"$work/params.tsv") - 1 )) parameters ($(elapsed) s)"

@@ -24,7 +24,7 @@ for kv in "$@"; do
 done
 
 ardour_prepare "$feed" "$plugin"
-ardour_lua "$work/create.log" create session="$work/session" plugin="$ardour_spec" "${ardour_feed[@]}" \
+ardour_lua "$work/create.log" create session="$work/session" plugin="$ardour_ref" "${ardour_feed[@]}" \
   "${sets[@]}" result="$work/set.tsv"
 note "session saved ($(elapsed) s)"
 ardour_lua "$work/reload.log" values session="$work/session" "${names[@]}" result="$work/reloaded.tsv"

@@ -28,7 +28,7 @@ output_file "$2"
 ardour_prepare "$feed" "$1"
 seconds=$(phrase_seconds "$phrase")
 
-ardour_lua "$work/create.log" create session="$work/session" plugin="$ardour_spec" "${ardour_feed[@]}" \
+ardour_lua "$work/create.log" create session="$work/session" plugin="$ardour_ref" "${ardour_feed[@]}" \
   phrase="$(realpath "$phrase")" seconds="$seconds" "${sets[@]}"
 note "session created and saved ($(elapsed) s)"
 ardour_lua "$work/export.log" export session="$work/session" out="$out" seconds="$seconds"

@@ -43,9 +43,9 @@ local TYPES = { lv2 = ARDOUR.PluginType.LV2, vst2 = ARDOUR.PluginType.LXVST, vst
 
 -- The PluginInfo Ardour discovered for KIND:ID. VST3 infos carry the path of
 -- the module inside the bundle, so a bundle path matches as a prefix.
-local function find_plugin(spec)
-  local kind, id = spec:match("^(%w+):(.+)$")
-  local ty = kind and TYPES[kind] or error("plug-in not of the form lv2:URI, vst2:PATH or vst3:PATH: " .. spec, 0)
+local function find_plugin(ref)
+  local kind, id = ref:match("^(%w+):(.+)$")
+  local ty = kind and TYPES[kind] or error("plug-in not of the form lv2:URI, vst2:PATH or vst3:PATH: " .. ref, 0)
   local seen = {}
   for pi in ARDOUR.LuaAPI.list_plugins():iter() do
     if pi.type == ty then
@@ -53,16 +53,16 @@ local function find_plugin(spec)
       seen[#seen + 1] = pi.name .. " (" .. pi.unique_id .. ", " .. pi.path .. ")"
     end
   end
-  error(string.format("Ardour does not know %s; it knows %d %s plug-ins: %s", spec, #seen, kind,
+  error(string.format("Ardour does not know %s; it knows %d %s plug-ins: %s", ref, #seen, kind,
     table.concat(seen, "; ")), 0)
 end
 
-local function add_plugin(session, track, spec, index)
-  local pi, ty = find_plugin(spec)
+local function add_plugin(session, track, ref, index)
+  local pi, ty = find_plugin(ref)
   local proc = ARDOUR.LuaAPI.new_plugin(session, pi.unique_id, ty, "")
-  if proc:isnil() then error("Ardour could not instantiate " .. spec, 0) end
+  if proc:isnil() then error("Ardour could not instantiate " .. ref, 0) end
   if track:add_processor_by_index(proc, index, nil, true) ~= 0 then
-    error("Ardour could not insert " .. spec .. " into the track", 0)
+    error("Ardour could not insert " .. ref .. " into the track", 0)
   end
   return proc
 end

@@ -181,16 +181,16 @@ phrase_seconds() {
 ardour_dll=/usr/lib/ardour7
 
 # ardour_prepare FEED PLUGIN: checks that Ardour is there and resolves the
-# plug-ins (FEED may be empty): sets ardour_spec, and ardour_feed to the
+# plug-ins (FEED may be empty): sets ardour_ref, and ardour_feed to the
 # arguments that put the feed before it.
 ardour_prepare() {
   command -v ardour7-lua >/dev/null || die "ardour7-lua is missing (Debian package ardour; scripts/setup.sh installs it)"
   ardour_feed=()
-  if [ -n "$1" ]; then ardour_plugin "$1"; ardour_feed=("feed=$ardour_spec"); fi
+  if [ -n "$1" ]; then ardour_plugin "$1"; ardour_feed=("feed=$ardour_ref"); fi
   ardour_plugin "$2"
 }
 
-# ardour_plugin KIND:ID: sets ardour_spec to what ardour.lua takes. Ardour
+# ardour_plugin KIND:ID: sets ardour_ref to what ardour.lua takes. Ardour
 # finds Linux VST2 and VST3 plug-ins only along its search paths (LXVST_PATH,
 # VST3_PATH) and only once its scanner has indexed them into the cache (a
 # headless session never scans on its own), so both happen here.
@@ -198,7 +198,7 @@ ardour_plugin() {
   local kind=${1%%:*} id=${1#*:}
   [ "$kind" != "$1" ] || die "plug-in not of the form lv2:URI|BUNDLE, vst2:FILE.so or vst3:BUNDLE.vst3: $1"
   case $kind in
-    lv2) lv2_resolve "$id"; ardour_spec="lv2:$lv2_uri" ;;
+    lv2) lv2_resolve "$id"; ardour_ref="lv2:$lv2_uri" ;;
     vst2) ardour_indexed vst2 "$id" -f LXVST_PATH ardour-vst-scanner ;;
     vst3) ardour_indexed vst3 "$id" -d VST3_PATH ardour-vst3-scanner ;;
     *) die "unknown plug-in kind '$kind' (lv2, vst2, vst3)" ;;
@@ -212,7 +212,7 @@ ardour_indexed() {
   path=$(realpath "$path")
   export "$var=$(dirname "$path")${!var:+:${!var}}"
   ardour_scan "$5" "$path"
-  ardour_spec="$kind:$path"
+  ardour_ref="$kind:$path"
 }
 
 # The scanner loads the plug-in in a process of its own (a crash there only

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks an LV2 bundle the way the LV2 tools see it: lv2_validate (lv2-dev,
 # with sord_validate from sordi) checks every Turtle file of the bundle
-# against the LV2 specification; lilv's lv2info must then find the plug-in
+# against the LV2 vocabularies; lilv's lv2info must then find the plug-in
 # through LV2_PATH. Prints the plug-in's ports as a TSV table with a header
 # line (index, symbol, name, type, direction, minimum, maximum, default,
 # properties: the short names of lv2:portProperty values), or with --presets

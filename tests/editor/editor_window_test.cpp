@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <utility>
@@ -23,15 +22,14 @@
 #include "gfx/png_resource.h"
 #include "gfx/sys_bitmap.h"
 #include "ui/panel.h"
+#include "tests/editor/editor_checks.h"
 #include "tests/veldane_dll.h"
 #include "tests/win_process.h"
 #include "tools/testhost/window_capture.h"
 
 namespace {
 
-constexpr int kWidth = 702;
-constexpr int kHeight = 366;
-constexpr int kParameters = 39;
+using namespace editor_checks;
 constexpr int kReserved = 25;
 
 // --- The host side ----------------------------------------------------------
@@ -126,26 +124,9 @@ struct Mouse {
 
 // --- Reading the window back --------------------------------------------------
 
-struct Images {
-    std::unique_ptr<LICE_IBitmap> panel, knob, handle, lampOn, lampOff;
-};
-
 LICE_IBitmap* loadImage(int id) {
     HRSRC resource = FindResourceA(dll, MAKEINTRESOURCEA(id), "PNG");
     return resource ? loadPngResource(dll, resource) : nullptr;
-}
-
-Images& images() {
-    static Images loaded = [] {
-        Images i;
-        i.panel.reset(loadImage(101));
-        i.knob.reset(loadImage(102));
-        i.handle.reset(loadImage(103));
-        i.lampOn.reset(loadImage(104));
-        i.lampOff.reset(loadImage(105));
-        return i;
-    }();
-    return loaded;
 }
 
 // The window's pixels as the screen shows them, after every pending repaint.
@@ -155,131 +136,8 @@ bool grab(HWND w, LICE_SysBitmap& into) {
     return window_capture::grab(w, into) && into.width() == kWidth && into.height() == kHeight;
 }
 
-uint32_t rgbAt(LICE_IBitmap& b, int x, int y) {
-    return b.pixels()[y * b.rowSpan() + x] & 0x00FFFFFFu;
-}
-
-// Whether the window shows, at (left, top), `overlay` drawn over the panel
-// image the way the editor draws it: the rectangle of the given size is
-// compared pixel by pixel (colour only).
-bool showsComposite(LICE_IBitmap& window, int left, int top, int w, int h, LICE_IBitmap* overlay,
-                    const PixelRect* source, int overlayX, int overlayY, BlitMode mode) {
-    LICE_MemBitmap expected(w, h);
-    blit(&expected, images().panel.get(), 0, 0, left, top, w, h, BlitMode::copy);
-    blit(&expected, overlay, overlayX, overlayY, source, mode);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if ((expected.pixels()[y * w + x] & 0x00FFFFFFu) != rgbAt(window, left + x, top + y))
-                return false;
-    return true;
-}
-
-bool showsKnobFrame(LICE_IBitmap& window, const Veldane::PanelEntry& e, int frameIndex) {
-    PixelRect source{0, frameIndex * 36, 36, (frameIndex + 1) * 36};
-    return showsComposite(window, e.left, e.top, 36, 36, images().knob.get(), &source, 0, 0, BlitMode::sourceAlpha);
-}
-
-// The knob frame the window shows, or -1 when it shows none of them.
-int shownKnobFrame(LICE_IBitmap& window, const Veldane::PanelEntry& e) {
-    for (int f = 0; f < Veldane::knobFrameCount; ++f)
-        if (showsKnobFrame(window, e, f))
-            return f;
-    return -1;
-}
-
-// The slider handle's height above the bottom of its travel, or -1.
-int shownSliderPosition(LICE_IBitmap& window, const Veldane::PanelEntry& e) {
-    for (int p = 0; p <= 83; ++p)
-        if (showsComposite(window, e.left, e.top, 14, 110, images().handle.get(), nullptr, 0, 110 - p - 27,
-                           BlitMode::sourceAlpha))
-            return p;
-    return -1;
-}
-
-// 1 for a lit lamp at (x, y), 0 for an unlit one, -1 for neither.
-int lampAt(LICE_IBitmap& window, int x, int y) {
-    if (showsComposite(window, x, y, 20, 11, images().lampOn.get(), nullptr, 0, 0, BlitMode::copy))
-        return 1;
-    if (showsComposite(window, x, y, 20, 11, images().lampOff.get(), nullptr, 0, 0, BlitMode::copy))
-        return 0;
-    return -1;
-}
-
-// What each control should show for the plug-in's current values.
-int expectedKnobFrame(const Veldane::PanelEntry& e, float normalized) {
-    double v = normalized < 0 ? 0.0 : normalized > 1 ? 1.0 : normalized;
-    if (e.itemsOrSteps >= 2)
-        v = static_cast<int>((e.itemsOrSteps - 1) * v + 0.5) / double(e.itemsOrSteps - 1);
-    return static_cast<int>(96 * v + 0.5);
-}
-
-int expectedSliderPosition(float normalized) {
-    return static_cast<int>(static_cast<double>(83.0f * normalized) + 0.5);
-}
-
-// Checks every control against its parameter; answers the number of controls
-// that show something else, and reports each.
 int controlsNotShowingTheirValues(Plugin& plugin, LICE_IBitmap& window) {
-    int wrong = 0;
-    for (const Veldane::PanelEntry& e : Veldane::panelLayout) {
-        const float n = plugin.get(e.parameter);
-        switch (e.kind) {
-        case Veldane::ControlKind::knob: {
-            const int expected = expectedKnobFrame(e, n);
-            if (!showsKnobFrame(window, e, expected)) {
-                ++wrong;
-                ADD_FAILURE() << "knob " << e.parameter << " shows frame " << shownKnobFrame(window, e)
-                              << ", expected " << expected;
-            }
-            break;
-        }
-        case Veldane::ControlKind::slider: {
-            const int expected = expectedSliderPosition(n);
-            const int shown = shownSliderPosition(window, e);
-            if (shown != expected) {
-                ++wrong;
-                ADD_FAILURE() << "slider " << e.parameter << " at " << shown << ", expected " << expected;
-            }
-            break;
-        }
-        case Veldane::ControlKind::lampSwitch:
-            if (lampAt(window, e.left, e.top) != (n > 0.5f ? 1 : 0)) {
-                ++wrong;
-                ADD_FAILURE() << "switch " << e.parameter;
-            }
-            break;
-        case Veldane::ControlKind::radio: {
-            // The plain value as the parameter computes it from normalized;
-            // the last lamp stands for it and every larger value.
-            const int entries = e.lastItemValue >= 0 ? e.lastItemValue + 1 : e.itemsOrSteps;
-            int value = static_cast<int>(float(entries - 1) * n + 0.5f);
-            if (value > e.itemsOrSteps - 1)
-                value = e.itemsOrSteps - 1;
-            for (int i = 0; i < e.itemsOrSteps; ++i) {
-                if (lampAt(window, e.left, e.top + 13 * i) != (i == value ? 1 : 0)) {
-                    ++wrong;
-                    ADD_FAILURE() << "radio " << e.parameter << " item " << i << ", value " << value;
-                }
-            }
-            break;
-        }
-        }
-    }
-    return wrong;
-}
-
-const Veldane::PanelEntry& entryOf(int index) {
-    for (const Veldane::PanelEntry& e : Veldane::panelLayout)
-        if (e.parameter == index)
-            return e;
-    static Veldane::PanelEntry none{};
-    ADD_FAILURE() << "no control for " << index;
-    return none;
-}
-
-// Non-default values for every parameter, spread over the range.
-float spreadValue(int index) {
-    return static_cast<float>(std::fmod(0.37 + 0.2718 * index, 1.0));
+    return editor_checks::controlsNotShowingTheirValues(window, [&plugin](int i) { return plugin.get(i); });
 }
 
 using win_process::committedBytes;
@@ -478,7 +336,7 @@ TEST_F(EditorWindow, DraggingEveryKnobAndSliderAutomatesItsParameter) {
 }
 
 TEST_F(EditorWindow, EveryControlShowsItsParameterFromTheStartAndAfterHostChanges) {
-    ASSERT_TRUE(images().panel && images().knob && images().handle && images().lampOn && images().lampOff);
+    ASSERT_TRUE(images().complete());
     Plugin plugin;
     for (int i = 0; i < kParameters; ++i)
         plugin.set(i, spreadValue(i));
@@ -620,14 +478,7 @@ TEST_F(EditorWindow, AutomationFromAnotherThreadWhilePaintingAndClosing) {
     Plugin plugin;
     ASSERT_TRUE(plugin.open());
     std::atomic<bool> done{false};
-    std::thread automationThread([&] {
-        std::mt19937 random(1234);
-        std::uniform_int_distribution<int> index(0, kParameters - 1);
-        std::uniform_real_distribution<float> value(0.0f, 1.0f);
-        for (int i = 0; i < 20000; ++i)
-            plugin.set(index(random), value(random));
-        done = true;
-    });
+    std::thread automationThread = automationStorm([&plugin](int i, float v) { plugin.set(i, v); }, done);
     int cycles = 0;
     while (!done) {
         HWND w = editorWindow();
@@ -661,6 +512,19 @@ bool setUpHost() {
 }
 
 } // namespace
+
+editor_checks::Images& editor_checks::images() {
+    static Images loaded = [] {
+        Images i;
+        i.panel.reset(loadImage(101));
+        i.knob.reset(loadImage(102));
+        i.handle.reset(loadImage(103));
+        i.lampOn.reset(loadImage(104));
+        i.lampOff.reset(loadImage(105));
+        return i;
+    }();
+    return loaded;
+}
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

@@ -5,16 +5,22 @@
 # own. Results and logs go to BUILD_DIR/host-checks/CHECK.
 #
 # usage: host_checks.sh CHECK BUILD_DIR
-#   exports      each module exports its entry and nothing else
+#   exports      each module exports its entry and nothing else; the LV2
+#                plug-in's own library links no window system (its UI does)
 #   lv2-tools    lv2_validate passes on the bundle; lv2info's ports match the table
+#   lv2-presets  lv2info lists every factory patch as a preset; jalv applies
+#                one, and every control value it then holds gives the patch
 #   ardour-lv2   Ardour 7 with the LV2 plug-in: the phrase rendered and checked
 #                for pitch and level, the parameter list against the table,
 #                parameters recalled by a saved session in a new process
 #   ardour-vst2  the same with veldane.so
 #   jalv         jalv on a JACK dummy server plays the phrase from jack_midiseq
 #                into jack_rec; the recording is checked
+#   jalv-ui      jalv.gtk3 on a virtual display shows the LV2 plug-in's own UI:
+#                its screenshot holds, pixel for pixel, the picture our test
+#                host takes of veldane.so's editor at the same (default) values
 #   qtractor     Qtractor's scanner loads veldane.so: an instrument with 39
-#                parameters and one output
+#                parameters and one output, with an editor
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: host_checks.sh CHECK BUILD_DIR" >&2; exit 2; }
 check=$1
@@ -47,16 +53,34 @@ ardour() {
 
 case $check in
   exports)
-    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor"; do
+    for module in "$so:VSTPluginMain" "$bundle/veldane.so:lv2_descriptor" "$bundle/veldane_ui.so:lv2ui_descriptor"; do
       exported=$(nm -D --defined-only --format=just-symbols "${module%:*}")
       echo "${module%:*}: $exported"
       [ "$exported" = "${module##*:}" ] || { echo "expected ${module##*:} alone" >&2; exit 1; }
     done
+    if readelf -d "$bundle/veldane.so" | grep -q 'NEEDED.*libX11'; then
+      echo "$bundle/veldane.so links libX11" >&2
+      exit 1
+    fi
     ;;
   lv2-tools)
     step "lv2_validate and lv2info"
     "$hosts/lv2-check.sh" "$bundle" >"$out/ports.tsv"
     "$view" lv2info "$out/ports.tsv"
+    ;;
+  lv2-presets)
+    step "the presets lv2info lists"
+    "$hosts/lv2-check.sh" --presets "$bundle" >"$out/labels.txt"
+    "$view" presets "$out/labels.txt"
+    # A patch that turns switches both ways and sets entries, whole numbers
+    # and logarithmic, linear and gain controls; its URI from the bundle.
+    patch="Sync Lead"
+    uri=$(sordi -i turtle -o ntriples "$bundle/presets.ttl" "file://$bundle/presets.ttl" |
+      grep -F "<http://www.w3.org/2000/01/rdf-schema#label> \"$patch\" ." | cut -d' ' -f1 | tr -d '<>')
+    [ -n "$uri" ] || { echo "presets.ttl has no preset labelled $patch" >&2; exit 1; }
+    step "jalv applies $uri"
+    "$hosts/jalv-preset.sh" "$bundle" "$uri" >"$out/controls.tsv"
+    "$view" preset "$out/controls.tsv" "$patch"
     ;;
   ardour-lv2)
     ardour lv2 "lv2:$bundle" "Filter Cutoff=1234.5" "Voice Mode=1" "Osc2 Sync=1" "Master Tune=-5" "Amp Release=250"
@@ -69,11 +93,18 @@ case $check in
     "$hosts/jalv-render.sh" "$bundle" "$out/render.wav"
     python3 "$hosts/wavcheck.py" --align "$out/render.wav"
     ;;
+  jalv-ui)
+    step "the VST 2.4 editor's picture, from our test host"
+    "$top/scripts/x11-run.sh" "$build/testhost" editor "$so" "$out/editor.png"
+    step "jalv.gtk3 shows the LV2 UI"
+    "$hosts/jalv-screenshot.sh" "$bundle" "$out/jalv.png"
+    "$build/find_image" "$out/jalv.png" "$out/editor.png"
+    ;;
   qtractor)
     step "Qtractor's plug-in scanner"
     "$hosts/qtractor-scan.sh" --params 39 VST "$so" >"$out/scan.tsv"
     cat "$out/scan.tsv"
-    awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1 && $12 == "0x7a516b74") { exit 1 }' \
+    awk -F'\t' 'NR == 2 && !($2 == "Veldane" && $3 == 0 && $4 == 1 && $5 == 1 && $9 ~ /(^|,)GUI(,|$)/ && $12 == "0x7a516b74") { exit 1 }' \
       "$out/scan.tsv" || { echo "the scanner sees another plug-in" >&2; exit 1; }
     ;;
   *)

@@ -2,14 +2,20 @@
 // plug-in's own table: names, defaults, ranges and, for LV2, the kind of
 // each control, its unit and its entries. The host's report is a TSV table
 // with a header line, from scripts/hosts (ardour-params.sh, lv2-check.sh).
+// For the LV2 presets: the labels a host lists against the factory patches'
+// names, and the control values after a host applied a preset
+// (jalv-preset.sh: "symbol<TAB>value" lines) against its patch.
 //
 // usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv
+//        host_view_check presets LABELS.txt
+//        host_view_check preset FILE.tsv PATCH_NAME
 //
 // The expectations are those every build is held to (tests/parameter_table.h:
 // names, normalized defaults, display texts at the ends); an LV2 host's plain
 // values are taken to normalized values and texts through the plug-in's own
 // conversion (framework/plain_value.h), so a port whose range or default
 // does not span exactly the control the VST 2.4 plug-in offers is reported.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +29,7 @@
 
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
+#include "tests/linux/preset_check.h"
 #include "tests/parameter_table.h"
 #include "wrappers/lv2/ports.h"
 
@@ -186,26 +193,77 @@ void checkLv2info(const std::vector<Row>& rows) {
     }
 }
 
+// The preset labels a host lists, one a line: the factory patches' names,
+// each once, in any order.
+int checkPresetLabels(const char* path) {
+    std::vector<patches::Patch> table;
+    std::string error;
+    expect(patches::factoryPatches(table, error), error);
+    std::vector<std::string> names, labels;
+    for (const patches::Patch& p : table) names.push_back(p.name);
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) labels.push_back(line);
+    std::sort(names.begin(), names.end());
+    std::sort(labels.begin(), labels.end());
+    expect(labels == names, "the host lists " + std::to_string(labels.size()) + " presets, not the " +
+                                std::to_string(names.size()) + " factory patches by name");
+    return static_cast<int>(labels.size());
+}
+
+// The control values a host holds after applying the preset of `name`.
+int checkAppliedPreset(const char* path, const std::string& name) {
+    std::vector<patches::Patch> table;
+    std::string error;
+    expect(patches::factoryPatches(table, error), error);
+    const patches::Patch* patch = patches::findPatch(table, name);
+    expect(patch != nullptr, "no factory patch " + name);
+    // Only a patch that leaves the defaults tells a host that applied the
+    // preset from one that ignored it.
+    const Veldane::Parameters defaults;
+    bool leavesDefaults = false;
+    for (int id = 0; patch != nullptr && id < Veldane::kParamCount; ++id)
+        leavesDefaults |= id != Veldane::kReserved &&
+                          patch->values[static_cast<std::size_t>(id)] != defaults.at(id)->normalized();
+    expect(leavesDefaults, name + " holds the defaults: applying it shows nothing");
+    presetcheck::PortValues values;
+    std::ifstream in(path);
+    for (std::string symbol, value; std::getline(in, symbol, '\t') && std::getline(in, value);)
+        values.emplace_back(symbol, std::strtod(value.c_str(), nullptr));
+    if (patch != nullptr)
+        for (const std::string& difference : presetcheck::differences(*patch, values)) expect(false, difference);
+    return static_cast<int>(values.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv\n";
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (argc != (mode == "preset" ? 4 : 3)) {
+        std::cerr << "usage: host_view_check ardour-vst2|ardour-lv2|lv2info FILE.tsv\n"
+                     "       host_view_check presets LABELS.txt\n"
+                     "       host_view_check preset FILE.tsv PATCH_NAME\n";
         return 2;
     }
-    const std::string mode = argv[1];
-    const std::vector<Row> rows = readTable(argv[2]);
-    if (mode == "ardour-vst2") {
-        checkArdourVst2(rows);
-    } else if (mode == "ardour-lv2") {
-        checkArdourLv2(rows);
-    } else if (mode == "lv2info") {
-        checkLv2info(rows);
+    int rows = 0;
+    if (mode == "presets") {
+        rows = checkPresetLabels(argv[2]);
+    } else if (mode == "preset") {
+        rows = checkAppliedPreset(argv[2], argv[3]);
     } else {
-        std::cerr << "host_view_check: unknown view " << mode << "\n";
-        return 2;
+        const std::vector<Row> table = readTable(argv[2]);
+        rows = static_cast<int>(table.size());
+        if (mode == "ardour-vst2") {
+            checkArdourVst2(table);
+        } else if (mode == "ardour-lv2") {
+            checkArdourLv2(table);
+        } else if (mode == "lv2info") {
+            checkLv2info(table);
+        } else {
+            std::cerr << "host_view_check: unknown view " << mode << "\n";
+            return 2;
+        }
     }
-    std::cout << "host_view_check: " << mode << ": " << rows.size() << " rows, "
+    std::cout << "host_view_check: " << mode << ": " << rows << " rows, "
               << (failures == 0 ? "all as the plug-in's table says" : std::to_string(failures) + " differences") << "\n";
     return failures == 0 ? 0 : 1;
 }

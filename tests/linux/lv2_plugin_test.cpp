@@ -1,12 +1,13 @@
 // The LV2 plug-in as a host drives it, through its descriptor: it plays what
 // the VST 2.4 plug-in plays on the same samples, holds every control value a
 // host may send inside its range, runs at any sample rate, and never
-// allocates in run().
+// allocates in run(); and the bundle's presets give the factory patches.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tests/alloc_counter.h"
 #include "tests/hosted_plugin.h"
 #include "tests/linux/lv2_host.h"
+#include "tests/linux/preset_check.h"
 #include "tests/measure.h"
 
 namespace {
@@ -201,6 +203,43 @@ TEST(Lv2Plugin, RunNeverAllocates) {
         allocations += test::allocationCount() - before;
     }
     EXPECT_EQ(allocations, 0u);
+}
+
+// A preset as the bundle's presets.ttl holds it: its label and the value
+// of each port by symbol, read as a host reads it, in single precision (the
+// writer puts one port a line).
+struct Preset {
+    std::string label;
+    presetcheck::PortValues ports;
+};
+std::vector<Preset> readPresets(const std::string& path) {
+    std::ifstream in(path);
+    const std::regex label(R"re(^\s*rdfs:label "(.*)" ;$)re");
+    const std::regex port(R"re(lv2:symbol "(\w+)" ; pset:value (\S+) \])re");
+    std::vector<Preset> presets;
+    std::smatch m;
+    for (std::string line; std::getline(in, line);) {
+        if (std::regex_search(line, m, label)) presets.push_back({m[1].str(), {}});
+        else if (std::regex_search(line, m, port) && !presets.empty())
+            presets.back().ports.emplace_back(m[1].str(), std::strtof(m[2].str().c_str(), nullptr));
+    }
+    return presets;
+}
+
+// Every factory patch, in table order, as the preset a host reads from the
+// built bundle (presetcheck::differences says what that means).
+TEST(Lv2Presets, EveryFactoryPatchComesBackFromItsPreset) {
+    std::vector<patches::Patch> table;
+    std::string error;
+    ASSERT_TRUE(patches::factoryPatches(table, error)) << error;
+    const std::vector<Preset> presets = readPresets(VELDANE_LV2_BUNDLE "/presets.ttl");
+    ASSERT_EQ(presets.size(), table.size());
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        EXPECT_EQ(presets[i].label, table[i].name);
+        for (const std::string& difference : presetcheck::differences(table[i], presets[i].ports)) {
+            ADD_FAILURE() << presets[i].label << ": " << difference;
+        }
+    }
 }
 
 } // namespace

@@ -28,25 +28,12 @@
 
 namespace {
 
-// A patch table is a few kilobytes; anything near this is not one.
-constexpr std::size_t kMaxTableBytes = std::size_t{1} << 20;
 constexpr char kBankName[] = "Veldane Factory.fxb";
 
 int fail(const std::string& message)
 {
     std::fprintf(stderr, "veldane-presets: %s\n", message.c_str());
     return 1;
-}
-
-bool readTable(const char* path, const char* sourceName, std::vector<patches::Patch>& table, std::string& error)
-{
-    std::vector<std::uint8_t> bytes;
-    if (!formats::readFileBytes(path, kMaxTableBytes, bytes, error) ||
-        !patches::parsePatchTable(std::string(bytes.begin(), bytes.end()), sourceName, table, error))
-        return false;
-    if (table.empty())
-        error = std::string(sourceName) + " holds no patch";
-    return !table.empty();
 }
 
 int measure(const std::vector<patches::Patch>& table)
@@ -77,7 +64,7 @@ int main(int argc, char** argv)
     }
     std::string error;
     std::vector<patches::Patch> table;
-    if (!readTable(argv[measuring ? 2 : 1], argv[measuring ? 3 : 2], table, error))
+    if (!patches::readPatchTableFile(argv[measuring ? 2 : 1], argv[measuring ? 3 : 2], table, error))
         return fail(error);
     if (measuring)
         return measure(table);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "formats/file_bytes.h"
 #include "wrappers/vst2/plugin.h"
 
 namespace patches {
@@ -15,6 +16,8 @@ extern const char* const kFactoryTableSource;
 
 namespace {
 
+// A patch table is a few kilobytes; anything near this is not one.
+constexpr std::size_t kMaxTableBytes = std::size_t{1} << 20;
 constexpr char kPatchKey[] = "patch:";
 constexpr char kCategoryKey[] = "category:";
 // Longest category name: it heads a column of the documentation's table.
@@ -213,6 +216,22 @@ bool parsePatchTable(const std::string& text, const std::string& source, std::ve
                      std::string& error)
 {
     return TableReader(source, error).read(text, patches);
+}
+
+bool readPatchTableFile(const std::string& path, const std::string& source, std::vector<Patch>& patches,
+                        std::string& error)
+{
+    std::vector<std::uint8_t> bytes;
+    std::vector<Patch> table;
+    if (!formats::readFileBytes(path, kMaxTableBytes, bytes, error) ||
+        !parsePatchTable(std::string(bytes.begin(), bytes.end()), source, table, error))
+        return false;
+    if (table.empty()) {
+        error = source + " holds no patch";
+        return false;
+    }
+    patches = std::move(table);
+    return true;
 }
 
 bool factoryPatches(std::vector<Patch>& patches, std::string& error)

@@ -41,6 +41,11 @@ struct Patch {
 bool parsePatchTable(const std::string& text, const std::string& source, std::vector<Patch>& patches,
                      std::string& error);
 
+// Reads the table in the file `path` (named `source` in messages, as above);
+// a file that does not read, is not a table or holds no patch is an error.
+bool readPatchTableFile(const std::string& path, const std::string& source, std::vector<Patch>& patches,
+                        std::string& error);
+
 // The factory table built into the program (the text of
 // presets/factory-patches.txt when it was built), read once.
 bool factoryPatches(std::vector<Patch>& patches, std::string& error);

@@ -21,15 +21,17 @@
 //       seconds (default 3) have gone into them, and prints the real-time
 //       factor of the fastest round: seconds of audio rendered per second of
 //       CPU time. One untimed play comes first.
-//   testhost editor DLL OUT.png [SCRIPT]          (Windows builds only)
+//   testhost editor LIBRARY OUT.png [SCRIPT]
 //       Opens the plug-in's editor in a window of the host's, as a host
-//       does, and saves the editor window's pixels as PNG once it has
-//       painted. With SCRIPT, its `param` commands are applied first, in
+//       does (a Win32 window in the Windows builds, an X11 window in the
+//       native build), and saves the editor window's pixels as PNG once it
+//       has painted. With SCRIPT, its `param` commands are applied first, in
 //       time order, so the picture shows the values the script leaves
 //       behind; its MIDI commands are ignored, since they change no
 //       parameter. Needs a display (scripts/wine-window-run.sh provides a
-//       virtual one). Exits with 2 when the picture is written but shows a
-//       single colour, which means the editor painted nothing.
+//       virtual one under wine, scripts/x11-run.sh natively). Exits with 2
+//       when the picture is written but shows a single colour, which means
+//       the editor painted nothing.
 //
 // Scripts are described in tools/testhost/script.h.
 //
@@ -52,10 +54,8 @@
 #include "framework/vst2.h"
 #include "tools/testhost/platform.h"
 #include "tools/testhost/plugin_library.h"
-#include "tools/testhost/script.h"
-#ifdef _WIN32
 #include "tools/testhost/editor_command.h"
-#endif
+#include "tools/testhost/script.h"
 
 namespace {
 
@@ -285,9 +285,7 @@ int usage() {
                  "usage: testhost info LIBRARY\n"
                  "       testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N]\n"
                  "       testhost bench LIBRARY SCRIPT [--seconds S] [--double] [--rate R] [--block N]\n"
-#ifdef _WIN32
-                 "       testhost editor DLL OUT.png [SCRIPT]\n"
-#endif
+                 "       testhost editor LIBRARY OUT.png [SCRIPT]\n"
                  "LIBRARY may be `builtin`: the plug-in linked into this test host.\n");
     return 64;
 }
@@ -330,9 +328,7 @@ int main(int argc, char** argv) {
         return parseOptions(argc, argv, 5, false, options) ? render(argv[2], argv[3], argv[4], options) : usage();
     if (argc >= 4 && std::strcmp(command, "bench") == 0)
         return parseOptions(argc, argv, 4, true, options) ? bench(argv[2], argv[3], options) : usage();
-#ifdef _WIN32
     if ((argc == 4 || argc == 5) && std::strcmp(command, "editor") == 0)
         return editorCommand(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
-#endif
     return usage();
 }

@@ -1,10 +1,6 @@
 #include "tools/testhost/window_capture.h"
 
-#include <png.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <vector>
+#include "tools/testhost/png_file.h"
 
 namespace window_capture {
 
@@ -47,38 +43,6 @@ bool needsPaint(HWND w) {
     bool found = GetUpdateRect(w, nullptr, FALSE) != 0;
     if (!found) EnumChildWindows(w, &childNeedsPaint, reinterpret_cast<LPARAM>(&found));
     return found;
-}
-
-// The libpng calls, apart from the file and buffers they use, so that no
-// local of the caller lives across setjmp.
-bool encode(FILE* file, LICE_IBitmap& image, std::vector<unsigned char>& row) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    const uint32_t* pixels = image.pixels();
-    for (int y = 0; y < image.height(); ++y) {
-        const uint32_t* source = pixels + static_cast<size_t>(y) * static_cast<size_t>(image.rowSpan());
-        for (int x = 0; x < image.width(); ++x) {
-            row[x * 3 + 0] = static_cast<unsigned char>(source[x] >> 16);
-            row[x * 3 + 1] = static_cast<unsigned char>(source[x] >> 8);
-            row[x * 3 + 2] = static_cast<unsigned char>(source[x]);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
 }
 
 } // namespace
@@ -128,16 +92,6 @@ bool grab(HWND w, LICE_SysBitmap& into) {
     return copied;
 }
 
-bool writePng(const char* path, LICE_IBitmap& image) {
-    if (image.width() <= 0 || image.height() <= 0 || !image.pixels()) return false;
-    FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
-    std::vector<unsigned char> row(static_cast<size_t>(image.width()) * 3);
-    const bool encoded = encode(file, image, row);
-    const bool closed = std::fclose(file) == 0;
-    if (encoded && closed) return true;
-    std::remove(path);
-    return false;
-}
+bool writePng(const char* path, LICE_IBitmap& image) { return png_file::writePng(path, image); }
 
 } // namespace window_capture

@@ -33,8 +33,7 @@ bool paintPending(HWND w);
 // window carries no alpha). False when the size is empty or a copy failed.
 bool grab(HWND w, LICE_SysBitmap& into);
 
-// Writes image as an 8-bit RGB PNG (alpha is dropped). On failure no file is
-// left behind, so a truncated picture is never mistaken for a good one.
+// Writes image as an 8-bit RGB PNG (tools/testhost/png_file.h).
 bool writePng(const char* path, LICE_IBitmap& image);
 
 } // namespace window_capture

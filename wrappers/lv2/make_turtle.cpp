@@ -1,27 +1,43 @@
-// Writes the LV2 bundle's Turtle files (manifest.ttl, veldane.ttl) from the
-// parameter table the plug-in itself is built from, at build time, so the
-// ports a host reads can never disagree with the code: names, ranges and
-// defaults come from a freshly built Veldane::Parameters, kinds and ranges
-// from the same plain view the plug-in converts its port values with
-// (framework/plain_value.h), the layout from wrappers/lv2/ports.h.
+// Writes the LV2 bundle's Turtle files (manifest.ttl, veldane.ttl,
+// presets.ttl) from the parameter table the plug-in itself is built from, at
+// build time, so the ports a host reads can never disagree with the code:
+// names, ranges and defaults come from a freshly built Veldane::Parameters,
+// kinds and ranges from the same plain view the plug-in converts its port
+// values with (framework/plain_value.h), the layout and URIs from
+// wrappers/lv2/ports.h. The plug-in's UI (the panel, an X11 UI in a library
+// of its own) is declared with it; the presets are the factory patch table's
+// (tools/patches/lv2_presets.h).
 //
-// usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION
-#include <charconv>
+// usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION
+//                    TABLE SOURCE_NAME
+//   TABLE        the patch table (presets/factory-patches.txt)
+//   SOURCE_NAME  how messages name it (the path relative to the source tree)
+// A table that does not read whole fails the build with
+// "SOURCE_NAME:LINE: what is wrong"; no file is written then.
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "formats/turtle.h"
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
+#include "tools/patches/lv2_presets.h"
 #include "wrappers/lv2/ports.h"
 #include "wrappers/vst2/plugin.h"
 
 namespace {
 
+using formats::turtle::number;
+using formats::turtle::quoted;
 using Veldane::lv2::kPluginUri;
+using Veldane::lv2::kUiUri;
+
+constexpr char kPresetsFile[] = "presets.ttl";
 
 // The LV2 unit of each unit label the parameter table uses. A new label
 // must be added here (the tool refuses one it does not know), so no control
@@ -37,27 +53,6 @@ constexpr UnitOfLabel kUnits[] = {
 [[noreturn]] void fail(const std::string& why) {
     std::cerr << "make_turtle: " << why << "\n";
     std::exit(1);
-}
-
-// A Turtle string literal.
-std::string quoted(const char* text) {
-    std::string q = "\"";
-    for (const char* c = text; *c != '\0'; ++c) {
-        if (*c == '"' || *c == '\\') q += '\\';
-        q += *c;
-    }
-    return q + "\"";
-}
-
-// A Turtle number for a port value: the shortest text that reads back as
-// the same single-precision value (ports are floats), with a decimal point
-// so every bound and default is a decimal or a double, never an integer.
-std::string number(double v) {
-    char text[64];
-    const auto r = std::to_chars(text, text + sizeof text, static_cast<float>(v));
-    std::string s(text, r.ptr);
-    if (s.find_first_of(".e") == std::string::npos) s += ".0";
-    return s;
 }
 
 const char* unitOf(const char* label) {
@@ -76,7 +71,7 @@ void writeControlPort(std::ostream& out, int id, const zem::Parameter& p, std::s
     out << " , [\n"
         << "        a lv2:InputPort , lv2:ControlPort ;\n"
         << "        lv2:index " << Veldane::lv2::controlPortOf(id) << " ;\n"
-        << "        lv2:symbol " << quoted(symbol.c_str()) << " ;\n"
+        << "        lv2:symbol " << quoted(symbol) << " ;\n"
         << "        lv2:name " << quoted(p.name) << " ;\n"
         << "        lv2:default " << number(range.current) << " ;\n"
         << "        lv2:minimum " << number(range.min) << " ;\n"
@@ -111,6 +106,7 @@ void writePlugin(std::ostream& out, int minor, int micro) {
            "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
            "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
            "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
            "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
            "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
            "\n"
@@ -125,6 +121,7 @@ void writePlugin(std::ostream& out, int minor, int micro) {
         << "    lv2:microVersion " << micro << " ;\n"
         << "    lv2:requiredFeature urid:map ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "    ui:ui <" << kUiUri << "> ;\n"
         << "    lv2:port [\n"
         << "        a lv2:InputPort , atom:AtomPort ;\n"
         << "        atom:bufferType atom:Sequence ;\n"
@@ -145,16 +142,46 @@ void writePlugin(std::ostream& out, int minor, int micro) {
         writeControlPort(out, id, *params.at(id), symbols);
     }
     out << " .\n";
+    // The panel in a child of the host's window (ui:parent), living on the
+    // host's idle calls; it asks for its one size (ui:resize) and cannot be
+    // resized.
+    out << "\n<" << kUiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
+        << "    lv2:optionalFeature ui:resize , ui:noUserResize ;\n"
+        << "    lv2:extensionData ui:idleInterface .\n";
 }
 
-void writeManifest(std::ostream& out, const char* binary) {
+// The manifest: the plug-in, its UI, then the presets' entries.
+void writeManifest(std::ostream& out, const char* binary, const char* uiBinary, const std::string& presetEntries) {
     out << "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
            "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+           "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
            "\n"
         << "<" << kPluginUri << ">\n"
         << "    a lv2:Plugin ;\n"
         << "    lv2:binary <" << binary << "> ;\n"
-        << "    rdfs:seeAlso <veldane.ttl> .\n";
+        << "    rdfs:seeAlso <veldane.ttl> .\n"
+        << "\n"
+        << "<" << kUiUri << ">\n"
+        << "    a ui:X11UI ;\n"
+        << "    ui:binary <" << uiBinary << "> ;\n"
+        << "    rdfs:seeAlso <veldane.ttl> .\n"
+        << presetEntries;
+}
+
+// The factory patches as presets.ttl's text and the manifest's entries.
+void writePresets(const char* tablePath, const char* sourceName, std::ostream& presets, std::ostream& entries) {
+    std::string error;
+    std::vector<patches::Patch> table;
+    if (!patches::readPatchTableFile(tablePath, sourceName, table, error)) fail(error);
+    patches::Lv2Plugin plugin{kPluginUri, {}};
+    const Veldane::Parameters params;
+    for (std::uint32_t port = Veldane::lv2::kFirstControlPort; port < Veldane::lv2::kPortCount; ++port) {
+        const int id = Veldane::lv2::paramOfControlPort(port);
+        plugin.ports.emplace_back(id, Veldane::lv2::portSymbol(params.at(id)->name));
+    }
+    if (!patches::writeLv2Presets(presets, entries, kPresetsFile, table, plugin, error)) fail(error);
 }
 
 void writeFile(const std::string& path, const std::string& text) {
@@ -167,12 +194,16 @@ void writeFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 5) fail("usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION");
+    if (argc != 8)
+        fail("usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION "
+             "TABLE SOURCE_NAME");
     const std::string dir = argv[1];
-    std::ostringstream manifest, plugin;
-    writeManifest(manifest, argv[2]);
-    writePlugin(plugin, std::atoi(argv[3]), std::atoi(argv[4]));
+    std::ostringstream manifest, plugin, presets, presetEntries;
+    writePresets(argv[6], argv[7], presets, presetEntries);
+    writeManifest(manifest, argv[2], argv[3], presetEntries.str());
+    writePlugin(plugin, std::atoi(argv[4]), std::atoi(argv[5]));
     writeFile(dir + "/manifest.ttl", manifest.str());
     writeFile(dir + "/veldane.ttl", plugin.str());
+    writeFile(dir + "/" + kPresetsFile, presets.str());
     return 0;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Veldane as an LV2 plug-in: its URI and port layout, shared by the plug-in
-// (wrappers/lv2/plugin.cpp) and the tool that writes its Turtle files at
-// build time (wrappers/lv2/make_turtle.cpp), so the two cannot disagree.
+// Veldane as an LV2 plug-in: its URIs and port layout, shared by the plug-in
+// (wrappers/lv2/plugin.cpp), its UI (wrappers/lv2/ui.cpp) and the tool that
+// writes its Turtle files at build time (wrappers/lv2/make_turtle.cpp), so
+// they cannot disagree.
 //
 // Ports: 0 the MIDI input (an atom sequence), 1 the mono audio output, then
 // one control input per parameter in ParamId order, skipping kReserved,
@@ -19,6 +20,9 @@ namespace Veldane::lv2 {
 // The plug-in's identity for LV2 hosts: a stable URI under the vendor's
 // domain. Hosts store it in every saved session; it never changes.
 inline constexpr const char* kPluginUri = "https://orvandel.com/plugins/veldane";
+// Its user interface, the panel in an X11 window (wrappers/lv2/ui.cpp), in a
+// library of its own in the bundle.
+inline constexpr const char* kUiUri = "https://orvandel.com/plugins/veldane#ui";
 
 constexpr std::uint32_t kMidiInPort = 0;
 constexpr std::uint32_t kAudioOutPort = 1;

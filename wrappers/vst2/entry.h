@@ -4,8 +4,9 @@
 #include "framework/vst2.h"
 
 namespace Veldane {
-// This library's module handle, recorded by the library entry routine
-// (DllMain) before any host call; null in native builds.
+// Where the editor loads its images from: on Windows the library's module
+// handle, recorded by the library entry routine (DllMain) before any host
+// call; elsewhere the images linked into the library (ui/editor.h).
 extern NativeModule libraryModuleHandle;
 } // namespace Veldane
 

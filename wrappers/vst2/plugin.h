@@ -2,26 +2,18 @@
 // Veldane as a VST 2.4 plug-in: what the host creates through VSTPluginMain.
 // A thin translation: the framework's VST 2.4 base (zem::PluginWithEditor)
 // answers the host, and everything it asks of the synthesizer goes to one
-// Veldane::Synth. On Windows the editor is the panel in a window of its own;
-// elsewhere the plug-in has no editor yet and hosts show their own controls.
+// Veldane::Synth. The editor is the panel in a window of its own (a Win32
+// window on Windows, an X11 window on Linux).
 
 #include <cstdint>
 
 #include "framework/plugin_with_editor.h"
 #include "synth/synth.h"
-#ifdef _WIN32
 #include "ui/editor.h"
-#endif
 
 namespace Veldane {
 
-#ifdef _WIN32
-using PluginEditor = Editor;
-#else
-using PluginEditor = zem::NoEditor;
-#endif
-
-class Plugin final : public zem::PluginWithEditor<Plugin, kParamCount, PluginEditor> {
+class Plugin final : public zem::PluginWithEditor<Plugin, kParamCount, Editor> {
 public:
     // --- Identity the host sees ---------------------------------------------
     static constexpr std::int32_t uniqueId = 0x7A516B74; // 'zQkt', how hosts tell this plug-in from others

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs a program on a virtual X display of its own: Xvfb (1024x768, 24 bits,
+# no network) picks a free display number and tells it (-displayfd), so runs
+# in parallel never collide. The display is ended by its process id when the
+# program is done; the program's exit status is the script's.
+# usage: x11-run.sh PROGRAM [ARGS...]
+set -euo pipefail
+number=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" 2>/dev/null &
+xvfb=$!
+cleanup() {
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  rm -f "$number"
+}
+trap cleanup EXIT
+for _ in $(seq 100); do
+  [ -s "$number" ] && break
+  kill -0 "$xvfb" 2>/dev/null || { echo "x11-run.sh: Xvfb did not start" >&2; exit 1; }
+  sleep 0.05
+done
+[ -s "$number" ] || { echo "x11-run.sh: Xvfb gave no display number within 5 s" >&2; exit 1; }
+status=0
+DISPLAY=":$(head -n1 "$number")" "$@" || status=$?
+exit $status

@@ -1,0 +1,157 @@
+// Veldane's LV2 UI: the panel of the VST 2.4 editor as an X11 UI
+// (ui:X11UI) inside the host's window (ui:parent), living on the host's idle
+// calls (ui:idleInterface). It talks to the plug-in only through its control
+// ports: an edit goes out as the port's plain value through the host's write
+// function, and the host's port events set the UI's own copy of the
+// parameters, which the panel shows. The UI is a library of its own in the
+// bundle (veldane_ui.so), so the plug-in's library links no window system.
+//
+// Threads, as LV2 defines them: every call, the descriptor's and the idle
+// interface's, runs on the host's user-interface thread; nothing here is
+// shared with the plug-in instance, which may run in another process.
+#include <lv2/core/lv2.h>
+#include <lv2/ui/ui.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "framework/editor.h"
+#include "framework/plain_value.h"
+#include "synth/parameters.h"
+#include "ui/editor.h"
+#include "wrappers/lv2/ports.h"
+
+namespace {
+
+using namespace Veldane::lv2;
+
+// The port protocol of a control port's value: one float
+// (ui:floatProtocol, which the LV2 UI interface numbers 0).
+constexpr std::uint32_t kFloatProtocol = 0;
+
+class Ui final : public zem::IEditController {
+public:
+    Ui(LV2UI_Write_Function write, LV2UI_Controller controller) : write(write), controller(controller) {}
+
+    // Opens the panel inside parent; false when the window system refuses it
+    // (no display, a parent it does not know).
+    bool open(NativeWindow parent) {
+        editor.reset(new (std::nothrow) Veldane::Editor(&Veldane::libraryImages, this, parent));
+        if (!editor || editor->windowHandle() == nullptr) return false;
+        for (int i = 0; i < Veldane::kParamCount; ++i)
+            editor->updateControl(i);
+        return true;
+    }
+
+    NativeWindow widget() const { return editor->windowHandle(); }
+
+    // The host's port event: a control port's value as the plug-in holds it
+    // (every port when the UI opens, then each change). A value the UI itself
+    // just wrote comes back unchanged and changes nothing, so a knob being
+    // dragged never jumps back to an older value. Other ports, protocols and
+    // NaN are ignored.
+    void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t protocol, const void* buffer) {
+        const int id = paramOfControlPort(port);
+        if (id < 0 || protocol != kFloatProtocol || size != sizeof(float) || buffer == nullptr) return;
+        float value;
+        std::memcpy(&value, buffer, sizeof value);
+        zem::Parameter* p = params.at(id);
+        if (plainValueOf(*p) == value) return;
+        if (zem::setPlainValue(*p, value)) editor->updateControl(id);
+    }
+
+    // ui:idleInterface: the window's events and repaints. Answers 1 once the
+    // host has destroyed the window under the UI (it is closed), else 0.
+    int idle() {
+        editor->idle();
+        return editor->windowHandle() != nullptr ? 0 : 1;
+    }
+
+    // --- What the panel sees of the plug-in ----------------------------------
+
+    zem::Parameter* parameter(int index) override { return params.at(index); }
+
+    // Stores the edit in the UI's copy, shows it, and writes the port's plain
+    // value to the plug-in, which converts it back exactly as this copy did.
+    void edit(int index, float normalized) override {
+        zem::Parameter* p = params.at(index);
+        if (p == nullptr || index == Veldane::kReserved) return; // no port, no control
+        params.set(index, normalized);
+        editor->updateControl(index);
+        const float value = plainValueOf(*p);
+        write(controller, controlPortOf(index), sizeof value, kFloatProtocol, &value);
+    }
+
+    // Port events arrive on this thread already: nothing waits.
+    void applyPendingEditorUpdates() override {}
+
+private:
+    // The value the port carries for p: its plain value, held in the port's
+    // declared range (an enumeration's repeated last entries, which the panel
+    // may store, are the same choice as the last entry the port declares).
+    static float plainValueOf(const zem::Parameter& p) {
+        const zem::PlainRange range = zem::plainRangeOf(p);
+        return static_cast<float>(std::clamp(range.current, range.min, range.max));
+    }
+
+    LV2UI_Write_Function write;
+    LV2UI_Controller controller;
+    // The plug-in's parameters as its ports last said, or as the UI set them.
+    Veldane::Parameters params;
+    // Declared last: destroyed first, while the parameters it shows still exist.
+    std::unique_ptr<Veldane::Editor> editor;
+};
+
+// --- The descriptor's callbacks (C calling convention; nothing throws) ------
+
+const void* featureData(const LV2_Feature* const* features, const char* uri) {
+    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f)
+        if ((*f)->URI != nullptr && std::strcmp((*f)->URI, uri) == 0) return (*f)->data;
+    return nullptr;
+}
+
+LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*, LV2UI_Write_Function write,
+                         LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features) {
+    void* parent = const_cast<void*>(featureData(features, LV2_UI__parent));
+    const auto* resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize));
+    if (pluginUri == nullptr || std::strcmp(pluginUri, kPluginUri) != 0 || parent == nullptr || write == nullptr ||
+        widget == nullptr)
+        return nullptr;
+    try {
+        std::unique_ptr<Ui> ui(new (std::nothrow) Ui(write, controller));
+        if (!ui || !ui->open(parent)) return nullptr;
+        *widget = ui->widget();
+        // The panel's fixed size, for a host that sizes its window to the UI.
+        if (resize != nullptr && resize->ui_resize != nullptr)
+            resize->ui_resize(resize->handle, Veldane::Editor::width, Veldane::Editor::height);
+        return ui.release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void cleanup(LV2UI_Handle handle) { delete static_cast<Ui*>(handle); }
+
+void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t protocol, const void* buffer) {
+    if (handle != nullptr) static_cast<Ui*>(handle)->portEvent(port, size, protocol, buffer);
+}
+
+int idle(LV2UI_Handle handle) { return handle != nullptr ? static_cast<Ui*>(handle)->idle() : 1; }
+
+const LV2UI_Idle_Interface kIdleInterface = {idle};
+
+const void* extensionData(const char* uri) {
+    return uri != nullptr && std::strcmp(uri, LV2_UI__idleInterface) == 0 ? &kIdleInterface : nullptr;
+}
+
+const LV2UI_Descriptor kDescriptor = {kUiUri, instantiate, cleanup, portEvent, extensionData};
+
+} // namespace
+
+// The library's one entry: the descriptor of UI `index` (there is one).
+extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+    return index == 0 ? &kDescriptor : nullptr;
+}
