@@ -159,13 +159,58 @@ void Engine::recoverFromNonFiniteState()
     if (!decimator.stateIsFinite()) decimator.reset();
 }
 
-void Engine::loadLanes() { lanes_.load(*this, voices.data(), kVoiceCount, filterType_); }
+void Engine::loadLanes() { lanes_.load(*this, voices.data(), kVoiceCount); }
+
+ModulationInputs Engine::modulationInputs() const
+{
+    ModulationInputs in;
+    in.osc1Increment = osc1Increment;
+    in.osc2Increment = osc2Increment;
+    in.pitchFromEnvelope = pitchModSource == kModFromEnvelope;
+    in.pitchModDepth = pitchModDepth;
+    in.pitchModOsc1 = pitchModOsc1;
+    in.pitchModOsc2 = pitchModOsc2;
+    in.cutoffOctaves = cutoffOctaves;
+    in.filterModAmount = filterModAmount;
+    in.filterFromLfo = filterModSource == kModFromLfo;
+    in.lfoFilterMod = filterModValue(lfo, kModFromLfo, 0.0);
+    in.shape = osc1ShapeModulation(osc1Waveform, osc1ShapeAmount, osc1ShapeSource, lfo);
+    return in;
+}
 
 void Engine::storeLanes() { lanes_.store(); }
 
 void Engine::render(int count, float* out) { renderSamples(count, out); }
 
 void Engine::render(int count, double* out) { renderSamples(count, out); }
+
+void Engine::stepSharedModulation()
+{
+    lfo.step();
+    const double lfoPitch = lfoPitchMod(lfo, pitchModSource, pitchModDepth);
+
+    bendSmoothed = (bendTarget + kDenormalGuard - bendSmoothed) * bendCoef + bendSmoothed;
+
+    // Jitter draws before drift when both are due; white noise comes last.
+    if (jitterCounter == 0) {
+        const double r = randomValue();
+        jitterStage1 += (r - jitterStage1) * jitterCoef;
+        jitterStage2 += (jitterStage1 - jitterStage2) * jitterCoef;
+    }
+    jitterCounter = (jitterCounter + 1) & kRandomStepMask;
+    if (driftCounter == 0) {
+        const double r = randomValue();
+        driftStage1 += (r - driftStage1) * driftCoef;
+        driftStage2 += (driftStage1 - driftStage2) * driftCoef;
+    }
+    driftCounter = (driftCounter + 1) & kRandomStepMask;
+
+    const double pitch = pitchBase + bendSmoothed + kJitterDepth * jitterStage2 + kDriftDepth * driftStage2;
+    osc1Increment = osc1IncrementCache_(osc1Octaves + pitch + (pitchModOsc1 ? lfoPitch : 0.0));
+    osc2Increment = osc2IncrementCache_(pitch + osc2Octaves + (pitchModOsc2 ? lfoPitch : 0.0));
+
+    whiteNoise = randomValue();
+}
 
 template <typename Sample>
 void Engine::renderSamples(int count, Sample* out)
@@ -185,48 +230,34 @@ void Engine::renderSamples(int count, Sample* out)
         phaseResetPending = false;
     }
 
-    for (int i = 0; i < count; ++i) {
-        lfo.step();
-        const double lfoPitch = lfoPitchMod(lfo, pitchModSource, pitchModDepth);
-
-        bendSmoothed = (bendTarget + kDenormalGuard - bendSmoothed) * bendCoef + bendSmoothed;
-
-        // Jitter draws before drift when both are due; white noise comes last.
-        if (jitterCounter == 0) {
-            const double r = randomValue();
-            jitterStage1 += (r - jitterStage1) * jitterCoef;
-            jitterStage2 += (jitterStage1 - jitterStage2) * jitterCoef;
+    double sum1[VoiceLanes::kChunk];
+    double sum2[VoiceLanes::kChunk];
+    for (int i = 0; i < count;) {
+        // A chunk: the shared and the voices' modulation sample by sample,
+        // then the voices' sound for the whole chunk; it ends early with the
+        // sample in which a voice falls idle.
+        const int chunk = count - i < VoiceLanes::kChunk ? count - i : VoiceLanes::kChunk;
+        int n = 0;
+        bool voiceEnded = false;
+        while (n < chunk && !voiceEnded) {
+            stepSharedModulation();
+            voiceEnded = lanes_.modulate(n, modulationInputs(), whiteNoise);
+            osc1FreePhase += kStepsPerSample * osc1Increment;
+            osc2FreePhase += kStepsPerSample * osc2Increment;
+            ++n;
         }
-        jitterCounter = (jitterCounter + 1) & kRandomStepMask;
-        if (driftCounter == 0) {
-            const double r = randomValue();
-            driftStage1 += (r - driftStage1) * driftCoef;
-            driftStage2 += (driftStage1 - driftStage2) * driftCoef;
+        lanes_.synthesize(n, sum1, sum2);
+        for (int j = 0; j < n; ++j) {
+            double y = decimator.process(sum1[j], sum2[j]) * outputGain;
+            // The host never receives NaN or infinity, whatever a setting did.
+            if (!std::isfinite(y)) y = 0.0;
+            out[i + j] = static_cast<Sample>(y);
         }
-        driftCounter = (driftCounter + 1) & kRandomStepMask;
-
-        const double pitch =
-            pitchBase + bendSmoothed + kJitterDepth * jitterStage2 + kDriftDepth * driftStage2;
-        osc1Increment = osc1IncrementCache_(osc1Octaves + pitch + (pitchModOsc1 ? lfoPitch : 0.0));
-        osc2Increment = osc2IncrementCache_(pitch + osc2Octaves + (pitchModOsc2 ? lfoPitch : 0.0));
-
-        whiteNoise = randomValue();
-
-        double sum1 = 0.0;
-        double sum2 = 0.0;
-        const bool voiceEnded = lanes_.render(*this, sum1, sum2);
+        i += n;
         if (voiceEnded) {
             storeLanes();
             loadLanes();
         }
-
-        double y = decimator.process(sum1, sum2) * outputGain;
-        // The host never receives NaN or infinity, whatever a setting did.
-        if (!std::isfinite(y)) y = 0.0;
-        out[i] = static_cast<Sample>(y);
-
-        osc1FreePhase += kStepsPerSample * osc1Increment;
-        osc2FreePhase += kStepsPerSample * osc2Increment;
     }
     storeLanes();
 }

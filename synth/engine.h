@@ -124,10 +124,18 @@ public:
 
     // Any voice computed at all (false: render writes zeros and nothing moves).
     bool anyVoiceActive() const;
+    // The type of every voice's filter (setFilterType).
+    int filterType() const { return filterType_; }
 
 private:
     template <typename Sample>
     void renderSamples(int count, Sample* out);
+    // One output sample of the modulation every voice shares: the LFO, the
+    // bend, the random jitter and drift, the increments and the white noise.
+    void stepSharedModulation();
+    // The values of the current output sample that every voice's modulation
+    // reads (after the LFO's step and the increments).
+    ModulationInputs modulationInputs() const;
     void updateActivityFlags();
     // Takes the voices to compute (the active ones) into the lanes, and hands
     // their state back. A voice that falls idle mid-segment leaves the lanes

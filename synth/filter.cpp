@@ -1,5 +1,7 @@
 #include "synth/filter.h"
 
+#include <limits>
+
 namespace Veldane {
 
 namespace {
@@ -55,6 +57,31 @@ double Filter::process(double x)
     if (type == kLp2)
         return lp2Step(x, lp2S1, lp2S2, coefficients, k2);
     return ladderStep(x, s1, s2, s3, s4, coefficients, k4, ladderGain, type);
+}
+
+void FilterPair::load(int lane, const Filter& f)
+{
+    s1[lane] = f.s1;
+    s2[lane] = f.s2;
+    s3[lane] = f.s3;
+    s4[lane] = f.s4;
+    lp2S1[lane] = f.lp2S1;
+    lp2S2[lane] = f.lp2S2;
+    k4[lane] = f.k4;
+    k2[lane] = f.k2;
+    gain[lane] = f.ladderGain;
+    // NaN equals no cutoff, so the next setCutoff computes.
+    cutoff[lane] = std::numeric_limits<double>::quiet_NaN();
+}
+
+void FilterPair::store(int lane, Filter& f) const
+{
+    f.s1 = s1[lane];
+    f.s2 = s2[lane];
+    f.s3 = s3[lane];
+    f.s4 = s4[lane];
+    f.lp2S1 = lp2S1[lane];
+    f.lp2S2 = lp2S2[lane];
 }
 
 } // namespace Veldane

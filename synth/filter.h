@@ -49,11 +49,13 @@ constexpr int kLp2Type = 1;
 
 // The filter's arithmetic, written once for one voice (T = double) and for
 // two voices side by side (T = Double2, see synth/lanes.h): Filter and
-// FilterLanes both run it, so a voice's filter gives the same bits either way.
+// FilterPair both run it, so a voice's filter gives the same bits either way.
+// The steps are always inlined: a call would pass the states through memory
+// on the filter's chain of dependent operations, the engine's longest.
 
 // Cubic soft clipper u - u^3/6, flat beyond +-sqrt(2) at +-2*sqrt(2)/3.
 template <typename T>
-T saturate(T u)
+[[gnu::always_inline]] inline T saturate(T u)
 {
     using namespace filter_detail;
     const T cubic = u - u * kOneSixth * u * u;
@@ -69,6 +71,7 @@ struct FilterCoefficients {
     T g;          // g, the stages' integrator gain per oversampled step
     T loopGain;   // instantaneous gain from the input to the fed-back output: G^4 (ladder), G^2 (two-stage)
     T solve;      // 1 / (1 + k4*G^4) (ladder), 1 / ((G^2 - G)*k2 + 1) (two-stage): solves the feedback loop
+    T twoOverGG;  // (2/g) * G, the first state's weight in the solved output (the same product every step)
 };
 
 // w = cutoff / host sample rate, clamped here (NaN to the lower limit, rather
@@ -82,6 +85,7 @@ FilterCoefficients<T> filterCoefficients(T w, int type, T k4, T k2)
     c.g = w * kHalfPi;
     c.stageGain = c.g / (c.g + 1.0);
     c.twoOverG = 2.0 / c.g;
+    c.twoOverGG = c.twoOverG * c.stageGain;
     const T g2 = c.stageGain * c.stageGain;
     if (type == kLp2Type) {
         c.loopGain = g2;
@@ -95,7 +99,7 @@ FilterCoefficients<T> filterCoefficients(T w, int type, T k4, T k2)
 
 // One trapezoidal one-pole low-pass step: input a, state s, returns the output.
 template <typename T>
-T filterStage(T a, T& s, const FilterCoefficients<T>& c)
+[[gnu::always_inline]] inline T filterStage(T a, T& s, const FilterCoefficients<T>& c)
 {
     const T b = (s * c.twoOverG + a) * c.stageGain;
     s += (a - b) * c.g;
@@ -105,13 +109,13 @@ T filterStage(T a, T& s, const FilterCoefficients<T>& c)
 // One oversampled step of the ladder (LP4, or BP when type is kBp): states
 // s1..s4, feedback k4, LP4 output gain `gain`.
 template <typename T>
-T ladderStep(T x, T& s1, T& s2, T& s3, T& s4, const FilterCoefficients<T>& c, T k4, T gain, int type)
+[[gnu::always_inline]] inline T ladderStep(T x, T& s1, T& s2, T& s3, T& s4, const FilterCoefficients<T>& c, T k4, T gain, int type)
 {
     using namespace filter_detail;
     const T tg = c.twoOverG;
     const T G = c.stageGain;
     // The part of the fourth stage's output that the states alone decide.
-    const T e = (((tg * G * s1 + s2 * tg) * G + s3 * tg) * G + s4 * tg) * G;
+    const T e = (((c.twoOverGG * s1 + s2 * tg) * G + s3 * tg) * G + s4 * tg) * G;
     const T u = saturate(x - (e + c.loopGain * x) * c.solve * k4);
     const T y1 = filterStage(u, s1, c);
     const T y2 = filterStage(y1, s2, c);
@@ -124,12 +128,12 @@ T ladderStep(T x, T& s1, T& s2, T& s3, T& s4, const FilterCoefficients<T>& c, T 
 
 // One oversampled step of the two-stage low-pass: states s1, s2, feedback k2.
 template <typename T>
-T lp2Step(T x, T& s1, T& s2, const FilterCoefficients<T>& c, T k2)
+[[gnu::always_inline]] inline T lp2Step(T x, T& s1, T& s2, const FilterCoefficients<T>& c, T k2)
 {
     const T tg = c.twoOverG;
     const T G = c.stageGain;
     // Output of the cascade solved with this sample's feedback included.
-    const T u = ((tg * G * s1 + s2 * tg) * G + c.loopGain * x) * c.solve;
+    const T u = ((c.twoOverGG * s1 + s2 * tg) * G + c.loopGain * x) * c.solve;
     const T f = k2 * saturate(u);
     const T y1 = filterStage(x - f, s1, c);
     return filterStage(y1 + f, s2, c);
@@ -182,100 +186,83 @@ private:
     static constexpr double kNoCoefficients = std::numeric_limits<double>::quiet_NaN();
 };
 
-// The filters of up to 2 * kPairs voices, stepped together in pairs (see
-// synth/lanes.h), all of one type. The engine loads the filters of the voices
-// it computes at the start of a rendered segment and stores them back at its
-// end; in between, each lane runs exactly what its Filter would.
-template <int kPairs>
-class FilterLanes {
-public:
-    static constexpr int kMaxLanes = kPairs * kLanesPerPair;
+// The filters of two voices side by side, one in each lane of a Double2 (see
+// synth/lanes.h), run as one type. The engine takes a voice's filter into a
+// lane at the start of a rendered segment and hands it back at its end; in
+// between, each lane runs exactly what its Filter would. Audio thread; the
+// fields are the lanes' copies of the Filter fields of the same names.
+struct FilterPair {
+    StoredDouble2 s1, s2, s3, s4;    // ladder stage states
+    StoredDouble2 lp2S1, lp2S2;      // two-stage states
+    StoredDouble2 k4, k2, gain;      // resonances and the ladder's output gain
+    StoredDouble2 cutoff;            // the cutoffs the coefficients below were computed from
+    StoredDouble2 twoOverG, stageGain, g, loopGain, solve, twoOverGG;  // FilterCoefficients
 
-    // Takes the states and resonances of `count` filters (0..kMaxLanes) into
-    // lanes 0..count-1 and runs them as `type`; the lanes above are silent
-    // (zero states and resonances, fed zeros by the caller).
-    void load(const Filter* const* filters, int count, int type)
+    // Takes filter f into lane `lane` (f's type is the pair's); the first
+    // setCutoff computes that lane's coefficients.
+    void load(int lane, const Filter& f);
+    // A lane that holds no voice: silent states, no resonance, fed by the
+    // caller a signal that stays finite.
+    void clear(int lane) { load(lane, Filter{}); }
+    // Hands lane `lane`'s states back to f.
+    void store(int lane, Filter& f) const;
+
+    // Once per host-rate sample, before process: w = each lane's cutoff as a
+    // fraction of the host rate. The coefficients are computed again only
+    // when a lane's cutoff moved (a NaN always computes; it is clamped).
+    void setCutoff(Double2 w, int type)
     {
-        count_ = count;
-        type_ = type;
-        for (int l = 0; l < kMaxLanes; ++l) {
-            const Filter& f = l < count ? *filters[l] : Filter{};
-            s1_.set(l, f.s1);
-            s2_.set(l, f.s2);
-            s3_.set(l, f.s3);
-            s4_.set(l, f.s4);
-            lp2S1_.set(l, f.lp2S1);
-            lp2S2_.set(l, f.lp2S2);
-            k4_.set(l, f.k4);
-            k2_.set(l, f.k2);
-            gain_.set(l, f.ladderGain);
-            // The first sample computes coefficients: NaN equals no cutoff.
-            cutoff_.set(l, std::numeric_limits<double>::quiet_NaN());
-        }
+        if (!anyLane(w != Double2(cutoff))) return;
+        const FilterCoefficients<Double2> c = filterCoefficients<Double2>(w, type, k4, k2);
+        cutoff = w;
+        twoOverG = c.twoOverG;
+        stageGain = c.stageGain;
+        g = c.g;
+        loopGain = c.loopGain;
+        solve = c.solve;
+        twoOverGG = c.twoOverGG;
     }
 
-    // Hands the states of lanes 0..count-1 back to the filters they came from.
-    void store(Filter* const* filters) const
+    // One oversampled step: x in, the output out.
+    Double2 step(Double2 x, int type)
     {
-        for (int l = 0; l < count_; ++l) {
-            Filter& f = *filters[l];
-            f.s1 = s1_.get(l);
-            f.s2 = s2_.get(l);
-            f.s3 = s3_.get(l);
-            f.s4 = s4_.get(l);
-            f.lp2S1 = lp2S1_.get(l);
-            f.lp2S2 = lp2S2_.get(l);
-        }
+        Double2 x2 = x;
+        return steps<1>(x, x2, type);
     }
 
-    // One host-rate sample: coefficients for each lane's cutoff (fraction of
-    // the host rate; recomputed for a pair only when one of its cutoffs
-    // moved), then both oversampled steps, signal[k] in, the output out.
-    void process(const LaneArray<kPairs>& cutoff, LaneArray<kPairs> (&signal)[2])
+    // The host-rate sample's two oversampled steps, x1 then x2 in, each
+    // replaced by the output.
+    void process(Double2& x1, Double2& x2, int type)
     {
-        const int pairs = (count_ + kLanesPerPair - 1) / kLanesPerPair;
-        for (int p = 0; p < pairs; ++p) {
-            const Double2 w = cutoff.pair[p];
-            if (anyLane(w != cutoff_.pair[p])) {
-                const FilterCoefficients<Double2> c = filterCoefficients<Double2>(w, type_, k4_.pair[p], k2_.pair[p]);
-                cutoff_.pair[p] = w;
-                twoOverG_.pair[p] = c.twoOverG;
-                stageGain_.pair[p] = c.stageGain;
-                g_.pair[p] = c.g;
-                loopGain_.pair[p] = c.loopGain;
-                solve_.pair[p] = c.solve;
-            }
-        }
-        for (LaneArray<kPairs>& io : signal) {
-            for (int p = 0; p < pairs; ++p) {
-                const FilterCoefficients<Double2> c = {twoOverG_.pair[p], stageGain_.pair[p], g_.pair[p],
-                                                       loopGain_.pair[p], solve_.pair[p]};
-                if (type_ == Filter::kLp2) {
-                    Double2 a = lp2S1_.pair[p], b = lp2S2_.pair[p];
-                    io.pair[p] = lp2Step<Double2>(io.pair[p], a, b, c, k2_.pair[p]);
-                    lp2S1_.pair[p] = a;
-                    lp2S2_.pair[p] = b;
-                } else {
-                    Double2 a = s1_.pair[p], b = s2_.pair[p], d = s3_.pair[p], e = s4_.pair[p];
-                    io.pair[p] = ladderStep<Double2>(io.pair[p], a, b, d, e, c, k4_.pair[p], gain_.pair[p], type_);
-                    s1_.pair[p] = a;
-                    s2_.pair[p] = b;
-                    s3_.pair[p] = d;
-                    s4_.pair[p] = e;
-                }
-            }
-        }
+        steps<2>(x1, x2, type);
     }
 
 private:
-    int count_ = 0;
-    int type_ = Filter::kLp4;
-    // Per lane: the states and resonances of the lane's Filter, the cutoff
-    // its coefficients were computed from, and those coefficients.
-    LaneArray<kPairs> s1_, s2_, s3_, s4_, lp2S1_, lp2S2_;
-    LaneArray<kPairs> k4_, k2_, gain_;
-    LaneArray<kPairs> cutoff_;
-    LaneArray<kPairs> twoOverG_, stageGain_, g_, loopGain_, solve_;
+    // kSteps (1 or 2) steps, the states held in registers in between;
+    // answers the first output.
+    template <int kSteps>
+    [[gnu::always_inline]] Double2 steps(Double2& x1, Double2& x2, int type)
+    {
+        const FilterCoefficients<Double2> c = {twoOverG, stageGain, g, loopGain, solve, twoOverGG};
+        if (type == filter_detail::kLp2Type) {
+            Double2 a = lp2S1, b = lp2S2;
+            const Double2 q = k2;
+            x1 = lp2Step<Double2>(x1, a, b, c, q);
+            if (kSteps == 2) x2 = lp2Step<Double2>(x2, a, b, c, q);
+            lp2S1 = a;
+            lp2S2 = b;
+        } else {
+            Double2 a = s1, b = s2, d = s3, e = s4;
+            const Double2 q = k4, out = gain;
+            x1 = ladderStep<Double2>(x1, a, b, d, e, c, q, out, type);
+            if (kSteps == 2) x2 = ladderStep<Double2>(x2, a, b, d, e, c, q, out, type);
+            s1 = a;
+            s2 = b;
+            s3 = d;
+            s4 = e;
+        }
+        return x1;
+    }
 };
 
 } // namespace Veldane

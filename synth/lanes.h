@@ -30,6 +30,19 @@ template <typename T> T splat(double x);
 template <> inline double splat<double>(double x) { return x; }
 template <> inline Double2 splat<Double2>(double x) { return Double2{x, x}; }
 
+// The lanes of a mask as a number, bit i for lane i (a scalar mask is bit 0).
+// Masks are combined as these numbers: combining them as vectors has GCC
+// rebuild each lane's all-ones pattern from a boolean, a dozen instructions.
+inline int laneBits(bool mask) { return mask ? 1 : 0; }
+inline int laneBits(Mask2 mask)
+{
+#if defined(__SSE2__)
+    return _mm_movemask_pd(reinterpret_cast<__m128d>(mask));
+#else
+    return (mask[0] ? 1 : 0) | (mask[1] ? 2 : 0);
+#endif
+}
+
 // Whether any lane of a mask is set (a scalar mask is its own answer).
 inline bool anyLane(bool mask) { return mask; }
 inline bool anyLane(Mask2 mask)

@@ -45,20 +45,43 @@ inline double filterModValue(const Lfo& lfo, int filterModSource, double modEnve
     return filterModSource == kModFromLfo ? lfo.value * lfo.fade : modEnvelope;
 }
 
-// Oscillator 1's shape value t (skew of Tri, width of Rect), before its clamp.
-inline double osc1ShapeValue(int osc1Waveform, double amount, int source, double modEnvelope, const Lfo& lfo)
+// How oscillator 1's shape value t (skew of Tri, width of Rect, before its
+// clamp) follows the mod envelope m in one output sample: base + amount x m
+// when the envelope moves it, base alone otherwise (manual, or the LFO,
+// whose part is the same for every voice).
+struct ShapeModulation {
+    bool fromEnvelope = false;
+    double amount = 0.0;  // the envelope's weight a (scaled for the pulse)
+    double base = 0.0;    // 0.5 - a/2 with the envelope; otherwise the shape value itself
+
+    double at(double modEnvelope) const { return fromEnvelope ? base + amount * modEnvelope : base; }
+};
+
+inline ShapeModulation osc1ShapeModulation(int osc1Waveform, double amount, int source, const Lfo& lfo)
 {
     using namespace modulation_detail;
     double a = amount;
     if (osc1Waveform != Oscillator1::kTri)
         a *= kPulseShapeRange;
-    if (source == kShapeManual)
-        return (a + 1.0) * 0.5;
-    if (source == kShapeFromEnvelope)
-        return kSymmetric - a * 0.5 + a * modEnvelope;
-    if (lfo.waveform == Lfo::kTri)
-        return a * lfo.fade * (lfo.value - kTriCentre) + kSymmetric;
-    return a * lfo.fade * (lfo.value * 0.5) + kSymmetric;
+    ShapeModulation s;
+    if (source == kShapeManual) {
+        s.base = (a + 1.0) * 0.5;
+    } else if (source == kShapeFromEnvelope) {
+        s.fromEnvelope = true;
+        s.amount = a;
+        s.base = kSymmetric - a * 0.5;
+    } else if (lfo.waveform == Lfo::kTri) {
+        s.base = a * lfo.fade * (lfo.value - kTriCentre) + kSymmetric;
+    } else {
+        s.base = a * lfo.fade * (lfo.value * 0.5) + kSymmetric;
+    }
+    return s;
+}
+
+// Oscillator 1's shape value t for the mod envelope's value m.
+inline double osc1ShapeValue(int osc1Waveform, double amount, int source, double modEnvelope, const Lfo& lfo)
+{
+    return osc1ShapeModulation(osc1Waveform, amount, source, lfo).at(modEnvelope);
 }
 
 } // namespace Veldane

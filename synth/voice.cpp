@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "synth/engine.h"
-#include "synth/modulation.h"
 
 namespace Veldane {
 
@@ -75,8 +74,6 @@ void Voice::silence()
 
 void Voice::stepGlide()
 {
-    if (!glideActive)
-        return;
     double next;
     bool finished;
     if (glideTarget > glidePitch) {
@@ -109,26 +106,6 @@ void Voice::seedPhases(double inc1, double inc2)
     double preset;
     if (osc2DcPreset(e.osc2Waveform, e.osc2Sync, inc1, inc2, preset))
         dc2 = preset;
-}
-
-void Voice::modulate(VoiceFrame& f)
-{
-    const Engine& e = *engine;
-
-    const double m = mod.step();
-    const double envPitchMod = e.pitchModSource == kModFromEnvelope ? e.pitchModDepth * m : 0.0;
-    stepGlide();
-    f.inc1 = pitch1Cache_(glidePitch + (e.pitchModOsc1 ? envPitchMod : 0.0)) * e.osc1Increment;
-    f.inc2 = pitch2Cache_(glidePitch + (e.pitchModOsc2 ? envPitchMod : 0.0)) * e.osc2Increment;
-    if (restartPending) {
-        seedPhases(f.inc1, f.inc2);
-        restartPending = false;
-    }
-
-    const double cutoffMod = filterModValue(e.lfo, e.filterModSource, m);
-    f.cutoff = cutoffCache_(e.cutoffOctaves + keyTrackOffset + e.filterModAmount * cutoffMod);
-    f.shape = osc1ShapeValue(e.osc1Waveform, e.osc1ShapeAmount, e.osc1ShapeSource, m, e.lfo);
-    f.amp = amp.step();
 }
 
 } // namespace Veldane

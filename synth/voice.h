@@ -6,6 +6,7 @@
 // array and never move, so the voice managers may keep pointers to them.
 #include "synth/envelope.h"
 #include "synth/filter.h"
+#include "synth/modulation.h"
 #include "synth/oscillators.h"
 #include "synth/pow2.h"
 
@@ -20,6 +21,24 @@ struct VoiceFrame {
     double shape = 0.0;   // oscillator 1's shape value t (skew or width, before its clamp)
     double amp = 0.0;     // amp envelope value, the gain after the filter
     double cutoff = 0.0;  // filter cutoff as a fraction of the host rate
+};
+
+// What every voice's modulation reads of the engine in one output sample,
+// gathered once for all voices (Engine::modulationInputs). The values that
+// do not depend on a voice are worked out here, by the same operations each
+// voice would apply.
+struct ModulationInputs {
+    double osc1Increment = 0.0;   // the engine-wide parts of the increments, cycles per step
+    double osc2Increment = 0.0;
+    bool pitchFromEnvelope = false;  // pitch modulation comes from the mod envelope
+    double pitchModDepth = 0.0;      // its depth, octaves at full modulation
+    bool pitchModOsc1 = false;       // the envelope's pitch modulation reaches oscillator 1
+    bool pitchModOsc2 = false;       // ... and oscillator 2
+    double cutoffOctaves = 0.0;      // the cutoff setting, octaves (with the note's offset: the cutoff)
+    double filterModAmount = 0.0;    // cutoff modulation depth, octaves at full modulation
+    bool filterFromLfo = false;      // the cutoff follows the LFO (else the mod envelope)
+    double lfoFilterMod = 0.0;       // the LFO's cutoff modulation value, LFO x fade
+    ShapeModulation shape;           // oscillator 1's shape value
 };
 
 class Voice {
@@ -75,14 +94,15 @@ public:
     // voice managers find it free and the next note starts it afresh.
     void silence();
 
-    // The modulation part of one output sample (audio thread; reads the
-    // engine's per-sample values: increments, LFO): steps the envelopes and
-    // the glide, seeds the phases of a voice that starts and works out the
-    // sample's frame. The engine then runs the oscillators, the mix and the
-    // filter of its voices together (synth/voice_lanes.h).
-    void modulate(VoiceFrame& frame);
+    // The modulation part of one output sample (audio thread): steps the
+    // envelopes and the glide, seeds the phases of a voice that starts and
+    // works out the sample's frame from the engine's values of the sample.
+    // The engine then runs the oscillators, the mix and the filter of its
+    // voices together (synth/voice_lanes.h).
+    inline void modulate(const ModulationInputs& in, VoiceFrame& frame);
 
 private:
+    // One output sample of an active glide.
     void stepGlide();
     void seedPhases(double inc1, double inc2);
 
@@ -91,5 +111,22 @@ private:
     Pow2Cache pitch2Cache_;
     Pow2Cache cutoffCache_;
 };
+
+inline void Voice::modulate(const ModulationInputs& in, VoiceFrame& f)
+{
+    const double m = mod.step();
+    const double envPitchMod = in.pitchFromEnvelope ? in.pitchModDepth * m : 0.0;
+    if (glideActive) stepGlide();
+    f.inc1 = pitch1Cache_(glidePitch + (in.pitchModOsc1 ? envPitchMod : 0.0)) * in.osc1Increment;
+    f.inc2 = pitch2Cache_(glidePitch + (in.pitchModOsc2 ? envPitchMod : 0.0)) * in.osc2Increment;
+    if (restartPending) {
+        seedPhases(f.inc1, f.inc2);
+        restartPending = false;
+    }
+    const double cutoffMod = in.filterFromLfo ? in.lfoFilterMod : m;
+    f.cutoff = cutoffCache_(in.cutoffOctaves + keyTrackOffset + in.filterModAmount * cutoffMod);
+    f.shape = in.shape.at(m);
+    f.amp = amp.step();
+}
 
 } // namespace Veldane

@@ -1,7 +1,5 @@
 #include "synth/voice_lanes.h"
 
-#include <initializer_list>
-
 #include "synth/engine.h"
 
 namespace Veldane {
@@ -14,7 +12,7 @@ constexpr double kNoiseFloor = 0.001;
 // 1e-18 keeps the DC blockers clear of denormals.
 constexpr double kDenormalGuard = 1e-18;
 
-using Lanes = LaneArray<VoiceLanes::kPairs>;
+using OscillatorPair = VoiceLanes::OscillatorPair;
 
 // The field besides window and phase that a waveform carries from step to
 // step: the skew of oscillator 1's triangle, the level of the pulses; none
@@ -46,301 +44,426 @@ void withOsc2(Voice& v, int waveform, F f)
         f(v.osc2.saw);
 }
 
+template <class Osc>
+void oscillatorToLane(Osc& o, OscillatorPair& s, int lane)
+{
+    s.tap0[lane] = o.taps.tap0;
+    s.tap1[lane] = o.taps.tap1;
+    s.tap2[lane] = o.taps.tap2;
+    s.tap3[lane] = o.taps.tap3;
+    s.phase[lane] = o.phase;
+    if (const double* extra = extraOf(o)) s.extra[lane] = *extra;
+}
+
+template <class Osc>
+void laneToOscillator(const OscillatorPair& s, int lane, Osc& o)
+{
+    o.taps.tap0 = s.tap0[lane];
+    o.taps.tap1 = s.tap1[lane];
+    o.taps.tap2 = s.tap2[lane];
+    o.taps.tap3 = s.tap3[lane];
+    o.phase = s.phase[lane];
+    if (double* extra = extraOf(o)) *extra = s.extra[lane];
+}
+
+// An oscillator pair's state in registers.
+struct OscillatorRegisters {
+    Double2 tap0, tap1, tap2, tap3, phase, extra;
+
+    explicit OscillatorRegisters(const OscillatorPair& s)
+        : tap0(s.tap0), tap1(s.tap1), tap2(s.tap2), tap3(s.tap3), phase(s.phase), extra(s.extra)
+    {
+    }
+    OscillatorRegisters() = default;
+
+    void storeTo(OscillatorPair& s) const
+    {
+        s.tap0 = tap0;
+        s.tap1 = tap1;
+        s.tap2 = tap2;
+        s.tap3 = tap3;
+        s.phase = phase;
+        s.extra = extra;
+    }
+};
+
+// Moves a window on by one step and enters the naive value, as
+// CorrectionTaps::shift does: `next` is r after the step, before any
+// correction.
+inline void shiftInto(const OscillatorRegisters& r, Double2 naive, OscillatorRegisters& next)
+{
+    next.tap0 = r.tap1;
+    next.tap1 = r.tap2 + naive;
+    next.tap2 = r.tap3;
+    next.tap3 = Double2{};
+}
+
+// Runs one oscillator of a pair over `count` samples of a chunk, its state
+// in registers. Per sample n, `sample(n)` sets up the sample's values; then,
+// per step, `step(r, next)` makes the step as every waveform makes one
+// without an event (r before, next after) and answers the lanes that met an
+// event (laneBits); with `forced`, a step s in which forced[s].lanes is not
+// 0 (oscillator 1 wrapped in a lane, for the sync) counts as one too. For
+// those, `alone(s, before, after)` gives the step to the voices' own
+// oscillators. `output(tap0, s)` receives the step's oldest tap.
+template <class Forced, class Sample, class Step, class Alone, class Output>
+[[gnu::always_inline]] inline void runOscillator(OscillatorPair& state, int count, const Forced* forced,
+                                                 Sample sample, Step step, Alone alone, Output output)
+{
+    OscillatorRegisters r(state);
+    for (int n = 0; n < count; ++n) {
+        sample(n);
+        for (int s = 2 * n; s < 2 * n + 2; ++s) {
+            OscillatorRegisters next;
+            const int event = step(r, next);
+            if (event != 0 || (forced && forced[s].lanes != 0)) {
+                // Rare: a corner, edge, wrap or sync in this step. Through
+                // memory, where the voices' oscillators read and write.
+                OscillatorPair before, after;
+                r.storeTo(before);
+                next.storeTo(after);
+                alone(s, before, after);
+                next = OscillatorRegisters(after);
+            }
+            r = next;
+            output(r.tap0, s);
+        }
+    }
+    r.storeTo(state);
+}
+
 } // namespace
 
 // ---- Loading and storing ----------------------------------------------------
 
-namespace {
-
-template <class Lanes4, class Osc>
-void oscillatorToLane(Osc& o, Lanes4& s, int l)
-{
-    s.tap0.set(l, o.taps.tap0);
-    s.tap1.set(l, o.taps.tap1);
-    s.tap2.set(l, o.taps.tap2);
-    s.tap3.set(l, o.taps.tap3);
-    s.phase.set(l, o.phase);
-    if (const double* extra = extraOf(o)) s.extra.set(l, *extra);
-}
-
-template <class Lanes4, class Osc>
-void laneToOscillator(const Lanes4& s, int l, Osc& o)
-{
-    o.taps.tap0 = s.tap0.get(l);
-    o.taps.tap1 = s.tap1.get(l);
-    o.taps.tap2 = s.tap2.get(l);
-    o.taps.tap3 = s.tap3.get(l);
-    o.phase = s.phase.get(l);
-    if (double* extra = extraOf(o)) *extra = s.extra.get(l);
-}
-
-} // namespace
-
 void VoiceLanes::loadOscillators(int l)
 {
     Voice& v = *voice_[l];
-    withOsc1(v, osc1Waveform_, [&](auto& o) { oscillatorToLane(o, osc1_, l); });
-    withOsc2(v, osc2Waveform_, [&](auto& o) { oscillatorToLane(o, osc2_, l); });
-    dc2_.set(l, v.dc2);
-    dcRing_.set(l, v.dcRing);
+    Pair& pair = pairs_[l / kLanesPerPair];
+    const int lane = l % kLanesPerPair;
+    withOsc1(v, settings_.osc1Waveform, [&](auto& o) { oscillatorToLane(o, pair.osc1, lane); });
+    withOsc2(v, settings_.osc2Waveform, [&](auto& o) { oscillatorToLane(o, pair.osc2, lane); });
+    pair.dc2[lane] = v.dc2;
+    pair.dcRing[lane] = v.dcRing;
 }
 
 void VoiceLanes::storeOscillators(int l)
 {
     Voice& v = *voice_[l];
-    withOsc1(v, osc1Waveform_, [&](auto& o) { laneToOscillator(osc1_, l, o); });
-    withOsc2(v, osc2Waveform_, [&](auto& o) { laneToOscillator(osc2_, l, o); });
-    v.dc2 = dc2_.get(l);
-    v.dcRing = dcRing_.get(l);
+    const Pair& pair = pairs_[l / kLanesPerPair];
+    const int lane = l % kLanesPerPair;
+    withOsc1(v, settings_.osc1Waveform, [&](auto& o) { laneToOscillator(pair.osc1, lane, o); });
+    withOsc2(v, settings_.osc2Waveform, [&](auto& o) { laneToOscillator(pair.osc2, lane, o); });
+    v.dc2 = pair.dc2[lane];
+    v.dcRing = pair.dcRing[lane];
 }
 
-void VoiceLanes::load(const Engine& engine, Voice* voices, int count, int filterType)
+void VoiceLanes::load(const Engine& engine, Voice* voices, int count)
 {
     count_ = 0;
     for (int i = 0; i < count && i < kMaxVoices; ++i) {
         if (voices[i].isActive()) voice_[count_++] = &voices[i];
     }
-    osc1Waveform_ = engine.osc1Waveform;
-    osc2Waveform_ = engine.osc2Waveform;
-    // The engine sets the activity of every voice alike.
-    osc1Active_ = count_ > 0 && voice_[0]->osc1Active;
-    osc2Active_ = count_ > 0 && voice_[0]->osc2Active;
+    pairCount_ = (count_ + kLanesPerPair - 1) / kLanesPerPair;
 
-    const Filter* filters[kMaxVoices] = {};
-    for (int l = 0; l < kMaxVoices; ++l) {
+    LaneSettings& s = settings_;
+    s.osc1Waveform = engine.osc1Waveform;
+    s.osc2Waveform = engine.osc2Waveform;
+    // The engine sets the activity of every voice alike.
+    s.osc1Active = count_ > 0 && voice_[0]->osc1Active;
+    s.osc2Active = count_ > 0 && voice_[0]->osc2Active;
+    s.osc2Sync = engine.osc2Sync;
+    s.osc2RingMod = engine.osc2RingMod;
+    s.osc1Gain = engine.osc1Gain;
+    s.osc2Gain = engine.osc2Gain;
+    s.filterType = engine.filterType();
+
+    for (int l = 0; l < pairCount_ * kLanesPerPair; ++l) {
+        Pair& pair = pairs_[l / kLanesPerPair];
+        const int lane = l % kLanesPerPair;
         if (l < count_) {
             loadOscillators(l);
-            dc2Coef_.set(l, voice_[l]->dc2Coef);
-            dcRingCoef_.set(l, voice_[l]->dcRingCoef);
-            filters[l] = &voice_[l]->filter;
+            pair.dc2Coef[lane] = voice_[l]->dc2Coef;
+            pair.dcRingCoef[lane] = voice_[l]->dcRingCoef;
+            pair.filter.load(lane, voice_[l]->filter);
             continue;
         }
-        // A filler lane: silent state, zero input at a cutoff that never
-        // moves, so it never meets an event or a denormal.
-        for (OscillatorLanes* s : {&osc1_, &osc2_}) {
-            for (Lanes* a : {&s->tap0, &s->tap1, &s->tap2, &s->tap3, &s->phase, &s->extra}) a->set(l, 0.0);
+        // The lane beside an odd voice holds none: silent state that its
+        // modulation (all zeros) keeps finite and free of events.
+        for (OscillatorPair* o : {&pair.osc1, &pair.osc2}) {
+            for (StoredDouble2* a : {&o->tap0, &o->tap1, &o->tap2, &o->tap3, &o->phase, &o->extra}) (*a)[lane] = 0.0;
         }
-        for (Lanes* a : {&inc1_, &inc2_, &shape_, &amp_, &cutoff_, &dc2_, &dcRing_, &dc2Coef_, &dcRingCoef_})
-            a->set(l, 0.0);
+        for (StoredDouble2* a : {&pair.dc2, &pair.dcRing, &pair.dc2Coef, &pair.dcRingCoef}) (*a)[lane] = 0.0;
+        pair.filter.clear(lane);
+        for (int n = 0; n < kChunk; ++n) {
+            for (StoredDouble2* a : {pair.inc1, pair.inc2, pair.shape, pair.cutoff, pair.amp}) a[n][lane] = 0.0;
+        }
     }
-    filters_.load(filters, count_, filterType);
 }
 
 void VoiceLanes::store()
 {
-    for (int l = 0; l < count_; ++l) storeOscillators(l);
-    Filter* filters[kMaxVoices];
-    for (int l = 0; l < count_; ++l) filters[l] = &voice_[l]->filter;
-    filters_.store(filters);
+    for (int l = 0; l < count_; ++l) {
+        storeOscillators(l);
+        pairs_[l / kLanesPerPair].filter.store(l % kLanesPerPair, voice_[l]->filter);
+    }
 }
 
 // ---- Oscillators in lanes ---------------------------------------------------
 
-namespace {
-
-// A step that met an event in lane l, done again from the state before it by
-// the voice's own oscillator: `step` makes the step on the oscillator
-// (returning its value); the lane then takes the oscillator's new state.
-template <class Lanes4, class Pair, class Osc, class Step>
-double stepAlone(Lanes4& s, int l, const Pair& before, Osc& o, Step step)
+void VoiceLanes::stepOsc1Alone(Pair& pair, int p, int s, Double2 inc, Double2 shape, const OscillatorPair& before,
+                               OscillatorPair& after)
 {
-    laneToOscillator(before, l % kLanesPerPair, o);
-    const double value = step(o);
-    oscillatorToLane(o, s, l);
-    return value;
+    SyncPositions& sync = pair.sync[s];
+    for (int lane = 0; lane < kLanesPerPair; ++lane) {
+        const int l = kLanesPerPair * p + lane;
+        if (l >= count_) break;
+        // The oscillator clamps its increment and shape as the lanes did; a
+        // value within the range passes unchanged.
+        double laneSync = kNoSync;
+        withOsc1(*voice_[l], settings_.osc1Waveform, [&](auto& o) {
+            laneToOscillator(before, lane, o);
+            o.next(inc[lane], shape[lane], laneSync);
+            oscillatorToLane(o, after, lane);
+        });
+        // Without the sync, oscillator 2 never hears of the wraps.
+        if (laneSync >= 0.0 && settings_.osc2Sync) sync.lanes |= 1 << lane;
+        sync.position[lane] = laneSync;
+    }
 }
 
-// Pair p of an oscillator's lanes, as it stood before a step.
-template <class State, class Lanes4>
-State pairOf(const Lanes4& s, int p)
+void VoiceLanes::stepOsc2Alone(Pair& pair, int p, int s, Double2 inc, const OscillatorPair& before,
+                               OscillatorPair& after)
 {
-    State pair;
-    pair.tap0.pair[0] = s.tap0.pair[p];
-    pair.tap1.pair[0] = s.tap1.pair[p];
-    pair.tap2.pair[0] = s.tap2.pair[p];
-    pair.tap3.pair[0] = s.tap3.pair[p];
-    pair.phase.pair[0] = s.phase.pair[p];
-    pair.extra.pair[0] = s.extra.pair[p];
-    return pair;
+    const SyncPositions& sync = pair.sync[s];
+    for (int lane = 0; lane < kLanesPerPair; ++lane) {
+        const int l = kLanesPerPair * p + lane;
+        if (l >= count_) break;
+        const double laneSync = (sync.lanes >> lane) & 1 ? sync.position[lane] : kNoSync;
+        withOsc2(*voice_[l], settings_.osc2Waveform, [&](auto& o) {
+            laneToOscillator(before, lane, o);
+            o.next(inc[lane], laneSync);
+            oscillatorToLane(o, after, lane);
+        });
+    }
 }
 
-} // namespace
-
-inline Double2 VoiceLanes::stepOsc1(int p, Double2& sync)
+void VoiceLanes::oscillator1(Pair& pair, int p, int count)
 {
-    using namespace osc_detail;
-    sync = splat<Double2>(kNoSync);
-    OscillatorLanes& s = osc1_;
-    const OscillatorState<1> before = pairOf<OscillatorState<1>>(s, p);  // read when a step meets an event
-    Double2 t0 = before.tap0.pair[0], t1 = before.tap1.pair[0], t2 = before.tap2.pair[0], t3 = before.tap3.pair[0];
-    const Double2 phase = s.phase.pair[p];
-    const Double2 inc = safeInc1_.pair[p];
-    Double2 value;
-    Mask2 event;
-    if (osc1Waveform_ == Oscillator1::kTri) {
-        const Double2 skew = s.extra.pair[p];
-        const Double2 newSkew = clampedShape_.pair[p];
-        const Mask2 rising = phase < skew;
-        shiftTaps(t0, t1, t2, t3, skewedTriangle(phase, skew));
-        const Double2 next = phase + inc;
-        event = (next >= 1.0) | (rising & (next >= newSkew));
-        s.extra.pair[p] = newSkew;
-        s.phase.pair[p] = next;
-        value = 2.0 * t0 - 1.0;
+    using Regs = OscillatorRegisters;
+    // The sample's increment and shape, as the oscillator holds them.
+    Double2 inc, shape, meanCorrection;
+    auto alone = [&](int s, const OscillatorPair& before, OscillatorPair& after) {
+        stepOsc1Alone(pair, p, s, inc, shape, before, after);
+    };
+    auto output = [&](Double2 value, int s) { pair.osc1Out[s] = value; };
+    // A wrap is reported by a voice's own step (stepOsc1Alone).
+    auto sample = [&](int n) {
+        pair.sync[2 * n].lanes = pair.sync[2 * n + 1].lanes = 0;
+        inc = osc_detail::safeIncrement<Double2>(pair.inc1[n]);
+        shape = osc_detail::clampShape<Double2>(pair.shape[n], inc);
+    };
+    if (settings_.osc1Waveform == Oscillator1::kTri) {
+        // The naive value belongs to the step just finished, under the skew
+        // in force then (extra); the new skew takes over from this step on.
+        runOscillator(
+            pair.osc1, count, static_cast<const SyncPositions*>(nullptr), sample,
+            [&](const Regs& r, Regs& next) {
+                const Mask2 rising = r.phase < r.extra;
+                shiftInto(r, osc_detail::skewedTriangle(r.phase, r.extra), next);
+                next.phase = r.phase + inc;
+                next.extra = shape;
+                return laneBits(next.phase >= 1.0) | (laneBits(rising) & laneBits(next.phase >= shape));
+            },
+            alone, [&](Double2 tap0, int s) { output(2.0 * tap0 - 1.0, s); });
     } else {
-        const Double2 level = s.extra.pair[p];
-        const Double2 width = clampedShape_.pair[p];
-        shiftTaps(t0, t1, t2, t3, level);
-        t2 += 1.0 - 2.0 * width;
-        const Double2 next = phase + inc;
-        event = ((level > 0.0) & (next >= width)) | ((level < 0.0) & (next >= 1.0));
-        s.phase.pair[p] = next;
-        value = t0;
+        // The pulse, its level in extra. Its mean 2w - 1 is removed one tap
+        // behind the level (see Osc1Rect::next).
+        runOscillator(
+            pair.osc1, count, static_cast<const SyncPositions*>(nullptr),
+            [&](int n) {
+                sample(n);
+                meanCorrection = 1.0 - 2.0 * shape;
+            },
+            [&](const Regs& r, Regs& next) {
+                shiftInto(r, r.extra, next);
+                next.tap2 += meanCorrection;
+                next.phase = r.phase + inc;
+                next.extra = r.extra;
+                return (laneBits(r.extra > 0.0) & laneBits(next.phase >= shape)) |
+                       (laneBits(r.extra < 0.0) & laneBits(next.phase >= 1.0));
+            },
+            alone, output);
     }
-    s.tap0.pair[p] = t0;
-    s.tap1.pair[p] = t1;
-    s.tap2.pair[p] = t2;
-    s.tap3.pair[p] = t3;
-
-    // Filler lanes are passed over (starting at phase 0 with the smallest
-    // increment at every load, they hardly ever meet an event anyway).
-    if (anyLane(event)) {
-        for (int i = 0; i < kLanesPerPair; ++i) {
-            const int l = kLanesPerPair * p + i;
-            if (!event[i] || l >= count_) continue;
-            const double inc1 = inc1_.get(l), t = shape_.get(l);
-            double laneSync = kNoSync;
-            withOsc1(*voice_[l], osc1Waveform_, [&](auto& o) {
-                value[i] = stepAlone(s, l, before, o, [&](auto& osc) { return osc.next(inc1, t, laneSync); });
-            });
-            sync[i] = laneSync;
-        }
-    }
-    return value;
 }
 
-inline Double2 VoiceLanes::stepOsc2(int p, Double2 sync)
+void VoiceLanes::oscillator2(Pair& pair, int p, int count)
 {
-    using namespace osc_detail;
-    OscillatorLanes& s = osc2_;
-    const OscillatorState<1> before = pairOf<OscillatorState<1>>(s, p);  // read when a step meets an event
-    Double2 t0 = before.tap0.pair[0], t1 = before.tap1.pair[0], t2 = before.tap2.pair[0], t3 = before.tap3.pair[0];
-    const Double2 phase = s.phase.pair[p];
-    const Double2 next = phase + safeInc2_.pair[p];
-    Double2 value;
-    Mask2 event = sync >= 0.0;
-    if (osc2Waveform_ == Oscillator2::kTri) {
-        const Mask2 rising = phase < 0.5;
-        shiftTaps(t0, t1, t2, t3, select(rising, phase, 1.0 - phase));
-        event |= (next >= 1.0) | (rising & (next >= 0.5));
-        value = 4.0 * t0 - 1.0;
-    } else if (osc2Waveform_ == Oscillator2::kRect) {
-        const Double2 level = s.extra.pair[p];
-        shiftTaps(t0, t1, t2, t3, level);
-        event |= ((level > 0.0) & (next >= 0.5)) | ((level < 0.0) & (next >= 1.0));
-        value = t0;
+    using Regs = OscillatorRegisters;
+    Double2 inc;
+    auto sample = [&](int n) { inc = osc_detail::safeIncrement<Double2>(pair.inc2[n]); };
+    auto alone = [&](int s, const OscillatorPair& before, OscillatorPair& after) {
+        stepOsc2Alone(pair, p, s, inc, before, after);
+    };
+    auto output = [&](Double2 value, int s) { pair.signal[s] = value; };
+    // A step in which oscillator 1 wrapped in a lane is an event (when the
+    // sync is on; otherwise no lane is reported).
+    const SyncPositions* synced = settings_.osc2Sync ? pair.sync : nullptr;
+    const int waveform = settings_.osc2Waveform;
+    if (waveform == Oscillator2::kTri) {
+        runOscillator(
+            pair.osc2, count, synced, sample,
+            [&](const Regs& r, Regs& next) {
+                const Mask2 rising = r.phase < 0.5;
+                shiftInto(r, select(rising, r.phase, 1.0 - r.phase), next);
+                next.phase = r.phase + inc;
+                next.extra = r.extra;
+                return laneBits(next.phase >= 1.0) | (laneBits(rising) & laneBits(next.phase >= 0.5));
+            },
+            alone, [&](Double2 tap0, int s) { output(4.0 * tap0 - 1.0, s); });
+    } else if (waveform == Oscillator2::kRect) {
+        runOscillator(
+            pair.osc2, count, synced, sample,
+            [&](const Regs& r, Regs& next) {
+                shiftInto(r, r.extra, next);
+                next.phase = r.phase + inc;
+                next.extra = r.extra;
+                return (laneBits(r.extra > 0.0) & laneBits(next.phase >= 0.5)) |
+                       (laneBits(r.extra < 0.0) & laneBits(next.phase >= 1.0));
+            },
+            alone, output);
     } else {
-        shiftTaps(t0, t1, t2, t3, phase);
-        event |= next > 1.0;
-        value = 2.0 * t0;
+        runOscillator(
+            pair.osc2, count, synced, sample,
+            [&](const Regs& r, Regs& next) {
+                shiftInto(r, r.phase, next);
+                next.phase = r.phase + inc;
+                next.extra = r.extra;
+                return laneBits(next.phase > 1.0);
+            },
+            alone, [&](Double2 tap0, int s) { output(2.0 * tap0, s); });
     }
-    s.phase.pair[p] = next;
-    s.tap0.pair[p] = t0;
-    s.tap1.pair[p] = t1;
-    s.tap2.pair[p] = t2;
-    s.tap3.pair[p] = t3;
-
-    // Filler lanes are passed over (starting at phase 0 with the smallest
-    // increment at every load, they hardly ever meet an event anyway).
-    if (anyLane(event)) {
-        for (int i = 0; i < kLanesPerPair; ++i) {
-            const int l = kLanesPerPair * p + i;
-            if (!event[i] || l >= count_) continue;
-            const double inc2 = inc2_.get(l), laneSync = sync[i];
-            withOsc2(*voice_[l], osc2Waveform_, [&](auto& o) {
-                value[i] = stepAlone(s, l, before, o, [&](auto& osc) { return osc.next(inc2, laneSync); });
-            });
-        }
-    }
-    return value;
 }
 
-inline Double2 VoiceLanes::oscillate(const Engine& e, int p)
+template <int kN>
+void VoiceLanes::mixAndFilter(int count, double* sum1, double* sum2)
 {
-    Double2 mix = splat<Double2>(kNoiseFloor * e.whiteNoise);
-    Double2 o1 = {};
-    Double2 sync = splat<Double2>(kNoSync);
-    if (osc1Active_) {
-        if (osc1Waveform_ == Oscillator1::kTri || osc1Waveform_ == Oscillator1::kRect)
-            o1 = stepOsc1(p, sync);
-        else if (osc1Waveform_ == Oscillator1::kNoise)
-            o1 = splat<Double2>(e.whiteNoise);
-        mix += e.osc1Gain * o1;
-        if (!e.osc2Sync)
-            sync = splat<Double2>(kNoSync);
+    const LaneSettings& st = settings_;
+    const bool osc1Active = st.osc1Active, osc2Active = st.osc2Active, ringMod = st.osc2RingMod;
+    const int type = st.filterType;
+    const Double2 gain1 = splat<Double2>(st.osc1Gain);
+    const Double2 gain2 = splat<Double2>(st.osc2Gain);
+    Double2 dc2[kN], dcRing[kN];
+    for (int p = 0; p < kN; ++p) {
+        dc2[p] = pairs_[p].dc2;
+        dcRing[p] = pairs_[p].dcRing;
     }
-    if (osc2Active_) {
-        Double2 o2 = {};
-        if (osc2Waveform_ == Oscillator2::kTri || osc2Waveform_ == Oscillator2::kRect ||
-            osc2Waveform_ == Oscillator2::kSaw)
-            o2 = stepOsc2(p, sync);
-        Double2 dc2 = dc2_.pair[p];
-        dc2 += (o2 - dc2 + kDenormalGuard) * dc2Coef_.pair[p];
-        dc2_.pair[p] = dc2;
-        o2 -= dc2;
-        if (e.osc2RingMod) {
-            const Double2 r = o2 * o1;
-            Double2 dcRing = dcRing_.pair[p];
-            dcRing += (r - dcRing + kDenormalGuard) * dcRingCoef_.pair[p];
-            dcRing_.pair[p] = dcRing;
-            o2 = r - dcRing;
+    for (int n = 0; n < count; ++n) {
+        for (int p = 0; p < kN; ++p) pairs_[p].filter.setCutoff(pairs_[p].cutoff[n], type);
+        const Double2 noiseFloor = splat<Double2>(noiseFloor_[n]);
+        Double2 y[kN][2];
+        for (int step = 0; step < 2; ++step) {
+            const int s = 2 * n + step;
+            for (int p = 0; p < kN; ++p) {
+                Pair& pair = pairs_[p];
+                Double2 mix = noiseFloor;
+                const Double2 o1 = pair.osc1Out[s];
+                if (osc1Active) mix += gain1 * o1;
+                if (osc2Active) {
+                    Double2 v = pair.signal[s];
+                    dc2[p] += (v - dc2[p] + kDenormalGuard) * Double2(pair.dc2Coef);
+                    v -= dc2[p];
+                    if (ringMod) {
+                        const Double2 r = v * o1;
+                        dcRing[p] += (r - dcRing[p] + kDenormalGuard) * Double2(pair.dcRingCoef);
+                        v = r - dcRing[p];
+                    }
+                    mix += gain2 * v;
+                }
+                y[p][step] = pair.filter.step(mix, type);
+            }
         }
-        mix += e.osc2Gain * o2;
+        // Each voice's output is its amp envelope times its filter's, summed
+        // in voice order: voice 2p, then 2p + 1 if that lane holds a voice.
+        Double2 sums = {0.0, 0.0};  // the two oversampled values' sums
+        for (int p = 0; p < kN; ++p) {
+            const Double2 amp = pairs_[p].amp[n];
+            const Double2 y1 = amp * y[p][0];
+            const Double2 y2 = amp * y[p][1];
+            sums += __builtin_shuffle(y1, y2, Mask2{0, 2});
+            if (kLanesPerPair * p + 1 < count_) sums += __builtin_shuffle(y1, y2, Mask2{1, 3});
+        }
+        sum1[n] = sums[0];
+        sum2[n] = sums[1];
     }
-    return mix;
+    for (int p = 0; p < kN; ++p) {
+        pairs_[p].dc2 = dc2[p];
+        pairs_[p].dcRing = dcRing[p];
+    }
 }
 
-// ---- One output sample --------------------------------------------------------
+// ---- A chunk ----------------------------------------------------------------
 
-bool VoiceLanes::render(const Engine& e, double& sum1, double& sum2)
+bool VoiceLanes::modulate(int n, const ModulationInputs& in, double whiteNoise)
 {
     bool voiceEnded = false;
+    whiteNoise_[n] = whiteNoise;
+    noiseFloor_[n] = kNoiseFloor * whiteNoise;
     for (int l = 0; l < count_; ++l) {
         Voice& v = *voice_[l];
         const bool starting = v.restartPending;
-        VoiceFrame frame;
-        v.modulate(frame);
+        VoiceFrame f;
+        v.modulate(in, f);
         // A starting voice has just had its phases seeded in the voice.
         if (starting) loadOscillators(l);
-        inc1_.set(l, frame.inc1);
-        inc2_.set(l, frame.inc2);
-        shape_.set(l, frame.shape);
-        amp_.set(l, frame.amp);
-        cutoff_.set(l, frame.cutoff);
         voiceEnded |= !v.isActive();
-    }
-
-    const int pairs = (count_ + kLanesPerPair - 1) / kLanesPerPair;
-    for (int p = 0; p < pairs; ++p) {
-        // Both oversampled steps share the increments and shape of the sample.
-        safeInc1_.pair[p] = osc_detail::safeIncrement<Double2>(inc1_.pair[p]);
-        safeInc2_.pair[p] = osc_detail::safeIncrement<Double2>(inc2_.pair[p]);
-        clampedShape_.pair[p] = osc_detail::clampShape<Double2>(shape_.pair[p], safeInc1_.pair[p]);
-    }
-    for (Lanes& signal : signal_) {
-        for (int p = 0; p < pairs; ++p) signal.pair[p] = oscillate(e, p);
-    }
-    filters_.process(cutoff_, signal_);
-
-    // Each voice's output is its amp envelope times its filter's.
-    sum1 = 0.0;
-    sum2 = 0.0;
-    for (int l = 0; l < count_; ++l) {
-        const double a = amp_.get(l);
-        sum1 += a * signal_[0].get(l);
-        sum2 += a * signal_[1].get(l);
+        Pair& pair = pairs_[l / kLanesPerPair];
+        const int lane = l % kLanesPerPair;
+        pair.inc1[n][lane] = f.inc1;
+        pair.inc2[n][lane] = f.inc2;
+        pair.shape[n][lane] = f.shape;
+        pair.cutoff[n][lane] = f.cutoff;
+        pair.amp[n][lane] = f.amp;
     }
     return voiceEnded;
+}
+
+void VoiceLanes::synthesize(int count, double* sum1, double* sum2)
+{
+    const LaneSettings& st = settings_;
+    for (int p = 0; p < pairCount_; ++p) {
+        Pair& pair = pairs_[p];
+        const bool osc1Runs = st.osc1Waveform == Oscillator1::kTri || st.osc1Waveform == Oscillator1::kRect;
+        if (st.osc1Active && osc1Runs) {
+            oscillator1(pair, p, count);
+        } else {
+            // Noise plays the sample's white noise in every voice; no waveform, nothing.
+            const bool noise = st.osc1Active && st.osc1Waveform == Oscillator1::kNoise;
+            for (int s = 0; s < 2 * count; ++s) {
+                pair.osc1Out[s] = splat<Double2>(noise ? whiteNoise_[s / 2] : 0.0);
+                pair.sync[s].lanes = 0;
+            }
+        }
+        const bool osc2Runs = st.osc2Waveform == Oscillator2::kTri || st.osc2Waveform == Oscillator2::kRect ||
+                              st.osc2Waveform == Oscillator2::kSaw;
+        if (st.osc2Active && osc2Runs) {
+            oscillator2(pair, p, count);
+        } else {
+            for (int s = 0; s < 2 * count; ++s) pair.signal[s] = Double2{};
+        }
+    }
+
+    // The mix and the filters, sample by sample, the pairs' steps side by
+    // side: each filter step is one long chain of dependent operations, and
+    // the pairs' chains and the DC blockers' run alongside one another.
+    switch (pairCount_) {
+    case 1: mixAndFilter<1>(count, sum1, sum2); break;
+    case 2: mixAndFilter<2>(count, sum1, sum2); break;
+    case 3: mixAndFilter<3>(count, sum1, sum2); break;
+    case 4: mixAndFilter<4>(count, sum1, sum2); break;
+    default:
+        for (int n = 0; n < count; ++n) sum1[n] = sum2[n] = 0.0;
+    }
 }
 
 } // namespace Veldane

@@ -1,16 +1,24 @@
 #pragma once
 // The voices the engine computes, side by side in pairs of lanes (see
-// synth/lanes.h): per output sample, each voice's modulation is worked out on
-// its own (Voice::modulate: envelopes, glide, increments, cutoff), then both
-// oscillators, the DC blockers, the ring modulation, the mix and the filter
-// run two voices at a time.
+// synth/lanes.h), a chunk of output samples at a time:
+//
+// 1. Sample by sample, as the engine's shared modulation moves on, each
+//    voice works out its own (Voice::modulate: envelopes, glide, increments,
+//    cutoff) into the chunk's tables (modulate).
+// 2. Then, pair by pair over the whole chunk, oscillator 1, oscillator 2 and
+//    the mix with the DC blockers and the ring modulation, each in a loop of
+//    its own that holds its state in registers (synthesize).
+// 3. Then the filters, sample by sample, the pairs' steps interleaved: each
+//    filter step is one long chain of dependent operations, and the pairs'
+//    chains run side by side.
+// 4. Last, each voice's output times its amp envelope, summed in voice order.
 //
 // An oscillator step without an event (no wrap, corner, edge or sync within
-// it) is the same few operations for every voice and runs in lanes; a pair in
-// which either voice meets an event steps those voices one at a time through
-// the voice's own oscillator (synth/oscillators.h), which owns the
-// corrections. Both are the same operations in the same order, so each voice
-// gives the bits it gives computed alone.
+// it) is the same few operations for every voice and runs in lanes; when
+// either voice of a pair meets an event, the pair's voices take that step one
+// at a time through their own oscillators (synth/oscillators.h), which own
+// the corrections. Both are the same operations in the same order, so each
+// voice gives the bits it gives computed alone.
 //
 // The voices stay the owners of their state between rendered segments: load
 // copies the running state of the voices to compute into the lanes, store
@@ -24,57 +32,103 @@ namespace Veldane {
 
 class Engine;
 
+// The engine's settings the voices' oscillators, mix and filters follow,
+// fixed for a rendered segment.
+struct LaneSettings {
+    int osc1Waveform = 0;      // Oscillator1::kTri, kRect or kNoise
+    int osc2Waveform = 0;      // Oscillator2::kTri, kRect or kSaw
+    bool osc1Active = false;   // oscillator 1 is computed (heard, or a sync/ring source)
+    bool osc2Active = false;   // oscillator 2 is computed (heard)
+    bool osc2Sync = false;     // oscillator 2 restarts where oscillator 1 wraps
+    bool osc2RingMod = false;  // oscillator 2 is replaced by its ring modulation
+    double osc1Gain = 0.0;     // linear gains in the mix
+    double osc2Gain = 0.0;
+    int filterType = Filter::kLp4;  // of every voice's filter
+};
+
 class VoiceLanes {
 public:
     static constexpr int kMaxVoices = 8;
     static constexpr int kPairs = kMaxVoices / kLanesPerPair;
+    // Output samples per chunk: enough that each loop's setting up is spread
+    // thin, few enough that the chunk's tables (some 7 kB per pair) stay in
+    // the first-level cache.
+    static constexpr int kChunk = 32;
+    static constexpr int kChunkSteps = 2 * kChunk;  // oversampled steps per chunk
 
     // Takes the active ones among voices[0..count-1] into the lanes, in voice
-    // order (the order of their sum), with the engine's current settings
-    // (waveforms, filter type), which stand still until store.
-    void load(const Engine& engine, Voice* voices, int count, int filterType);
+    // order (the order of their sum), with the engine's settings, which stand
+    // still until store.
+    void load(const Engine& engine, Voice* voices, int count);
     // Hands the lanes' running state back to their voices.
     void store();
 
-    // One output sample of every voice in the lanes: the sums of each of the
-    // two oversampled values, added in voice order. Answers whether a voice
-    // fell idle in it (the caller then stores and loads again, so the next
+    // Sample n (0..kChunk-1) of the chunk: each voice's modulation from the
+    // engine's values of the sample (`in`; whiteNoise is the sample's noise).
+    // Answers whether a voice fell idle in it: the chunk then ends with this
+    // sample (synthesize it, then store and load again, so that the next
     // sample leaves that voice out).
-    bool render(const Engine& engine, double& sum1, double& sum2);
+    bool modulate(int n, const ModulationInputs& in, double whiteNoise);
+    // Samples 0..count-1 of the chunk, modulated: the sums of each voice's
+    // two oversampled values, added in voice order, into sum1[] and sum2[].
+    void synthesize(int count, double* sum1, double* sum2);
+
+    // One oscillator's running state in a pair of lanes: the correction
+    // window, the phase, and the skew (oscillator 1's triangle) or the level
+    // (pulses).
+    struct OscillatorPair {
+        StoredDouble2 tap0, tap1, tap2, tap3, phase, extra;
+    };
 
 private:
-    // One oscillator's running state in lanes: the correction window, the
-    // phase, and the skew (oscillator 1's triangle) or the level (pulses).
-    template <int kN>
-    struct OscillatorState {
-        LaneArray<kN> tap0, tap1, tap2, tap3, phase, extra;
+    // Where oscillator 1 wrapped in a step, for the hard sync: the lanes that
+    // wrapped (bit i for lane i) and the positions in the step.
+    struct SyncPositions {
+        int lanes = 0;
+        double position[kLanesPerPair] = {};
     };
-    using OscillatorLanes = OscillatorState<kPairs>;
+    // One voice pair: its running state (oscillators, DC blockers, filter)
+    // and the chunk's tables, per output sample n or per oversampled step s.
+    struct Pair {
+        OscillatorPair osc1, osc2;
+        StoredDouble2 dc2, dcRing;          // DC blocker states (running means)
+        StoredDouble2 dc2Coef, dcRingCoef;  // their one-pole coefficients per step
+        FilterPair filter;
+
+        // From each voice's modulation (VoiceFrame), per sample.
+        StoredDouble2 inc1[kChunk], inc2[kChunk], shape[kChunk], cutoff[kChunk], amp[kChunk];
+        StoredDouble2 osc1Out[kChunkSteps];  // oscillator 1's values, per step
+        StoredDouble2 signal[kChunkSteps];   // oscillator 2's, then the mix, then the filter's output
+        SyncPositions sync[kChunkSteps];     // oscillator 1's wraps, per step
+    };
 
     void loadOscillators(int lane);
     void storeOscillators(int lane);
-    // One oversampled step of pair p: oscillator 1, then oscillator 2 with
-    // its DC blocker and the ring modulation, summed into the mix.
-    Double2 oscillate(const Engine& engine, int p);
-    Double2 stepOsc1(int p, Double2& sync);
-    Double2 stepOsc2(int p, Double2 sync);
+    // Pair p's oscillators over `count` samples of the chunk.
+    void oscillator1(Pair& pair, int p, int count);
+    void oscillator2(Pair& pair, int p, int count);
+    // The mix of each step of the kN pairs (the noise floor, oscillator 1,
+    // and oscillator 2 after its DC blocker, or its ring modulation after the
+    // ring's), through the filters, times the amp envelopes, summed into
+    // sum1[] and sum2[] for samples 0..count-1.
+    template <int kN>
+    void mixAndFilter(int count, double* sum1, double* sum2);
+    // Step s of pair p, in which a lane met an event: every voice of the
+    // pair takes the step alone through its own oscillator, from `before`,
+    // with the lanes' increment and shape, and its lane takes the result into
+    // `after` (which holds the step as the lanes made it: a lane without a
+    // voice keeps that).
+    void stepOsc1Alone(Pair& pair, int p, int s, Double2 inc, Double2 shape, const OscillatorPair& before,
+                       OscillatorPair& after);
+    void stepOsc2Alone(Pair& pair, int p, int s, Double2 inc, const OscillatorPair& before, OscillatorPair& after);
 
     Voice* voice_[kMaxVoices] = {};
     int count_ = 0;
-    int osc1Waveform_ = 0;  // the engine's settings while loaded
-    int osc2Waveform_ = 0;
-    bool osc1Active_ = false;
-    bool osc2Active_ = false;
-
-    // This sample's values of each voice (VoiceFrame), and the increments
-    // and shape as the oscillators hold them (safe increment, clamped shape).
-    LaneArray<kPairs> inc1_, inc2_, shape_, amp_, cutoff_;
-    LaneArray<kPairs> safeInc1_, safeInc2_, clampedShape_;
-
-    OscillatorLanes osc1_, osc2_;
-    LaneArray<kPairs> dc2_, dcRing_, dc2Coef_, dcRingCoef_;  // the voices' DC blockers
-    LaneArray<kPairs> signal_[2];  // the two oversampled values: the mix, then the filter's output
-    FilterLanes<kPairs> filters_;
+    int pairCount_ = 0;
+    LaneSettings settings_;
+    Pair pairs_[kPairs];
+    double noiseFloor_[kChunk] = {};  // each sample's noise floor (the white noise, scaled)
+    double whiteNoise_[kChunk] = {};  // each sample's white noise
 };
 
 } // namespace Veldane

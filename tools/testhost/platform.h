@@ -20,4 +20,9 @@ void* librarySymbol(void* library, const char* name);
 // by, unaffected by other programs sharing the machine's cores.
 double threadCpuSeconds();
 
+// Whether a window could be shown: always on Windows; on other systems when
+// DISPLAY or WAYLAND_DISPLAY names a display. Some plug-ins (GTK ones) end
+// the process when asked about their editor without one.
+bool displayAvailable();
+
 } // namespace testhost

@@ -1,6 +1,7 @@
 #include "tools/testhost/platform.h"
 
 #include <dlfcn.h>
+#include <stdlib.h>
 #include <time.h>
 
 namespace testhost {
@@ -21,6 +22,14 @@ double threadCpuSeconds() {
     timespec t{};
     if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0.0;
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+bool displayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
 }
 
 } // namespace testhost

@@ -28,4 +28,6 @@ double threadCpuSeconds() {
     return seconds(kernel) + seconds(user);
 }
 
+bool displayAvailable() { return true; }
+
 } // namespace testhost

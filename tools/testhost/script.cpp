@@ -143,6 +143,45 @@ bool resolveNames(AEffect* e, Script& script, std::string& error) {
     return true;
 }
 
+bool canPlay(AEffect* e, bool useDouble, std::string& error) {
+    if (useDouble ? !e->processDoubleReplacing : !e->processReplacing) {
+        error = useDouble ? "the plug-in has no processDoubleReplacing" : "the plug-in has no processReplacing";
+        return false;
+    }
+    if (e->numInputs < 0 || e->numInputs > kMaxChannels || e->numOutputs < 0 || e->numOutputs > kMaxChannels) {
+        error = "the plug-in declares " + std::to_string(e->numInputs) + " inputs and " +
+                std::to_string(e->numOutputs) + " outputs; 0.." + std::to_string(kMaxChannels) + " are playable";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// One block's buffers for every channel of one sample type, and the pointer
+// arrays the processing call takes.
+template <typename Sample>
+struct ChannelBuffers {
+    std::vector<std::vector<Sample>> inputs, outputs;
+    std::vector<Sample*> inputPointers, outputPointers;
+
+    ChannelBuffers(int inputCount, int outputCount, int block) {
+        const std::size_t frames = static_cast<std::size_t>(block);
+        inputs.assign(static_cast<std::size_t>(inputCount), std::vector<Sample>(frames, Sample(0)));
+        outputs.assign(static_cast<std::size_t>(std::max(outputCount, 1)), std::vector<Sample>(frames, Sample(0)));
+        for (auto& b : inputs) inputPointers.push_back(b.data());
+        for (auto& b : outputs) outputPointers.push_back(b.data());
+    }
+    // A plug-in may write its inputs (they are its to use in place); each
+    // block's inputs start silent again.
+    Sample** silentInputs() {
+        for (auto& b : inputs) std::fill(b.begin(), b.end(), Sample(0));
+        return inputPointers.empty() ? nullptr : inputPointers.data();
+    }
+};
+
+} // namespace
+
 std::vector<float> playScript(AEffect* e, const Script& script, double rate, int block, bool useDouble,
                               bool cutAtParameters) {
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
@@ -152,8 +191,10 @@ std::vector<float> playScript(AEffect* e, const Script& script, double rate, int
     const long long total = script.length(rate);
     std::vector<float> output;
     output.reserve(static_cast<std::size_t>(std::max(total, 0LL)));
-    std::vector<float> floats(static_cast<std::size_t>(block));
-    std::vector<double> doubles(static_cast<std::size_t>(block));
+    const int inputCount = std::clamp(static_cast<int>(e->numInputs), 0, kMaxChannels);
+    const int outputCount = std::clamp(static_cast<int>(e->numOutputs), 0, kMaxChannels);
+    ChannelBuffers<float> floats(useDouble ? 0 : inputCount, useDouble ? 0 : outputCount, block);
+    ChannelBuffers<double> doubles(useDouble ? inputCount : 0, useDouble ? outputCount : 0, block);
     std::vector<VstMidiEvent> midi;
     std::vector<unsigned char> eventsStorage;
     std::size_t next = 0;
@@ -191,13 +232,12 @@ std::vector<float> playScript(AEffect* e, const Script& script, double rate, int
             e->dispatcher(e, effProcessEvents, 0, 0, events, 0.0f);
         }
         if (useDouble) {
-            double* outs[1] = {doubles.data()};
-            e->processDoubleReplacing(e, nullptr, outs, frames);
-            for (int i = 0; i < frames; ++i) output.push_back(static_cast<float>(doubles[i]));
+            e->processDoubleReplacing(e, doubles.silentInputs(), doubles.outputPointers.data(), frames);
+            const std::vector<double>& first = doubles.outputs[0];
+            for (int i = 0; i < frames; ++i) output.push_back(static_cast<float>(first[i]));
         } else {
-            float* outs[1] = {floats.data()};
-            e->processReplacing(e, nullptr, outs, frames);
-            output.insert(output.end(), floats.begin(), floats.begin() + frames);
+            e->processReplacing(e, floats.silentInputs(), floats.outputPointers.data(), frames);
+            output.insert(output.end(), floats.outputs[0].begin(), floats.outputs[0].begin() + frames);
         }
     }
     e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);

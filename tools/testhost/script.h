@@ -53,14 +53,26 @@ bool readScript(const char* path, double rate, Script& script, std::string& erro
 // have is an error: false, with `error` saying which.
 bool resolveNames(AEffect* effect, Script& script, std::string& error);
 
-// Plays the script into an open instance at `rate` in blocks of `block`
-// frames (processDoubleReplacing when useDouble, narrowed to float) and
-// answers the output. The instance's rate and block size are set first.
-// Names must have been resolved; a parameter command whose index is still -1
-// sets nothing. With cutAtParameters, a block is also cut where a parameter
-// change falls, so that each change sounds from its own sample on, as a
-// format with timed parameter events places it (blocks still start on the
-// multiples of `block`).
+// The most audio inputs or outputs a plug-in may declare for playScript.
+constexpr int kMaxChannels = 64;
+
+// Whether playScript can play the instance: it has the processing call asked
+// for (processDoubleReplacing when useDouble, else processReplacing) and
+// declares 0..kMaxChannels inputs and outputs. If not, answers false and
+// says why in `error`.
+bool canPlay(AEffect* effect, bool useDouble, std::string& error);
+
+// Plays the script into an open instance that canPlay accepts, at `rate` in
+// blocks of `block` frames (processDoubleReplacing when useDouble, narrowed
+// to float) and answers its first output. Every input and output the
+// instance declares gets a buffer of its own (inputs silent), as a host gives
+// them; an instance that declares no output still gets one to write. The
+// instance's rate and block size are set first. Names must have been
+// resolved; a parameter command whose index is still -1 sets nothing. With
+// cutAtParameters, a block is also cut where a parameter change falls, so
+// that each change sounds from its own sample on, as a format with timed
+// parameter events places it (blocks still start on the multiples of
+// `block`).
 std::vector<float> playScript(AEffect* effect, const Script& script, double rate, int block, bool useDouble,
                               bool cutAtParameters = false);
 

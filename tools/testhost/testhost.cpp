@@ -7,7 +7,9 @@
 //   testhost info LIBRARY
 //       Prints the plug-in's identity and, for every parameter, its name,
 //       label, default normalized value and display texts at 0 / 0.5 / 1
-//       (each value is restored after the probe).
+//       (each value is restored after the probe). The editor's rectangle is
+//       asked only of a plug-in that flags an editor, and only when a display
+//       is there: a GTK plug-in ends the process when asked without one.
 //   testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N] [--cut-at-params]
 //       Plays SCRIPT through the plug-in and writes the mono output as a
 //       32-bit float WAV file. --double renders with processDoubleReplacing
@@ -72,6 +74,28 @@ constexpr int kDefaultBlock = 512;
 constexpr double kDefaultBenchSeconds = 3.0;
 constexpr double kBenchRoundSeconds = 0.5;
 
+// The editor's rectangle, or why there is none. A plug-in may answer success
+// with no rectangle, or with one that is empty or upside down: those are
+// reported, never drawn from.
+void printEditorRect(LoadedPlugin& plugin) {
+    const char* label = "effEditGetRect     ";
+    if (!(plugin.effect->flags & effFlagsHasEditor)) {
+        std::printf("%sno editor\n", label);
+        return;
+    }
+    if (!displayAvailable()) {
+        std::printf("%snot asked (no display)\n", label);
+        return;
+    }
+    ERect* rect = nullptr;
+    if (!plugin.dispatch(effEditGetRect, 0, 0, &rect) || !rect) {
+        std::printf("%snone\n", label);
+        return;
+    }
+    std::printf("%stop %d, left %d, bottom %d, right %d%s\n", label, rect->top, rect->left, rect->bottom, rect->right,
+                rect->bottom > rect->top && rect->right > rect->left ? "" : " (empty or inverted)");
+}
+
 int info(const char* path) {
     LoadedPlugin plugin;
     if (!load(path, plugin)) return 1;
@@ -103,14 +127,7 @@ int info(const char* path) {
     std::printf("effect name        \"%s\"\n", text(plugin, effGetEffectName, 0).c_str());
     std::printf("vendor             \"%s\"\n", text(plugin, effGetVendorString, 0).c_str());
     std::printf("product            \"%s\"\n", text(plugin, effGetProductString, 0).c_str());
-    ERect* rect = nullptr;
-    if (plugin.dispatch(effEditGetRect, 0, 0, &rect) && rect) {
-        std::printf("effEditGetRect     top %d, left %d, bottom %d, right %d\n", rect->top, rect->left, rect->bottom,
-                    rect->right);
-    } else {
-        std::printf("effEditGetRect     none\n");
-    }
-
+    printEditorRect(plugin);
     std::printf("\n%-5s %-20s %-5s %-10s %-10s %-10s %-10s\n", "index", "name", "label", "default", "at 0", "at 0.5",
                 "at 1");
     static const float kProbes[3] = {0.0f, 0.5f, 1.0f};
@@ -143,16 +160,17 @@ struct PlayOptions {
 };
 
 // Reads the script and loads the plug-in with the script's parameter names
-// resolved; on failure says why on stderr and answers false, the plug-in
-// closed.
-bool loadWithScript(const char* path, const char* scriptPath, double rate, LoadedPlugin& plugin, Script& script) {
+// resolved, checking that it can be played as asked; on failure says why on
+// stderr and answers false, the plug-in closed.
+bool loadWithScript(const char* path, const char* scriptPath, const PlayOptions& options, LoadedPlugin& plugin,
+                    Script& script) {
     std::string error;
-    if (!readScript(scriptPath, rate, script, error)) {
+    if (!readScript(scriptPath, options.rate, script, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return false;
     }
     if (!load(path, plugin)) return false;
-    if (!resolveNames(plugin.effect, script, error)) {
+    if (!canPlay(plugin.effect, options.useDouble, error) || !resolveNames(plugin.effect, script, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         unload(plugin);
         return false;
@@ -167,7 +185,7 @@ int countNonFinite(const std::vector<float>& samples) {
 int render(const char* path, const char* scriptPath, const char* outPath, const PlayOptions& options) {
     LoadedPlugin plugin;
     Script script;
-    if (!loadWithScript(path, scriptPath, options.rate, plugin, script)) return 1;
+    if (!loadWithScript(path, scriptPath, options, plugin, script)) return 1;
     const std::vector<float> output =
         playScript(plugin.effect, script, options.rate, options.block, options.useDouble, options.cutAtParameters);
     unload(plugin);
@@ -193,7 +211,7 @@ int render(const char* path, const char* scriptPath, const char* outPath, const 
 int bench(const char* path, const char* scriptPath, const PlayOptions& options) {
     LoadedPlugin plugin;
     Script script;
-    if (!loadWithScript(path, scriptPath, options.rate, plugin, script)) return 1;
+    if (!loadWithScript(path, scriptPath, options, plugin, script)) return 1;
     // The untimed first play brings code and tables into the caches and lets
     // the plug-in grow whatever it grows on first use.
     int nonFinite = countNonFinite(playScript(plugin.effect, script, options.rate, options.block, options.useDouble));
