@@ -4,8 +4,9 @@
 # the demo phrase through both and takes the editor's picture; then the
 # factory presets, the demo song, and the Linux plug-ins with what a Linux
 # host sees of each and a picture of the Linux editor beside the Windows
-# one, and both Veldane.clap files as our CLAP host sees them. Installs what
-# is missing.
+# one, both Veldane.clap files as our CLAP host sees them, and both
+# Veldane.vst3 bundles as our VST 3 host sees them, each playing the demo
+# phrase. Installs what is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build win32
