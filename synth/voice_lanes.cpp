@@ -161,6 +161,7 @@ void VoiceLanes::storeOscillators(int l)
 void VoiceLanes::load(const Engine& engine, Voice* voices, int count)
 {
     count_ = 0;
+    settled_ = false;
     for (int i = 0; i < count && i < kMaxVoices; ++i) {
         if (voices[i].isActive()) voice_[count_++] = &voices[i];
     }
@@ -406,9 +407,19 @@ void VoiceLanes::mixAndFilter(int count, double* sum1, double* sum2)
 
 bool VoiceLanes::modulate(int n, const ModulationInputs& in, double whiteNoise)
 {
-    bool voiceEnded = false;
     whiteNoise_[n] = whiteNoise;
     noiseFloor_[n] = kNoiseFloor * whiteNoise;
+    if (n > 0 && settled_ && sameVoiceInputs(in, lastInputs_)) {
+        // Held notes at a standing pitch: every voice would make the
+        // previous sample's frame again and change nothing of its own.
+        for (int p = 0; p < pairCount_; ++p) {
+            Pair& pair = pairs_[p];
+            for (StoredDouble2* a : {pair.inc1, pair.inc2, pair.shape, pair.cutoff, pair.amp}) a[n] = a[n - 1];
+        }
+        return false;
+    }
+    bool voiceEnded = false;
+    bool settled = true;
     for (int l = 0; l < count_; ++l) {
         Voice& v = *voice_[l];
         const bool starting = v.restartPending;
@@ -417,6 +428,7 @@ bool VoiceLanes::modulate(int n, const ModulationInputs& in, double whiteNoise)
         // A starting voice has just had its phases seeded in the voice.
         if (starting) loadOscillators(l);
         voiceEnded |= !v.isActive();
+        settled &= v.settled();
         Pair& pair = pairs_[l / kLanesPerPair];
         const int lane = l % kLanesPerPair;
         pair.inc1[n][lane] = f.inc1;
@@ -425,6 +437,8 @@ bool VoiceLanes::modulate(int n, const ModulationInputs& in, double whiteNoise)
         pair.cutoff[n][lane] = f.cutoff;
         pair.amp[n][lane] = f.amp;
     }
+    settled_ = settled;
+    lastInputs_ = in;
     return voiceEnded;
 }
 

@@ -129,6 +129,10 @@ private:
     Pair pairs_[kPairs];
     double noiseFloor_[kChunk] = {};  // each sample's noise floor (the white noise, scaled)
     double whiteNoise_[kChunk] = {};  // each sample's white noise
+    // Every voice was settled after the chunk's previous sample, whose inputs
+    // were lastInputs_: a sample with the same inputs repeats its frames.
+    bool settled_ = false;
+    ModulationInputs lastInputs_;
 };
 
 } // namespace Veldane
