@@ -161,30 +161,13 @@ void Engine::recoverFromNonFiniteState()
 
 void Engine::loadLanes() { lanes_.load(*this, voices.data(), kVoiceCount); }
 
-ModulationInputs Engine::modulationInputs() const
-{
-    ModulationInputs in;
-    in.osc1Increment = osc1Increment;
-    in.osc2Increment = osc2Increment;
-    in.pitchFromEnvelope = pitchModSource == kModFromEnvelope;
-    in.pitchModDepth = pitchModDepth;
-    in.pitchModOsc1 = pitchModOsc1;
-    in.pitchModOsc2 = pitchModOsc2;
-    in.cutoffOctaves = cutoffOctaves;
-    in.filterModAmount = filterModAmount;
-    in.filterFromLfo = filterModSource == kModFromLfo;
-    in.lfoFilterMod = filterModValue(lfo, kModFromLfo, 0.0);
-    in.shape = osc1ShapeModulation(osc1Waveform, osc1ShapeAmount, osc1ShapeSource, lfo);
-    return in;
-}
-
 void Engine::storeLanes() { lanes_.store(); }
 
 void Engine::render(int count, float* out) { renderSamples(count, out); }
 
 void Engine::render(int count, double* out) { renderSamples(count, out); }
 
-void Engine::stepSharedModulation()
+inline void Engine::stepSharedModulation()
 {
     lfo.step();
     const double lfoPitch = lfoPitchMod(lfo, pitchModSource, pitchModDepth);
@@ -204,12 +187,31 @@ void Engine::stepSharedModulation()
         driftStage2 += (driftStage1 - driftStage2) * driftCoef;
     }
     driftCounter = (driftCounter + 1) & kRandomStepMask;
+    // Drawn before the increments are worked out (they take no random
+    // value): the compiler then hands them on to modulationInputs in
+    // registers, where a call in between would have them reloaded.
+    whiteNoise = randomValue();
 
     const double pitch = pitchBase + bendSmoothed + kJitterDepth * jitterStage2 + kDriftDepth * driftStage2;
     osc1Increment = osc1IncrementCache_(osc1Octaves + pitch + (pitchModOsc1 ? lfoPitch : 0.0));
     osc2Increment = osc2IncrementCache_(pitch + osc2Octaves + (pitchModOsc2 ? lfoPitch : 0.0));
+}
 
-    whiteNoise = randomValue();
+inline ModulationInputs Engine::modulationInputs() const
+{
+    ModulationInputs in;
+    in.osc1Increment = osc1Increment;
+    in.osc2Increment = osc2Increment;
+    in.pitchFromEnvelope = pitchModSource == kModFromEnvelope;
+    in.pitchModDepth = pitchModDepth;
+    in.pitchModOsc1 = pitchModOsc1;
+    in.pitchModOsc2 = pitchModOsc2;
+    in.cutoffOctaves = cutoffOctaves;
+    in.filterModAmount = filterModAmount;
+    in.filterFromLfo = filterModSource == kModFromLfo;
+    in.lfoFilterMod = filterModValue(lfo, kModFromLfo, 0.0);
+    in.shape = osc1ShapeModulation(osc1Waveform, osc1ShapeAmount, osc1ShapeSource, lfo);
+    return in;
 }
 
 template <typename Sample>

@@ -132,10 +132,12 @@ private:
     void renderSamples(int count, Sample* out);
     // One output sample of the modulation every voice shares: the LFO, the
     // bend, the random jitter and drift, the increments and the white noise.
-    void stepSharedModulation();
+    // Inline, as the next: renderSamples (engine.cpp) alone calls them, and
+    // built in registers their values reach the voices without stalls.
+    [[gnu::always_inline]] inline void stepSharedModulation();
     // The values of the current output sample that every voice's modulation
     // reads (after the LFO's step and the increments).
-    ModulationInputs modulationInputs() const;
+    [[gnu::always_inline]] inline ModulationInputs modulationInputs() const;
     void updateActivityFlags();
     // Takes the voices to compute (the active ones) into the lanes, and hands
     // their state back. A voice that falls idle mid-segment leaves the lanes

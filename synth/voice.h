@@ -41,6 +41,11 @@ struct ModulationInputs {
     ShapeModulation shape;           // oscillator 1's shape value
 };
 
+// Whether a voice's modulation reads the same values from a and b, bit for
+// bit (the LFO's cutoff value counts only where the cutoff follows the LFO):
+// a settled voice (Voice::settled) then makes the same frame of both.
+bool sameVoiceInputs(const ModulationInputs& a, const ModulationInputs& b);
+
 class Voice {
 public:
     Engine* engine = nullptr;      // the owner, set by the engine's constructor
@@ -85,6 +90,16 @@ public:
     bool isSounding() const { return !amp.isIdle(); }
     // Either envelope is not idle: the engine computes the voice.
     bool isActive() const { return !amp.isIdle() || !mod.isIdle(); }
+    // Nothing of the voice's own moves from sample to sample (both envelopes
+    // sustaining or idle, no glide, no phases to seed): its next modulate
+    // changes no state and, given the same inputs, makes the same frame again.
+    bool settled() const
+    {
+        const auto still = [](const Envelope& e) {
+            return e.stage == Envelope::Stage::Sustain || e.stage == Envelope::Stage::Idle;
+        };
+        return still(amp) && still(mod) && !glideActive && !restartPending;
+    }
     // No state the voice carries from sample to sample (filter, DC blockers,
     // envelope levels, glide, oscillator phases) holds NaN or infinity.
     // Sixteen additions; the engine asks once per rendered segment.

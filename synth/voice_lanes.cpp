@@ -98,20 +98,27 @@ inline void shiftInto(const OscillatorRegisters& r, Double2 naive, OscillatorReg
     next.tap3 = Double2{};
 }
 
-// Runs one oscillator of a pair over `count` samples of a chunk, its state
-// in registers. Per sample n, `sample(n)` sets up the sample's values; then,
-// per step, `step(r, next)` makes the step as every waveform makes one
-// without an event (r before, next after) and answers the lanes that met an
-// event (laneBits); with `forced`, a step s in which forced[s].lanes is not
-// 0 (oscillator 1 wrapped in a lane, for the sync) counts as one too. For
-// those, `alone(s, before, after)` gives the step to the voices' own
-// oscillators. `output(tap0, s)` receives the step's oldest tap.
+// Runs one oscillator of a pair a sample at a time (advance), its state in
+// registers from construction to finish. Per sample n, `sample(n)` sets up
+// the sample's values; then, per step, `step(r, next)` makes the step as
+// every waveform makes one without an event (r before, next after) and
+// answers the lanes that met an event (laneBits); with `forced`, a step s in
+// which forced[s].lanes is not 0 (oscillator 1 wrapped in a lane, for the
+// sync) counts as one too. For those, `alone(s, before, after)` gives the
+// step to the voices' own oscillators. `output(tap0, s)` receives the step's
+// oldest tap.
 template <class Forced, class Sample, class Step, class Alone, class Output>
-[[gnu::always_inline]] inline void runOscillator(OscillatorPair& state, int count, const Forced* forced,
-                                                 Sample sample, Step step, Alone alone, Output output)
-{
-    OscillatorRegisters r(state);
-    for (int n = 0; n < count; ++n) {
+struct OscillatorRun {
+    OscillatorPair& state;
+    const Forced* forced;
+    Sample sample;
+    Step step;
+    Alone alone;
+    Output output;
+    OscillatorRegisters r{state};
+
+    [[gnu::always_inline]] void advance(int n)
+    {
         sample(n);
         for (int s = 2 * n; s < 2 * n + 2; ++s) {
             OscillatorRegisters next;
@@ -129,7 +136,30 @@ template <class Forced, class Sample, class Step, class Alone, class Output>
             output(r.tap0, s);
         }
     }
-    r.storeTo(state);
+    void finish() { r.storeTo(state); }
+};
+
+// Hands `use` the run of an oscillator (see OscillatorRun), then takes its
+// state back from the registers.
+template <class Forced, class Sample, class Step, class Alone, class Output, class Use>
+[[gnu::always_inline]] inline void runOscillator(OscillatorPair& state, const Forced* forced, Sample sample, Step step,
+                                                 Alone alone, Output output, Use use)
+{
+    OscillatorRun<Forced, Sample, Step, Alone, Output> run{state, forced, sample, step, alone, output};
+    use(run);
+    run.finish();
+}
+
+// An oscillator that is not computed: each sample writes its fixed values.
+template <class Fill>
+struct FixedRun {
+    Fill fill;
+    [[gnu::always_inline]] void advance(int n) { fill(n); }
+};
+template <class Fill>
+FixedRun<Fill> fixedRun(Fill fill)
+{
+    return FixedRun<Fill>{fill};
 }
 
 } // namespace
@@ -161,6 +191,7 @@ void VoiceLanes::storeOscillators(int l)
 void VoiceLanes::load(const Engine& engine, Voice* voices, int count)
 {
     count_ = 0;
+    settled_ = false;
     for (int i = 0; i < count && i < kMaxVoices; ++i) {
         if (voices[i].isActive()) voice_[count_++] = &voices[i];
     }
@@ -248,8 +279,23 @@ void VoiceLanes::stepOsc2Alone(Pair& pair, int p, int s, Double2 inc, const Osci
     }
 }
 
-void VoiceLanes::oscillator1(Pair& pair, int p, int count)
+template <class Use>
+void VoiceLanes::withOscillator1(Pair& pair, int p, Use use)
 {
+    const LaneSettings& st = settings_;
+    const bool runs = st.osc1Waveform == Oscillator1::kTri || st.osc1Waveform == Oscillator1::kRect;
+    if (!st.osc1Active || !runs) {
+        // Noise plays the sample's white noise in every voice; no waveform, nothing.
+        const bool noise = st.osc1Active && st.osc1Waveform == Oscillator1::kNoise;
+        auto run = fixedRun([&](int n) {
+            for (int s = 2 * n; s < 2 * n + 2; ++s) {
+                pair.osc1Out[s] = splat<Double2>(noise ? whiteNoise_[n] : 0.0);
+                pair.sync[s].lanes = 0;
+            }
+        });
+        use(run);
+        return;
+    }
     using Regs = OscillatorRegisters;
     // The sample's increment and shape, as the oscillator holds them.
     Double2 inc, shape, meanCorrection;
@@ -267,7 +313,7 @@ void VoiceLanes::oscillator1(Pair& pair, int p, int count)
         // The naive value belongs to the step just finished, under the skew
         // in force then (extra); the new skew takes over from this step on.
         runOscillator(
-            pair.osc1, count, static_cast<const SyncPositions*>(nullptr), sample,
+            pair.osc1, static_cast<const SyncPositions*>(nullptr), sample,
             [&](const Regs& r, Regs& next) {
                 const Mask2 rising = r.phase < r.extra;
                 shiftInto(r, osc_detail::skewedTriangle(r.phase, r.extra), next);
@@ -275,12 +321,12 @@ void VoiceLanes::oscillator1(Pair& pair, int p, int count)
                 next.extra = shape;
                 return laneBits(next.phase >= 1.0) | (laneBits(rising) & laneBits(next.phase >= shape));
             },
-            alone, [&](Double2 tap0, int s) { output(2.0 * tap0 - 1.0, s); });
+            alone, [&](Double2 tap0, int s) { output(2.0 * tap0 - 1.0, s); }, use);
     } else {
         // The pulse, its level in extra. Its mean 2w - 1 is removed one tap
         // behind the level (see Osc1Rect::next).
         runOscillator(
-            pair.osc1, count, static_cast<const SyncPositions*>(nullptr),
+            pair.osc1, static_cast<const SyncPositions*>(nullptr),
             [&](int n) {
                 sample(n);
                 meanCorrection = 1.0 - 2.0 * shape;
@@ -293,12 +339,21 @@ void VoiceLanes::oscillator1(Pair& pair, int p, int count)
                 return (laneBits(r.extra > 0.0) & laneBits(next.phase >= shape)) |
                        (laneBits(r.extra < 0.0) & laneBits(next.phase >= 1.0));
             },
-            alone, output);
+            alone, output, use);
     }
 }
 
-void VoiceLanes::oscillator2(Pair& pair, int p, int count)
+template <class Use>
+void VoiceLanes::withOscillator2(Pair& pair, int p, Use use)
 {
+    const LaneSettings& st = settings_;
+    const bool runs = st.osc2Waveform == Oscillator2::kTri || st.osc2Waveform == Oscillator2::kRect ||
+                      st.osc2Waveform == Oscillator2::kSaw;
+    if (!st.osc2Active || !runs) {
+        auto run = fixedRun([&](int n) { pair.signal[2 * n] = pair.signal[2 * n + 1] = Double2{}; });
+        use(run);
+        return;
+    }
     using Regs = OscillatorRegisters;
     Double2 inc;
     auto sample = [&](int n) { inc = osc_detail::safeIncrement<Double2>(pair.inc2[n]); };
@@ -312,7 +367,7 @@ void VoiceLanes::oscillator2(Pair& pair, int p, int count)
     const int waveform = settings_.osc2Waveform;
     if (waveform == Oscillator2::kTri) {
         runOscillator(
-            pair.osc2, count, synced, sample,
+            pair.osc2, synced, sample,
             [&](const Regs& r, Regs& next) {
                 const Mask2 rising = r.phase < 0.5;
                 shiftInto(r, select(rising, r.phase, 1.0 - r.phase), next);
@@ -320,10 +375,10 @@ void VoiceLanes::oscillator2(Pair& pair, int p, int count)
                 next.extra = r.extra;
                 return laneBits(next.phase >= 1.0) | (laneBits(rising) & laneBits(next.phase >= 0.5));
             },
-            alone, [&](Double2 tap0, int s) { output(4.0 * tap0 - 1.0, s); });
+            alone, [&](Double2 tap0, int s) { output(4.0 * tap0 - 1.0, s); }, use);
     } else if (waveform == Oscillator2::kRect) {
         runOscillator(
-            pair.osc2, count, synced, sample,
+            pair.osc2, synced, sample,
             [&](const Regs& r, Regs& next) {
                 shiftInto(r, r.extra, next);
                 next.phase = r.phase + inc;
@@ -331,22 +386,22 @@ void VoiceLanes::oscillator2(Pair& pair, int p, int count)
                 return (laneBits(r.extra > 0.0) & laneBits(next.phase >= 0.5)) |
                        (laneBits(r.extra < 0.0) & laneBits(next.phase >= 1.0));
             },
-            alone, output);
+            alone, output, use);
     } else {
         runOscillator(
-            pair.osc2, count, synced, sample,
+            pair.osc2, synced, sample,
             [&](const Regs& r, Regs& next) {
                 shiftInto(r, r.phase, next);
                 next.phase = r.phase + inc;
                 next.extra = r.extra;
                 return laneBits(next.phase > 1.0);
             },
-            alone, [&](Double2 tap0, int s) { output(2.0 * tap0, s); });
+            alone, [&](Double2 tap0, int s) { output(2.0 * tap0, s); }, use);
     }
 }
 
-template <int kN>
-void VoiceLanes::mixAndFilter(int count, double* sum1, double* sum2)
+template <int kN, class BeforeSample>
+void VoiceLanes::mixAndFilter(int count, double* sum1, double* sum2, BeforeSample beforeSample)
 {
     const LaneSettings& st = settings_;
     const bool osc1Active = st.osc1Active, osc2Active = st.osc2Active, ringMod = st.osc2RingMod;
@@ -359,6 +414,7 @@ void VoiceLanes::mixAndFilter(int count, double* sum1, double* sum2)
         dcRing[p] = pairs_[p].dcRing;
     }
     for (int n = 0; n < count; ++n) {
+        beforeSample(n);
         for (int p = 0; p < kN; ++p) pairs_[p].filter.setCutoff(pairs_[p].cutoff[n], type);
         const Double2 noiseFloor = splat<Double2>(noiseFloor_[n]);
         Double2 y[kN][2];
@@ -406,9 +462,19 @@ void VoiceLanes::mixAndFilter(int count, double* sum1, double* sum2)
 
 bool VoiceLanes::modulate(int n, const ModulationInputs& in, double whiteNoise)
 {
-    bool voiceEnded = false;
     whiteNoise_[n] = whiteNoise;
     noiseFloor_[n] = kNoiseFloor * whiteNoise;
+    if (n > 0 && settled_ && sameVoiceInputs(in, lastInputs_)) {
+        // Held notes at a standing pitch: every voice would make the
+        // previous sample's frame again and change nothing of its own.
+        for (int p = 0; p < pairCount_; ++p) {
+            Pair& pair = pairs_[p];
+            for (StoredDouble2* a : {pair.inc1, pair.inc2, pair.shape, pair.cutoff, pair.amp}) a[n] = a[n - 1];
+        }
+        return false;
+    }
+    bool voiceEnded = false;
+    bool settled = true;
     for (int l = 0; l < count_; ++l) {
         Voice& v = *voice_[l];
         const bool starting = v.restartPending;
@@ -417,6 +483,7 @@ bool VoiceLanes::modulate(int n, const ModulationInputs& in, double whiteNoise)
         // A starting voice has just had its phases seeded in the voice.
         if (starting) loadOscillators(l);
         voiceEnded |= !v.isActive();
+        settled &= v.settled();
         Pair& pair = pairs_[l / kLanesPerPair];
         const int lane = l % kLanesPerPair;
         pair.inc1[n][lane] = f.inc1;
@@ -425,42 +492,45 @@ bool VoiceLanes::modulate(int n, const ModulationInputs& in, double whiteNoise)
         pair.cutoff[n][lane] = f.cutoff;
         pair.amp[n][lane] = f.amp;
     }
+    settled_ = settled;
+    lastInputs_ = in;
     return voiceEnded;
 }
 
 void VoiceLanes::synthesize(int count, double* sum1, double* sum2)
 {
-    const LaneSettings& st = settings_;
+    if (pairCount_ == 1) {
+        // One pair: its filter's chain alone would leave the processor
+        // waiting on each operation, so the oscillators' next sample runs in
+        // the same loop and fills those waits.
+        Pair& pair = pairs_[0];
+        withOscillator1(pair, 0, [&](auto& osc1) {
+            withOscillator2(pair, 0, [&](auto& osc2) {
+                mixAndFilter<1>(count, sum1, sum2, [&](int n) {
+                    osc1.advance(n);
+                    osc2.advance(n);
+                });
+            });
+        });
+        return;
+    }
+    // Several pairs: each pair's oscillators over the whole chunk, then the
+    // mix and the filters, sample by sample, the pairs' steps side by side:
+    // each filter step is one long chain of dependent operations, and the
+    // pairs' chains and the DC blockers' run alongside one another.
     for (int p = 0; p < pairCount_; ++p) {
         Pair& pair = pairs_[p];
-        const bool osc1Runs = st.osc1Waveform == Oscillator1::kTri || st.osc1Waveform == Oscillator1::kRect;
-        if (st.osc1Active && osc1Runs) {
-            oscillator1(pair, p, count);
-        } else {
-            // Noise plays the sample's white noise in every voice; no waveform, nothing.
-            const bool noise = st.osc1Active && st.osc1Waveform == Oscillator1::kNoise;
-            for (int s = 0; s < 2 * count; ++s) {
-                pair.osc1Out[s] = splat<Double2>(noise ? whiteNoise_[s / 2] : 0.0);
-                pair.sync[s].lanes = 0;
-            }
-        }
-        const bool osc2Runs = st.osc2Waveform == Oscillator2::kTri || st.osc2Waveform == Oscillator2::kRect ||
-                              st.osc2Waveform == Oscillator2::kSaw;
-        if (st.osc2Active && osc2Runs) {
-            oscillator2(pair, p, count);
-        } else {
-            for (int s = 0; s < 2 * count; ++s) pair.signal[s] = Double2{};
-        }
+        const auto wholeChunk = [count](auto& osc) {
+            for (int n = 0; n < count; ++n) osc.advance(n);
+        };
+        withOscillator1(pair, p, wholeChunk);
+        withOscillator2(pair, p, wholeChunk);
     }
-
-    // The mix and the filters, sample by sample, the pairs' steps side by
-    // side: each filter step is one long chain of dependent operations, and
-    // the pairs' chains and the DC blockers' run alongside one another.
+    const auto nothing = [](int) {};
     switch (pairCount_) {
-    case 1: mixAndFilter<1>(count, sum1, sum2); break;
-    case 2: mixAndFilter<2>(count, sum1, sum2); break;
-    case 3: mixAndFilter<3>(count, sum1, sum2); break;
-    case 4: mixAndFilter<4>(count, sum1, sum2); break;
+    case 2: mixAndFilter<2>(count, sum1, sum2, nothing); break;
+    case 3: mixAndFilter<3>(count, sum1, sum2, nothing); break;
+    case 4: mixAndFilter<4>(count, sum1, sum2, nothing); break;
     default:
         for (int n = 0; n < count; ++n) sum1[n] = sum2[n] = 0.0;
     }

@@ -13,6 +13,11 @@
 //    chains run side by side.
 // 4. Last, each voice's output times its amp envelope, summed in voice order.
 //
+// With one pair (one or two voices) steps 2 and 3 share one loop instead,
+// the oscillators' sample n computed at the start of the filter's sample n:
+// a single filter's chain leaves the processor idle between its operations,
+// and the oscillators' work fills those waits.
+//
 // An oscillator step without an event (no wrap, corner, edge or sync within
 // it) is the same few operations for every voice and runs in lanes; when
 // either voice of a pair meets an event, the pair's voices take that step one
@@ -104,15 +109,20 @@ private:
 
     void loadOscillators(int lane);
     void storeOscillators(int lane);
-    // Pair p's oscillators over `count` samples of the chunk.
-    void oscillator1(Pair& pair, int p, int count);
-    void oscillator2(Pair& pair, int p, int count);
+    // Pair p's oscillator 1 (2) as a run that `use` advances a sample at a
+    // time (advance(n) computes sample n's two steps into the chunk's
+    // tables); one not computed writes its fixed values.
+    template <class Use>
+    void withOscillator1(Pair& pair, int p, Use use);
+    template <class Use>
+    void withOscillator2(Pair& pair, int p, Use use);
     // The mix of each step of the kN pairs (the noise floor, oscillator 1,
     // and oscillator 2 after its DC blocker, or its ring modulation after the
     // ring's), through the filters, times the amp envelopes, summed into
-    // sum1[] and sum2[] for samples 0..count-1.
-    template <int kN>
-    void mixAndFilter(int count, double* sum1, double* sum2);
+    // sum1[] and sum2[] for samples 0..count-1; beforeSample(n) runs at the
+    // start of sample n (the oscillators' sample, when they run alongside).
+    template <int kN, class BeforeSample>
+    void mixAndFilter(int count, double* sum1, double* sum2, BeforeSample beforeSample);
     // Step s of pair p, in which a lane met an event: every voice of the
     // pair takes the step alone through its own oscillator, from `before`,
     // with the lanes' increment and shape, and its lane takes the result into
@@ -129,6 +139,10 @@ private:
     Pair pairs_[kPairs];
     double noiseFloor_[kChunk] = {};  // each sample's noise floor (the white noise, scaled)
     double whiteNoise_[kChunk] = {};  // each sample's white noise
+    // Every voice was settled after the chunk's previous sample, whose inputs
+    // were lastInputs_: a sample with the same inputs repeats its frames.
+    bool settled_ = false;
+    ModulationInputs lastInputs_;
 };
 
 } // namespace Veldane

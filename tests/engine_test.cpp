@@ -225,6 +225,33 @@ TEST(EngineRender, FloatAndDoubleRenderAreOneComputation)
     for (std::size_t i = 0; i < f.size(); ++i) ASSERT_EQ(f[i], static_cast<float>(d[i])) << i;
 }
 
+// Held notes at a standing pitch settle (envelopes sustaining): the engine
+// then repeats a sample's per-voice values instead of working them out
+// again, within a block. One sample per block works out every one afresh.
+TEST(EngineRender, OneSampleBlocksRenderTheSameBits)
+{
+    auto run = [](int block, int voices) {
+        Engine e;
+        setUpPatch(e);
+        e.setPitchModDepth(0.0);
+        e.bendTarget = 0.0;
+        for (Veldane::Voice& v : e.voices) {
+            v.amp.decayCoef = Envelope::decayCoefficient(200);
+            v.mod = v.amp;
+        }
+        Veldane::setRandomSeed(99);
+        for (int v = 0; v < voices; ++v) startNote(e, v, 48 + 5 * v);
+        std::vector<double> out(6000);
+        for (std::size_t i = 0; i < out.size(); i += block) e.render(block, out.data() + i);
+        return out;
+    };
+    for (int voices : {1, 3}) {
+        const std::vector<double> whole = run(500, voices);
+        ASSERT_GT(measure::rms(whole), 1e-3);
+        EXPECT_EQ(run(1, voices), whole) << voices << " voices";
+    }
+}
+
 TEST(EngineRender, BothGainsZeroStillPassesTheNoiseFloor)
 {
     Engine e;
