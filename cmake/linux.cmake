@@ -162,6 +162,10 @@ add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(host_view_check PRIVATE veldane_patches zem_vst3)
 
+# The render checker the host checks rely on, finding the phrase in a
+# recording that starts anywhere in the loop.
+add_test(NAME wavcheck_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/linux/wavcheck_test.py)
+
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.

@@ -12,7 +12,7 @@ or when it clips (a sample at or beyond full scale).
 
 --align is for recordings that start at an unknown point of a looping
 phrase (jack_rec under jack_midiseq): the phrase is taken to start at the
-first onset after at least 0.3 s of silence.
+first onset after at least 0.3 s of silence that follows some sound.
 
 Reads 16/24/32-bit integer and 32-bit float WAV (also WAVE_FORMAT_EXTENSIBLE),
 all channels averaged. Standard library only.
@@ -142,15 +142,20 @@ def fundamental(samples, rate):
 
 
 def phrase_start(mono, rate):
-    """Time of the first onset that follows at least 0.3 s of silence."""
+    """Time of the first onset that follows at least 0.3 s of silence heard
+    after some sound. Silence at the head of the file proves no rest: a
+    recorder writes zeros until its ports are connected, which on a loaded
+    machine can take longer than the rest itself, and the sound it then
+    hears may be the middle of the phrase."""
     hop = rate // 100
     env = [max(abs(v) for v in mono[i:i + hop]) for i in range(0, len(mono) - hop, hop)]
     threshold = max(1e-3, max(env, default=0.0) * 0.01)
-    quiet = 0
+    quiet = None  # None until the first sound
     for i, e in enumerate(env):
         if e < threshold:
-            quiet += 1
-        elif quiet >= 30:
+            if quiet is not None:
+                quiet += 1
+        elif quiet is not None and quiet >= 30:
             return i * hop / rate
         else:
             quiet = 0
