@@ -29,21 +29,16 @@ def looped(first, seconds, silent_head=0.0):
     return out
 
 
-def start_in_loop(mono):
-    """The loop position of the sound at the phrase start wavcheck finds."""
-    return wavcheck.phrase_start(mono, RATE)
-
-
 class PhraseStart(unittest.TestCase):
     def test_finds_the_onset_after_the_rest(self):
         for first in (0.0, 0.7, 1.9):
-            found = start_in_loop(looped(first, 6.0))
+            found = wavcheck.phrase_start(looped(first, 6.0), RATE)
             self.assertAlmostEqual((found + first) % LOOP, 0.0, delta=0.02, msg="from %.1f s" % first)
 
     def test_silence_at_the_head_is_no_rest(self):
         # The recorder heard zeros for longer than a rest, then came in on
         # the second note: the phrase starts after the real rest, not there.
-        found = start_in_loop(looped(0.5, 6.0, silent_head=0.4))
+        found = wavcheck.phrase_start(looped(0.5, 6.0, silent_head=0.4), RATE)
         self.assertAlmostEqual((found - 0.4 + 0.5) % LOOP, 0.0, delta=0.02)
 
 
