@@ -20,8 +20,10 @@ WINEPREFIX="$WINEPREFIX" wineserver -w 2>/dev/null || true
 mkdir -p "$top/build"
 # Inside the display's lifetime, the prefix's wine processes (the program and
 # wine's own desktop process) are ended once the program is done, so none is
-# left talking to a display that xvfb-run then takes away.
-exec flock "$top/build/window-programs.lock" xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# left talking to a display that xvfb-run then takes away. The server does not
+# reset when its last client leaves (-noreset): a reset drops a wine process
+# that connects meanwhile.
+exec flock "$top/build/window-programs.lock" xvfb-run -a -s "-noreset -screen 0 1024x768x24" bash -c '
   "$0" "$@"; status=$?
   wineserver -k 2>/dev/null || true
   exit $status' "$top/scripts/wine-run.sh" "$program" "$@"

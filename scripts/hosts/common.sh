@@ -123,11 +123,13 @@ jack_ports() {
 
 # --- X display ----------------------------------------------------------------
 # xvfb_start: a virtual X display on a free number (Xvfb picks it and tells us),
-# exported as DISPLAY and ended on exit.
+# exported as DISPLAY and ended on exit. -noreset: by default the server resets
+# when its last client leaves and drops a client that connects meanwhile, and
+# the probe that waits for the display is exactly such a last client.
 xvfb_start() {
   local fifo="$work/xvfb.display"
   rm -f "$fifo"
-  spawn "$work/xvfb.log" sh -c 'exec Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1"' sh "$fifo"
+  spawn "$work/xvfb.log" sh -c 'exec Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$1"' sh "$fifo"
   wait_for 10 "Xvfb (log: $work/xvfb.log)" test -s "$fifo"
   export DISPLAY=":$(head -n1 "$fifo")"
   wait_for 10 "display $DISPLAY" xwininfo -root
