@@ -173,7 +173,7 @@ InStream::InStream(std::vector<std::uint8_t> data, std::size_t chunk, std::size_
         if (self->position >= self->failAt) return -1;
         const std::size_t n = static_cast<std::size_t>(
             std::min<std::uint64_t>({size, self->chunk, self->bytes.size() - self->position}));
-        std::memcpy(buffer, self->bytes.data() + self->position, n);
+        if (n > 0) std::memcpy(buffer, self->bytes.data() + self->position, n);
         self->position += n;
         return static_cast<std::int64_t>(n);
     };
