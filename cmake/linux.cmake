@@ -192,3 +192,7 @@ foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 a
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()
+
+# Every plug-in module's audio calls, probed for allocations, locks, waits and
+# system calls.
+include(${CMAKE_SOURCE_DIR}/tests/realtime/realtime.cmake)
