@@ -12,7 +12,7 @@
 # (Ardour, jalv on JACK, the LV2 validators, Qtractor's scanner).
 #
 # The ThreadSanitizer tree only runs the core's tests; it builds no plug-ins.
-if(VELDANE_SANITIZER)
+if(VELDANE_SANITIZER STREQUAL "thread")
   return()
 endif()
 
@@ -162,6 +162,24 @@ add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(host_view_check PRIVATE veldane_patches zem_vst3)
 
+# Preloaded into Ardour by the host checks: counts the calls of Ardour's
+# mixing routines and any write past the end of a buffer.
+add_library(ardour_mix_probe MODULE tests/linux/ardour_mix_probe.c)
+set_target_properties(ardour_mix_probe PROPERTIES PREFIX "")
+target_compile_options(ardour_mix_probe PRIVATE -Wall -Wextra -Werror)
+target_link_libraries(ardour_mix_probe PRIVATE ${CMAKE_DL_LIBS})
+
+# An instrument of the tests' own that aborts its host at teardown once it
+# has played: the Ardour checks must fail on such a crash.
+set(teardown_abort_bundle ${CMAKE_BINARY_DIR}/tests/teardown_abort.lv2)
+add_library(teardown_abort MODULE tests/linux/teardown_abort.c)
+set_target_properties(teardown_abort PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${teardown_abort_bundle})
+target_compile_options(teardown_abort PRIVATE -Wall -Wextra -Werror)
+target_link_libraries(teardown_abort PRIVATE PkgConfig::LV2 m)
+foreach(ttl manifest.ttl teardown_abort.ttl)
+  configure_file(tests/linux/teardown_abort.lv2/${ttl} ${teardown_abort_bundle}/${ttl} COPYONLY)
+endforeach()
+
 # The render checker the host checks rely on, finding the phrase in a
 # recording that starts anywhere in the loop.
 add_test(NAME wavcheck_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/linux/wavcheck_test.py)
@@ -169,7 +187,12 @@ add_test(NAME wavcheck_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/linux/wav
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 jalv jalv-ui qtractor qtractor-clap)
+foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 ardour-crash jalv jalv-ui qtractor
+    qtractor-clap)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()
+
+# Every plug-in module's audio calls, probed for allocations, locks, waits and
+# system calls.
+include(${CMAKE_SOURCE_DIR}/tests/realtime/realtime.cmake)

@@ -15,6 +15,8 @@
 #                parameters recalled by a saved session in a new process
 #   ardour-vst2  the same with veldane.so
 #   ardour-vst3  the same with the Veldane.vst3 bundle
+#   ardour-crash a plug-in of the tests' own that aborts Ardour at teardown,
+#                after a correct export: the render must fail all the same
 #   jalv         jalv on a JACK dummy server plays the phrase from jack_midiseq
 #                into jack_rec; the recording is checked
 #   jalv-ui      jalv.gtk3 on a virtual display shows the LV2 plug-in's own UI:
@@ -40,13 +42,28 @@ view="$build/host_view_check"
 
 step() { echo "== $check: $*"; }
 
+# render_watched KIND:ID OUT.wav: renders the phrase in Ardour with the mix
+# probe preloaded, and fails unless Ardour mixed with its SSE routines alone
+# and none of them wrote past a buffer (the AVX-512 ones of Ardour 7.3 do;
+# scripts/hosts/common.sh keeps Ardour from them).
+render_watched() {
+  local report="$out/mix-probe.txt"
+  rm -f "$report"
+  LD_PRELOAD="$build/ardour_mix_probe.so" VELDANE_MIX_PROBE_REPORT="$report" \
+    "$hosts/ardour-render.sh" "$1" "$2"
+  cat "$report"
+  awk '{ avx += $4; over += $5 + $8; sse += $7 }
+       END { if (avx || over || !sse) { printf "Ardour mixed with AVX-512 %d times, SSE %d times, %d overruns\n", avx, sse, over; exit 1 } }' \
+    "$report" >&2
+}
+
 # ardour KIND PLUGIN NAME=VALUE...: render, parameter list and state recall;
 # the values are in the plug-in's units as Ardour sees them.
 ardour() {
   local kind=$1 plugin=$2
   shift 2
   step "render the phrase"
-  "$hosts/ardour-render.sh" "$plugin" "$out/render.wav"
+  render_watched "$plugin" "$out/render.wav"
   python3 "$hosts/wavcheck.py" "$out/render.wav"
   step "parameters as Ardour lists them"
   "$hosts/ardour-params.sh" "$plugin" >"$out/params.tsv"
@@ -97,6 +114,21 @@ case $check in
     # Values in Ardour's plain units for VST 3: 0..1 for real-valued
     # parameters, entry numbers, integers and 0/1 for the stepped ones.
     ardour vst3 "vst3:$vst3" "Filter Cutoff=0.25" "Voice Mode=1" "Osc2 Sync=1" "Master Tune=-5" "Amp Release=0.6"
+    ;;
+  ardour-crash)
+    # The export is complete and right, then the host aborts while it tears
+    # the session down: that must fail the render, never be taken as success.
+    step "render with a plug-in that aborts Ardour at teardown"
+    # A failing script keeps its work folder: here it goes into ours.
+    mkdir -p "$out/tmp"
+    status=0
+    TMPDIR="$out/tmp" "$hosts/ardour-render.sh" "lv2:$build/tests/teardown_abort.lv2" "$out/render.wav" \
+      2>"$out/render.log" || status=$?
+    cat "$out/render.log"
+    python3 "$hosts/wavcheck.py" "$out/render.wav"
+    [ $status -ne 0 ] || { echo "ardour-render.sh reported success although Ardour aborted" >&2; exit 1; }
+    grep -q 'export failed (status 134' "$out/render.log" ||
+      { echo "the render failed, but not because Ardour aborted" >&2; exit 1; }
     ;;
   jalv)
     step "render the phrase from jack_midiseq"

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "tools/claphost/gui_frame.h"
+#include "tools/testhost/audio_call.h"
 #include "tools/testhost/platform.h"
 
 namespace claphost {
@@ -173,7 +174,7 @@ InStream::InStream(std::vector<std::uint8_t> data, std::size_t chunk, std::size_
         if (self->position >= self->failAt) return -1;
         const std::size_t n = static_cast<std::size_t>(
             std::min<std::uint64_t>({size, self->chunk, self->bytes.size() - self->position}));
-        std::memcpy(buffer, self->bytes.data() + self->position, n);
+        if (n > 0) std::memcpy(buffer, self->bytes.data() + self->position, n);
         self->position += n;
         return static_cast<std::int64_t>(n);
     };
@@ -221,7 +222,7 @@ void Instance::deactivate() {
 
 template <class Sample>
 clap_process_status Instance::processAny(std::uint32_t frames, const EventList& events, Sample* out) {
-    if (!processing) processing = plugin->start_processing(plugin);
+    if (!processing) processing = testhost::audioCall([this] { return plugin->start_processing(plugin); });
     Sample* channels[1] = {out};
     clap_audio_buffer output{};
     if constexpr (std::is_same_v<Sample, float>) {
@@ -241,7 +242,7 @@ clap_process_status Instance::processAny(std::uint32_t frames, const EventList& 
     p.in_events = &events.list;
     p.out_events = &outEvents;
     steadyTime += frames;
-    return plugin->process(plugin, &p);
+    return testhost::audioCall([&] { return plugin->process(plugin, &p); });
 }
 
 clap_process_status Instance::process(std::uint32_t frames, const EventList& events, float* out) {

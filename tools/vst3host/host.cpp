@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/vst3/text.h"
+#include "tools/testhost/audio_call.h"
 #include "tools/testhost/platform.h"
 
 namespace vst3host {
@@ -165,7 +166,7 @@ tresult Instance::processAny(Sample* out, int32 frames, EventList* events, Param
     data.outputs = out != nullptr ? &bus : nullptr;
     data.inputEvents = events;
     data.inputParameterChanges = changes;
-    return processor->process(data);
+    return testhost::audioCall([&] { return processor->process(data); });
 }
 
 tresult Instance::process(float* out, int32 frames, EventList* events, ParameterChanges* changes) {
