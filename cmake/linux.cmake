@@ -91,6 +91,7 @@ veldane_module(veldane_vst3_linux ${VELDANE_VST3_BUNDLE}/Contents/x86_64-linux V
   wrappers/vst3/veldane.map)
 
 # --- Tests ---------------------------------------------------------------------
+if(VELDANE_TESTS)
 # The LV2 plug-in in-process, driven through its descriptor as a host drives
 # it, and the bundle's presets read back.
 add_executable(lv2_plugin_tests tests/linux/lv2_plugin_test.cpp tests/alloc_counter.cpp)
@@ -173,3 +174,4 @@ foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 j
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()
+endif() # VELDANE_TESTS
