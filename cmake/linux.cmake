@@ -174,4 +174,13 @@ foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 j
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()
+
+# The Debian package (tests/packaging/deb_checks.sh): lintian on it, and the
+# package installed system-wide while hosts look for it with their default
+# paths, then removed. That one runs alone: no other test may meet the
+# installed copy (other build trees' host checks wait on a lock file).
+add_test(NAME package_lintian COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/deb_checks.sh lintian ${CMAKE_BINARY_DIR})
+add_test(NAME package_installed COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/deb_checks.sh installed ${CMAKE_BINARY_DIR})
+set_tests_properties(package_lintian package_installed PROPERTIES TIMEOUT 600 LABELS packaging)
+set_tests_properties(package_installed PROPERTIES RUN_SERIAL TRUE)
 endif() # VELDANE_TESTS

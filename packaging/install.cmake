@@ -26,8 +26,6 @@ if(VELDANE_SANITIZER)
   return()
 endif()
 
-# Debian names the documentation folder after the package, not the project.
-set(CMAKE_INSTALL_DOCDIR share/doc/veldane CACHE PATH "Documentation folder")
 include(GNUInstallDirs)
 
 set(VELDANE_INSTALL_LV2 lib/lv2)
@@ -35,6 +33,9 @@ set(VELDANE_INSTALL_VST2 lib/vst)
 set(VELDANE_INSTALL_VST3 lib/vst3)
 set(VELDANE_INSTALL_CLAP lib/clap)
 set(VELDANE_INSTALL_PRESETS ${CMAKE_INSTALL_DATADIR}/veldane/presets)
+# Named after the package, as Debian wants it (GNUInstallDirs would take the
+# project's name).
+set(VELDANE_INSTALL_DOC ${CMAKE_INSTALL_DATAROOTDIR}/doc/veldane)
 
 # Plug-in modules are loaded, never run: not executable (Debian's rule for
 # shared objects).
@@ -86,7 +87,7 @@ string(REGEX REPLACE "\n" "\n " veldane_license "${veldane_license}")
 configure_file(${CMAKE_SOURCE_DIR}/packaging/debian/copyright.in ${veldane_packaging_dir}/copyright @ONLY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
 install(FILES ${veldane_packaging_dir}/copyright ${veldane_packaging_dir}/changelog.gz ${CMAKE_SOURCE_DIR}/NOTICE
-  ${CMAKE_SOURCE_DIR}/docs/manual.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/docs/images/editor.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/images)
+  ${CMAKE_SOURCE_DIR}/docs/manual.md DESTINATION ${VELDANE_INSTALL_DOC})
+install(FILES ${CMAKE_SOURCE_DIR}/docs/images/editor.png DESTINATION ${VELDANE_INSTALL_DOC}/images)
 
 include(${CMAKE_SOURCE_DIR}/packaging/deb.cmake)

@@ -40,6 +40,11 @@ view="$build/host_view_check"
 
 step() { echo "== $check: $*"; }
 
+# Hosts also search the system's folders: none may meet an installed copy of
+# Veldane (the package test installs one) while a check runs.
+source "$top/tests/linux/system_lock.sh"
+system_plugins_lock shared
+
 # ardour KIND PLUGIN NAME=VALUE...: render, parameter list and state recall;
 # the values are in the plug-in's units as Ardour sees them.
 ardour() {
