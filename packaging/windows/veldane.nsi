@@ -322,10 +322,12 @@ Section "Uninstall"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\NOTICE.txt"
   Delete "$INSTDIR\${UNINSTALLER}"
-  !insertmacro RemoveMadeFolder "MadeInstallFolder"
-  !insertmacro RemoveMadeFolder "MadeVst3Folder"
-  !insertmacro RemoveMadeFolder "MadeClapFolder"
-  !insertmacro RemoveMadeFolder "MadeVst2Folder64"
+  ; In the reverse order of their making: a later folder may lie in one
+  ; made before it.
   !insertmacro RemoveMadeFolder "MadeVst2Folder32"
+  !insertmacro RemoveMadeFolder "MadeVst2Folder64"
+  !insertmacro RemoveMadeFolder "MadeClapFolder"
+  !insertmacro RemoveMadeFolder "MadeVst3Folder"
+  !insertmacro RemoveMadeFolder "MadeInstallFolder"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -26,7 +26,7 @@ windows="Veldane-$version-windows"
 
 echo "== the checksums"
 (cd "$dist" && sha256sum -c SHA256SUMS)
-[ "$(ls "$dist" | LC_ALL=C sort | xargs)" = "SHA256SUMS $windows.zip $linux.tar.gz Veldane-$version-setup.exe $deb" ] ||
+[ "$(ls "$dist" | LC_ALL=C sort | xargs)" = "SHA256SUMS $linux.tar.gz Veldane-$version-setup.exe $windows.zip $deb" ] ||
   problem "dist holds other files: $(ls "$dist" | xargs)"
 
 echo "== the Linux archive: the install tree, and its README"
@@ -53,7 +53,7 @@ echo "== the Windows archive: the built files by format"
 mkdir -p "$out/zip"
 (cd "$out/zip" && unzip -q "$dist/$windows.zip")
 zip="$out/zip/$windows"
-same() { cmp -s "$1" "$2" || diff -r "$1" "$2" >/dev/null || problem "${2#"$zip"/} is not ${1#"$build"/}"; }
+same() { diff -r "$1" "$2" >/dev/null || problem "${2#"$zip"/} is not ${1#"$build"/}"; }
 same "$build/win64/vst3/Veldane.vst3" "$zip/VST3/Veldane.vst3"
 same "$build/win64/Veldane.clap" "$zip/CLAP/Veldane.clap"
 same "$build/win64/Veldane.dll" "$zip/VST2 64-bit/Veldane.dll"

@@ -52,8 +52,8 @@ mkdir -p "$common/VST3/Other.vst3/Contents/x86_64-win" "$common/CLAP" "$programs
 echo other >"$common/VST3/Other.vst3/Contents/x86_64-win/Other.vst3"
 echo other >"$common/CLAP/Other.clap"
 echo other >"$programs/Steinberg/VSTPlugins/Other.dll"
-snapshot() { (cd "$c" && find "Program Files" "Program Files (x86)" Audio 2>/dev/null | LC_ALL=C sort); }
-registered() { run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Veldane' /v "$1" 2>/dev/null |
+snapshot() { (cd "$c" && { find "Program Files" "Program Files (x86)" Audio 2>/dev/null || true; } | LC_ALL=C sort); }
+registered() { run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Veldane' /reg:64 /v "$1" 2>/dev/null |
   awk -v name="$1" '$1 == name { sub(/.*REG_[A-Z_]+[ \t]+/, ""); print }' | tr -d '\r'; }
 snapshot >"$out/before.txt"
 
@@ -69,8 +69,8 @@ settle
 [ -f "$programs/Orvandel/Veldane/Presets/Retired Patch.fxp" ] || { echo "the older version did not install" >&2; exit 1; }
 [ "$(registered DisplayVersion)" = 0.0.1 ] || { echo "the older version is not registered" >&2; exit 1; }
 
-step "this version over it: /S /VST2DIR32=C:\\Audio\\VST 32 /D=C:\\Audio\\Veldane"
-run "$setup" /S '/VST2DIR32=C:\Audio\VST 32' '/D=C:\Audio\Veldane'
+step "this version over it: /S /VST2DIR32=C:\\Audio\\VST32 /D=C:\\Audio\\Veldane"
+run "$setup" /S '/VST2DIR32=C:\Audio\VST32' '/D=C:\Audio\Veldane'
 settle
 [ "$(registered DisplayVersion)" = "$version" ] || { echo "DisplayVersion is not $version" >&2; exit 1; }
 home="$c/Audio/Veldane"
@@ -82,7 +82,7 @@ same() {  # same STAGED INSTALLED: the same files with the same bytes
 same "$stage/VST3/Veldane.vst3" "$common/VST3/Veldane.vst3"
 same "$stage/CLAP/Veldane.clap" "$common/CLAP/Veldane.clap"
 same "$stage/VST2 64-bit/Veldane.dll" "$programs/Steinberg/VSTPlugins/Veldane.dll"
-same "$stage/VST2 32-bit/Veldane.dll" "$c/Audio/VST 32/Veldane.dll"
+same "$stage/VST2 32-bit/Veldane.dll" "$c/Audio/VST32/Veldane.dll"
 same "$stage/Presets" "$home/Presets"
 same "$stage/Manual" "$home/Manual"
 same "$stage/LICENSE.txt" "$home/LICENSE.txt"
