@@ -90,4 +90,12 @@ install(FILES ${veldane_packaging_dir}/copyright ${veldane_packaging_dir}/change
   ${CMAKE_SOURCE_DIR}/docs/manual.md DESTINATION ${VELDANE_INSTALL_DOC})
 install(FILES ${CMAKE_SOURCE_DIR}/docs/images/editor.png DESTINATION ${VELDANE_INSTALL_DOC}/images)
 
+# Everything the rules install, as one target: what packaging/make-dist.sh
+# builds before it installs from a tree built only in part. Installing (and
+# CPack) then never builds the rest of the tree, the tests and tools.
+add_custom_target(veldane_install_files)
+add_dependencies(veldane_install_files veldane_vst2_linux veldane_lv2_linux veldane_lv2_ui_linux veldane_lv2_turtle
+  veldane_vst3_linux veldane_clap_linux veldane-render factory_presets veldane_packaging_files)
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
 include(${CMAKE_SOURCE_DIR}/packaging/deb.cmake)

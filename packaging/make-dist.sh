@@ -29,6 +29,8 @@ stamp=$(git -C "$top" log -1 --format=%ct 2>/dev/null || date +%s)
 readme() { sed "s/@VERSION@/$version/g" "$1" >"$2"; }
 
 # --- Linux: the package and the install tree ---------------------------------------
+cmake --build "$build/native" --target veldane_install_files -- --no-print-directory >"$work/build.log" 2>&1 ||
+  { cat "$work/build.log" >&2; exit 1; }
 cpack -G DEB --config "$build/native/CPackConfig.cmake" -B "$work/deb" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log" >&2; exit 1; }
 deb="veldane_${version}_amd64.deb"
