@@ -11,9 +11,9 @@ set -euo pipefail
 
 # The Linux plug-ins and the renderer: compiler, libpng, Xlib, the LV2
 # headers, libsndfile, and Pillow with DejaVu Sans for the version label the
-# build draws; dpkg-dev for the Debian package's dependencies.
+# build draws; dpkg-dev and file for the Debian package's dependencies.
 plugin_packages=(
-  cmake make g++ pkg-config dpkg-dev
+  cmake make g++ pkg-config dpkg-dev file
   libpng-dev zlib1g-dev libx11-dev lv2-dev libsndfile1-dev
   python3-pil fonts-dejavu-core
 )
