@@ -168,12 +168,12 @@ Section "-Setup"
   ${AndIf} ${FileExists} "$R0\${UNINSTALLER}"
     DetailPrint "Removing the installed version first"
     ExecWait '"$R0\${UNINSTALLER}" /S _?=$R0'
-    ; Run in place, it cannot delete itself, nor its folder.
+    ; Run in place, it cannot delete itself, nor its folder (if that
+    ; version's installer made it).
     Delete "$R0\${UNINSTALLER}"
-    ${If} $R1 == ""
-      StrCpy $R1 $R0
+    ${If} $R1 != ""
+      Call RemoveEmptyUpTo
     ${EndIf}
-    Call RemoveEmptyUpTo
   ${EndIf}
   !insertmacro MakeFolder "$INSTDIR" "MadeInstallFolder"
   SetOutPath "$INSTDIR"
