@@ -91,6 +91,7 @@ veldane_module(veldane_vst3_linux ${VELDANE_VST3_BUNDLE}/Contents/x86_64-linux V
   wrappers/vst3/veldane.map)
 
 # --- Tests ---------------------------------------------------------------------
+if(VELDANE_TESTS)
 # The LV2 plug-in in-process, driven through its descriptor as a host drives
 # it, and the bundle's presets read back.
 add_executable(lv2_plugin_tests tests/linux/lv2_plugin_test.cpp tests/alloc_counter.cpp)
@@ -162,6 +163,11 @@ add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(host_view_check PRIVATE veldane_patches zem_vst3)
 
+# The real hosts and the package run in the trees without sanitizers alone:
+# those programs are not built with them, and could load our modules only with
+# the sanitizers' runtime forced into them, which would then judge their code
+# as well as ours. (Nor does a sanitizer tree make the package.)
+if(NOT VELDANE_SANITIZER)
 # Preloaded into Ardour by the host checks: counts the calls of Ardour's
 # mixing routines and any write past the end of a buffer.
 add_library(ardour_mix_probe MODULE tests/linux/ardour_mix_probe.c)
@@ -193,6 +199,17 @@ foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 a
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()
 
+# The Debian package (tests/packaging/deb_checks.sh): lintian on it, and the
+# package installed system-wide while hosts look for it with their default
+# paths, then removed. That one runs alone: no other test may meet the
+# installed copy (other build trees' host checks wait on a lock file).
+add_test(NAME package_lintian COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/deb_checks.sh lintian ${CMAKE_BINARY_DIR})
+add_test(NAME package_installed COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/deb_checks.sh installed ${CMAKE_BINARY_DIR})
+set_tests_properties(package_lintian package_installed PROPERTIES TIMEOUT 600 LABELS packaging)
+set_tests_properties(package_installed PROPERTIES RUN_SERIAL TRUE)
+endif()
+
 # Every plug-in module's audio calls, probed for allocations, locks, waits and
 # system calls.
 include(${CMAKE_SOURCE_DIR}/tests/realtime/realtime.cmake)
+endif() # VELDANE_TESTS

@@ -47,6 +47,7 @@ add_custom_target(factory_presets ALL DEPENDS "${VELDANE_PRESETS_DIR}/Veldane Fa
 add_executable(veldane-render tools/render/veldane_render.cpp)
 target_compile_options(veldane-render PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(veldane-render PRIVATE veldane_song_player veldane_patches PkgConfig::SNDFILE)
+if(VELDANE_TESTS)
 add_executable(compare-audio tools/render/compare_audio.cpp)
 target_compile_options(compare-audio PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(compare-audio PRIVATE PkgConfig::SNDFILE)
@@ -64,3 +65,4 @@ target_compile_definitions(patches_tests PRIVATE
   VELDANE_TEST_OUTPUT_DIR="${CMAKE_BINARY_DIR}/render_test_output")
 add_dependencies(patches_tests factory_presets veldane-render)
 gtest_discover_tests(patches_tests)
+endif() # VELDANE_TESTS

@@ -175,4 +175,15 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_dependencies(vst3_view_win_tests Veldane_vst3)
   add_test(NAME vst3_view_win_tests
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:vst3_view_win_tests> --gtest_brief=1)
+
+  # What users download (packaging/make-dist.sh, from the native, 32-bit and
+  # 64-bit trees beside this one): the archives against the install layout,
+  # then the installer under wine64 in a prefix of its own.
+  add_test(NAME dist_archives
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/dist_checks.sh ${CMAKE_BINARY_DIR}/.. ${CMAKE_BINARY_DIR}/dist-test)
+  add_test(NAME dist_installer
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/installer_checks.sh ${CMAKE_BINARY_DIR}/dist-test/work
+            ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/installer-test)
+  set_tests_properties(dist_archives PROPERTIES FIXTURES_SETUP dist TIMEOUT 300)
+  set_tests_properties(dist_installer PROPERTIES FIXTURES_REQUIRED dist TIMEOUT 900)
 endif()

@@ -6,7 +6,7 @@
 # host sees of each and a picture of the Linux editor beside the Windows
 # one, both Veldane.clap files as our CLAP host sees them, and both
 # Veldane.vst3 bundles as our VST 3 host sees them, each playing the demo
-# phrase. Installs what is missing.
+# phrase; last, what users download, in dist/. Installs what is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build win32
@@ -104,3 +104,9 @@ else
   echo "a VST 3 rendering of the demo phrase differs from the DLL's" >&2
   exit 1
 fi
+
+# What users download, in dist/: the Debian package, the Windows installer,
+# the Linux and Windows archives and their checksums (packaging/make-dist.sh),
+# listed with their sizes.
+echo
+bash "$top/packaging/make-dist.sh" "$build" "$top/dist"

@@ -16,6 +16,11 @@
 --   values session=DIR [name=NAME]...
 --       Prints "name<TAB>value" for the plug-in under test (all parameters,
 --       or the named ones).
+--   list session=DIR
+--       Prints every LV2, Linux VST2 and VST3 plug-in Ardour knows as
+--       "kind<TAB>name<TAB>unique id<TAB>path" (from a scratch session at DIR,
+--       not saved): LV2 from lilv's path, VST2 and VST3 from the scanner's
+--       cache, for files along Ardour's search paths only.
 --   params plugin=KIND:ID [feed=KIND:ID] session=DIR
 --       Prints the plug-in's parameters as a TSV table with a header line
 --       (from a scratch session at DIR, not saved).
@@ -281,7 +286,17 @@ local function params()
   close_session()
 end
 
-local commands = { create = create, export = export, values = values, params = params }
-local fn = commands[command or ""] or error("unknown command " .. tostring(command) .. " (create, export, values, params)", 0)
+local function list()
+  local _ = create_session(need("session"), "session", RATE) or error("could not create the session", 0)
+  local kinds = {}
+  for kind, ty in pairs(TYPES) do kinds[ty] = kind end
+  for pi in ARDOUR.LuaAPI.list_plugins():iter() do
+    if kinds[pi.type] then emit(kinds[pi.type], pi.name, pi.unique_id, pi.path) end
+  end
+  close_session()
+end
+
+local commands = { create = create, export = export, values = values, params = params, list = list }
+local fn = commands[command or ""] or error("unknown command " .. tostring(command) .. " (create, export, values, params, list)", 0)
 fn()
 if result ~= io.stdout then result:close() end

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
 #include "tests/measure.h"
@@ -75,7 +76,7 @@ TEST(ClapLibrary, OneInstrumentInTheFactory) {
     EXPECT_STREQ(d->id, "com.orvandel.veldane");
     EXPECT_STREQ(d->name, "Veldane");
     EXPECT_STREQ(d->vendor, "Orvandel");
-    EXPECT_STRNE(d->version, "");
+    EXPECT_STREQ(d->version, Veldane::kVersion); // the project's one version
     std::set<std::string> features;
     for (const char* const* f = d->features; *f != nullptr; ++f) features.insert(*f);
     EXPECT_EQ(features, (std::set<std::string>{"instrument", "synthesizer", "mono"}));

@@ -42,6 +42,11 @@ view="$build/host_view_check"
 
 step() { echo "== $check: $*"; }
 
+# Hosts also search the system's folders: none may meet an installed copy of
+# Veldane (the package test installs one) while a check runs.
+source "$top/tests/linux/system_lock.sh"
+system_plugins_lock shared
+
 # render_watched KIND:ID OUT.wav: renders the phrase in Ardour with the mix
 # probe preloaded, and fails unless Ardour mixed with its SSE routines alone
 # and none of them wrote past a buffer (the AVX-512 ones of Ardour 7.3 do;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <type_traits>
 
@@ -74,6 +76,51 @@ bool Library::open(const char* path, std::string& error) {
 const clap_plugin_descriptor* Library::descriptor() const {
     return factory != nullptr && factory->get_plugin_count(factory) > 0 ? factory->get_plugin_descriptor(factory, 0)
                                                                          : nullptr;
+}
+
+std::vector<std::string> standardClapFolders() {
+#ifdef _WIN32
+    const char separator = ';';
+#else
+    const char separator = ':';
+#endif
+    std::vector<std::string> folders;
+    if (const char* path = std::getenv("CLAP_PATH")) {
+        std::string entries = path;
+        for (std::size_t start = 0; start <= entries.size();) {
+            const std::size_t end = std::min(entries.find(separator, start), entries.size());
+            if (end > start) folders.push_back(entries.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    const auto under = [&](const char* variable, const char* tail) {
+        if (const char* base = std::getenv(variable); base != nullptr && *base != '\0')
+            folders.push_back(std::string(base) + tail);
+    };
+#ifdef _WIN32
+    under("COMMONPROGRAMFILES", "\\CLAP");
+    under("LOCALAPPDATA", "\\Programs\\Common\\CLAP");
+#else
+    under("HOME", "/.clap");
+    folders.push_back("/usr/lib/clap");
+#endif
+    return folders;
+}
+
+std::vector<std::string> findClapFiles(const std::vector<std::string>& folders) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> files;
+    for (const std::string& folder : folders) {
+        std::error_code error;
+        std::vector<std::string> found;
+        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+             !error && it != end; it.increment(error)) {
+            if (it->path().extension() == ".clap" && it->is_regular_file(error)) found.push_back(it->path().string());
+        }
+        std::sort(found.begin(), found.end());
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    return files;
 }
 
 Host::Host() {

@@ -26,6 +26,15 @@ struct Library {
     const clap_plugin_descriptor* descriptor() const;
 };
 
+// The folders CLAP hosts search by default, in order: the entries of
+// CLAP_PATH (':'-separated on Linux, ';' on Windows), then on Linux ~/.clap
+// and /usr/lib/clap, on Windows %COMMONPROGRAMFILES%\CLAP and
+// %LOCALAPPDATA%\Programs\Common\CLAP. Folders that do not exist are kept.
+std::vector<std::string> standardClapFolders();
+// Every *.clap file in and below those folders that exist, in folder order,
+// each folder's sorted by path.
+std::vector<std::string> findClapFiles(const std::vector<std::string>& folders);
+
 // The host record handed to the plug-in, counting what the plug-in asks of it.
 class Host {
 public:

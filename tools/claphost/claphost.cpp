@@ -13,6 +13,11 @@
 //       their own samples inside each block; a script's normalized values
 //       are turned into plain values through Veldane's parameter classes,
 //       so a script sounds here as through the VST 2.4 test host.
+//   claphost scan
+//       Searches the folders CLAP hosts search by default (CLAP_PATH, then
+//       the system's standard folders) as a host does, and prints each
+//       plug-in found: file, id, name, vendor and version, tab-separated.
+//       Fails when it finds none; a file that does not load is reported.
 //   claphost gui LIBRARY.clap [TIMES]
 //       Opens the plug-in's editor in a window of ours TIMES times (default
 //       1), as a host embeds it, and checks each time that one window of the
@@ -23,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/claphost/clap_host.h"
 #include "tools/claphost/veldane_plain.h"
@@ -137,6 +143,29 @@ int info(const char* path) {
     return 0;
 }
 
+int scan() {
+    const std::vector<std::string> folders = standardClapFolders();
+    for (const std::string& folder : folders) std::fprintf(stderr, "searching %s\n", folder.c_str());
+    int found = 0;
+    for (const std::string& file : findClapFiles(folders)) {
+        Library library;
+        std::string error;
+        if (!library.open(file.c_str(), error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            continue;
+        }
+        for (std::uint32_t i = 0; i < library.factory->get_plugin_count(library.factory); ++i) {
+            const clap_plugin_descriptor* d = library.factory->get_plugin_descriptor(library.factory, i);
+            if (d == nullptr) continue;
+            std::printf("%s\t%s\t%s\t%s\t%s\n", file.c_str(), d->id, d->name, d->vendor ? d->vendor : "",
+                        d->version ? d->version : "");
+            ++found;
+        }
+    }
+    if (found == 0) std::fprintf(stderr, "no CLAP plug-in found\n");
+    return found > 0 ? 0 : 1;
+}
+
 struct Options {
     bool midi = false, useDouble = false;
     double rate = kDefaultRate;
@@ -186,6 +215,7 @@ int gui(const char* path, int times) {
 
 int usage() {
     std::fprintf(stderr, "usage: claphost info LIBRARY.clap\n"
+                         "       claphost scan\n"
                          "       claphost gui LIBRARY.clap [TIMES]\n"
                          "       claphost render LIBRARY.clap SCRIPT OUT.wav [--midi] [--double] [--rate R] [--block N]\n");
     return 64;
@@ -195,6 +225,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "scan") == 0) return scan();
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "gui") == 0) return gui(argv[2], argc == 4 ? std::atoi(argv[3]) : 1);
     if (argc < 5 || std::strcmp(argv[1], "render") != 0) return usage();
     Options options;

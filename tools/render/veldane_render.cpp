@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "formats/file_bytes.h"
 #include "formats/midi_file.h"
 #include "formats/vst_preset.h"
@@ -90,7 +91,8 @@ int usage(FILE* to)
                      "      --max-length SECONDS  longest song accepted (default 3600, at most 86400)\n"
                      "      --block N           samples per block, as a host's buffer (default 512)\n"
                      "      --script FILE       also writes what was played as a script for the test host\n"
-                     "  -l, --list              lists the factory patches\n");
+                     "  -l, --list              lists the factory patches\n"
+                     "  -V, --version           prints the version\n");
     return 64;
 }
 
@@ -111,7 +113,8 @@ bool readNumber(const char* text, double low, double high, bool whole, double& v
     return true;
 }
 
-// What parseArguments answers for a command line that asks for help only.
+// What parseArguments answers for a command line that asks for help or the
+// version only.
 constexpr int kHelpShown = -1;
 
 // Answers 0 when the command line is good, kHelpShown, or else the exit status.
@@ -141,6 +144,9 @@ int parseArguments(int argc, char** argv, Options& o)
         bool good = true;
         if (a == "-h" || a == "--help") {
             usage(stdout);
+            return kHelpShown;
+        } else if (a == "-V" || a == "--version") {
+            std::printf("veldane-render %s\n", Veldane::kVersion);
             return kHelpShown;
         } else if (a == "-l" || a == "--list") {
             o.list = true;

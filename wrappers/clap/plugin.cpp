@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/version.h"
 #include "synth/state.h"
 
 namespace Veldane {
@@ -19,7 +20,7 @@ const clap_plugin_descriptor ClapPlugin::descriptor = {
     "https://orvandel.com/plugins/veldane",
     "", // manual
     "", // support
-    VELDANE_VERSION,
+    Veldane::kVersion,
     "A small subtractive synthesizer: two oscillators, a resonant filter, two envelopes and an LFO, eight voices.",
     kFeatures,
 };

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "base/version.h"
 #include "framework/vst3/base.h"
 #include "synth/parameters.h"
 
@@ -24,7 +25,7 @@ inline constexpr const char* kVendor = "Orvandel";
 inline constexpr const char* kUrl = "https://orvandel.com";
 inline constexpr const char* kSubCategories = "Instrument|Synth";
 // The plug-in's version as hosts show it.
-inline constexpr const char* kVersion = "0.9.0";
+inline constexpr const char* kVersion = Veldane::kVersion;
 // The interface version the plug-in is written against (it answers the
 // 3.7 process-context requirements).
 inline constexpr const char* kSdkVersion = "VST 3.7.0";
