@@ -220,11 +220,10 @@ void checkLv2info(const std::vector<Row>& rows) {
 // The preset labels a host lists, one a line: the factory patches' names,
 // each once, in any order.
 int checkPresetLabels(const char* path) {
-    std::vector<patches::Patch> table;
-    std::string error;
-    expect(patches::factoryPatches(table, error), error);
+    const std::vector<Veldane::Patch>& table = Veldane::factoryPatches();
+    expect(!table.empty(), Veldane::factoryTableError());
     std::vector<std::string> names, labels;
-    for (const patches::Patch& p : table) names.push_back(p.name);
+    for (const Veldane::Patch& p : table) names.push_back(p.name);
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) labels.push_back(line);
     std::sort(names.begin(), names.end());
@@ -236,10 +235,7 @@ int checkPresetLabels(const char* path) {
 
 // The control values a host holds after applying the preset of `name`.
 int checkAppliedPreset(const char* path, const std::string& name) {
-    std::vector<patches::Patch> table;
-    std::string error;
-    expect(patches::factoryPatches(table, error), error);
-    const patches::Patch* patch = patches::findPatch(table, name);
+    const Veldane::Patch* patch = Veldane::findPatch(Veldane::factoryPatches(), name);
     expect(patch != nullptr, "no factory patch " + name);
     // Only a patch that leaves the defaults tells a host that applied the
     // preset from one that ignored it.

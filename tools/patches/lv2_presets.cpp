@@ -67,7 +67,7 @@ double presetValue(int id, const zem::Parameter& patchValue, const zem::PlainRan
 
 // One preset's port values, or false with `error` when one lies outside
 // its port's range.
-bool writePorts(std::ostream& out, const Patch& patch, const Lv2Plugin& plugin, std::string& error)
+bool writePorts(std::ostream& out, const Veldane::Patch& patch, const Lv2Plugin& plugin, std::string& error)
 {
     Veldane::Parameters scratch;
     for (int id = 0; id < Veldane::kParamCount; ++id)
@@ -94,13 +94,13 @@ std::string lv2PresetUri(const std::string& pluginUri, const std::string& patchN
 }
 
 bool writeLv2Presets(std::ostream& presets, std::ostream& manifest, const std::string& presetsFile,
-                     const std::vector<Patch>& patches, const Lv2Plugin& plugin, std::string& error)
+                     const std::vector<Veldane::Patch>& patches, const Lv2Plugin& plugin, std::string& error)
 {
     std::ostringstream body, entries;
     body << kPrefixes << "\n# Written at build time from the factory patches; edits here are lost.\n";
     entries << "\n# The factory presets (" << presetsFile << ").\n" << kPrefixes;
     std::map<std::string, std::string> nameOfUri;
-    for (const Patch& patch : patches) {
+    for (const Veldane::Patch& patch : patches) {
         const std::string uri = lv2PresetUri(plugin.uri, patch.name);
         if (slugOf(patch.name).empty()) {
             error = "\"" + patch.name + "\" has no letter or digit to make its preset URI of";

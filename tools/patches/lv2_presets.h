@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/patches/patch_table.h"
+#include "synth/patches.h"
 
 namespace patches {
 
@@ -36,6 +36,6 @@ std::string lv2PresetUri(const std::string& pluginUri, const std::string& patchN
 // the bundle's manifest.ttl). Fails, writing nothing, when two names give
 // the same URI or a value lies outside its port's range.
 bool writeLv2Presets(std::ostream& presets, std::ostream& manifest, const std::string& presetsFile,
-                     const std::vector<Patch>& patches, const Lv2Plugin& plugin, std::string& error);
+                     const std::vector<Veldane::Patch>& patches, const Lv2Plugin& plugin, std::string& error);
 
 } // namespace patches

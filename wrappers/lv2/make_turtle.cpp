@@ -27,6 +27,7 @@
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
 #include "tools/patches/lv2_presets.h"
+#include "tools/patches/patch_files.h"
 #include "wrappers/lv2/ports.h"
 #include "wrappers/vst2/plugin.h"
 
@@ -173,7 +174,7 @@ void writeManifest(std::ostream& out, const char* binary, const char* uiBinary, 
 // The factory patches as presets.ttl's text and the manifest's entries.
 void writePresets(const char* tablePath, const char* sourceName, std::ostream& presets, std::ostream& entries) {
     std::string error;
-    std::vector<patches::Patch> table;
+    std::vector<Veldane::Patch> table;
     if (!patches::readPatchTableFile(tablePath, sourceName, table, error)) fail(error);
     patches::Lv2Plugin plugin{kPluginUri, {}};
     const Veldane::Parameters params;
