@@ -62,14 +62,29 @@ public:
     std::vector<std::uint8_t> saveState();
     bool loadState(const std::vector<std::uint8_t>& bytes);
 
+    // The controller's units and program lists, or null when it has none
+    // (no reference held beyond the instance's).
+    IUnitInfo* unitInfo();
+    // Chooses program `index` of the list of the unit the program-change
+    // parameter belongs to, as hosts do: the parameter's value index / (n - 1)
+    // given to the controller. False without programs or for a bad index.
+    bool chooseProgram(int32 index);
+    // Loads a VST 3 preset file (framework/vst3/preset_file.h) as hosts do:
+    // its component state to the component, then to the controller. False
+    // with `error` for a file that does not read, is of another class or
+    // that the plug-in refuses.
+    bool loadPresetFile(const std::string& path, std::string& error);
+
     HostApplication host;
     IComponent* component = nullptr;
     IAudioProcessor* processor = nullptr;
     IEditController* controller = nullptr;
     bool separateController = false; // the controller is an object of its own
     bool started = false;
+    Uid classId{};                   // the component's class
 
 private:
+    IUnitInfo* units = nullptr; // queried once, released at close
     template <class Sample>
     tresult processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes, int32 size);
 };
