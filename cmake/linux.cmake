@@ -187,7 +187,8 @@ add_test(NAME wavcheck_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/linux/wav
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 jalv jalv-ui qtractor qtractor-clap)
+foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 ardour-lv2-presets ardour-vst3-presets jalv
+    jalv-ui qtractor qtractor-clap)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()

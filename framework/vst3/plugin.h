@@ -30,9 +30,14 @@
 //     parameter changes, through the controller's MIDI mapping);
 //   - the factory presets as the root unit's program list, chosen by a
 //     program-change parameter: choosing a program sets every parameter to
-//     its values (through the controller: the host is asked to read every
-//     value again; inside a process call: from that sample on), and a state
-//     saved afterwards holds them;
+//     its values (through the controller at once; inside a process call from
+//     that sample on, and the call reports every new value to the host as
+//     its output parameter changes), and a state saved afterwards holds them.
+//     The controller does not ask the host to read the values again
+//     (restartComponent) while the host is inside its call: Ardour 7 holds a
+//     lock there that restartComponent takes, and hangs; the host sends the
+//     program to the processor as every VST 3 host sends a parameter it set,
+//     and the values reach it from there;
 //   - the state: Derived's record of every value; the controller keeps
 //     nothing of its own.
 //
@@ -388,7 +393,7 @@ public:
         return 0.0;
     }
     // A plug-in parameter is stored and marked for the audio thread; the
-    // program loads its preset and asks the host to read every value again.
+    // program loads its preset.
     tresult ZEM_VST3_CALL setParamNormalized(ParamID id, ParamValue value) override {
         if (!std::isfinite(value)) return kInvalidArgument;
         if (isPluginParameter(id)) {
@@ -398,7 +403,6 @@ public:
         }
         if (id == kProgramParam && programCount() > 0) {
             loadProgram(value);
-            if (componentHandler != nullptr) componentHandler->restartComponent(IComponentHandler::kParamValuesChanged);
             return kResultOk;
         }
         // The MIDI parameters sound only through process; the controller's
@@ -586,19 +590,39 @@ private:
     // block's events and points are still applied, nothing is rendered).
     template <class Sample>
     void renderBlock(ProcessData& data, Sample* out, int32 frames) noexcept {
+        int32 position = 0;
+        int32 programAt = -1; // the sample of the block's last program change
         walkBlock(
             data, out != nullptr ? frames : 0,
-            [this, out](int32 position, int32 count) {
-                if (out != nullptr) derived().render(count, out + position);
+            [this, out, &position](int32 at, int32 count) {
+                if (out != nullptr) derived().render(count, out + at);
+                position = at + count;
             },
-            [this](ParamID id, ParamValue value) { applyPoint(id, value); },
+            [this, &position, &programAt](ParamID id, ParamValue value) {
+                if (applyPoint(id, value)) programAt = position;
+            },
             [this](const Event& e) { applyEvent(e); });
         if (out != nullptr) copyToOtherChannels(data, out, frames);
+        if (programAt >= 0) reportValues(data.outputParameterChanges, programAt);
     }
 
-    // Audio thread: a parameter point of the block, at the current sample.
-    void applyPoint(ParamID id, ParamValue value) noexcept {
-        if (!std::isfinite(value)) return;
+    // Audio thread: tells the host the value of every parameter it may
+    // change, as of sample `at` (after a program change). A host that gives
+    // no list, or no room in it, learns nothing.
+    void reportValues(IParameterChanges* changes, int32 at) noexcept {
+        if (changes == nullptr) return;
+        for (int i = 0; i < numParameters; ++i) {
+            if (!isShown(Derived::parameterGroups(), i)) continue;
+            int32 queueIndex = 0, pointIndex = 0;
+            IParamValueQueue* queue = changes->addParameterData(static_cast<ParamID>(i), queueIndex);
+            if (queue != nullptr) queue->addPoint(at, hostValueOf(*params().at(i)), pointIndex);
+        }
+    }
+
+    // Audio thread: a parameter point of the block, at the current sample;
+    // answers whether it chose a program.
+    bool applyPoint(ParamID id, ParamValue value) noexcept {
+        if (!std::isfinite(value)) return false;
         zem::Event record{};
         bool translated = false;
         if (id == kPitchBendParam) {
@@ -613,10 +637,12 @@ private:
         } else if (id == kProgramParam && programCount() > 0) {
             loadProgram(value);
             derived().prepareBlock();
+            return true;
         } else if (writeParameter(id, value)) {
             derived().prepareBlock();
         }
         if (translated) derived().handleEvent(record);
+        return false;
     }
 
     // Audio thread: a note event of the block, at the current sample. Notes

@@ -7,7 +7,8 @@
 # usage: host_checks.sh CHECK BUILD_DIR
 #   exports      each module exports its entry and nothing else; the LV2
 #                plug-in's own library links no window system (its UI does)
-#   lv2-tools    lv2_validate passes on the bundle; lv2info's ports match the table
+#   lv2-tools    lv2_validate passes on the bundle; lv2info's ports match the
+#                table; every control port is in its panel section's group
 #   lv2-presets  lv2info lists every factory patch as a preset; jalv applies
 #                one, and every control value it then holds gives the patch
 #   ardour-lv2   Ardour 7 with the LV2 plug-in: the phrase rendered and checked
@@ -15,6 +16,14 @@
 #                parameters recalled by a saved session in a new process
 #   ardour-vst2  the same with veldane.so
 #   ardour-vst3  the same with the Veldane.vst3 bundle
+#   ardour-lv2-presets  the presets Ardour lists for the LV2 plug-in (every
+#                factory patch), one loaded by name and rendered (pitch and
+#                level), its values as a saved session gives them back in a
+#                new process
+#   ardour-vst3-presets  the same with the Veldane.vst3 bundle, whose presets
+#                are its programs and the build's .vstpreset files (in a
+#                preset folder of the run's own). (VST 2.4 has no presets of
+#                its own: its users load the .fxp files.)
 #   jalv         jalv on a JACK dummy server plays the phrase from jack_midiseq
 #                into jack_rec; the recording is checked
 #   jalv-ui      jalv.gtk3 on a virtual display shows the LV2 plug-in's own UI:
@@ -37,7 +46,11 @@ so="$build/vst/veldane.so"
 clap="$build/clap/Veldane.clap"
 bundle="$build/lv2/veldane.lv2"
 vst3="$build/vst3/Veldane.vst3"
+vst3_presets="$build/vst3-presets"
 view="$build/host_view_check"
+# A patch whose notes speak at their pitch from the start, and that sets
+# enough (waveform, shape, filter, envelopes) to tell a loaded preset.
+preset_patch="Funky Clav"
 
 step() { echo "== $check: $*"; }
 
@@ -54,6 +67,20 @@ ardour() {
   "$view" "ardour-$kind" "$out/params.tsv"
   step "state recall across a save and a new process"
   "$hosts/ardour-recall.sh" "$plugin" "$@"
+}
+
+# ardour_presets KIND PLUGIN [PRESET_OPTIONS...]: the presets Ardour lists,
+# and one loaded by name, rendered and read back from the saved session.
+ardour_presets() {
+  local kind=$1 plugin=$2
+  shift 2
+  step "the presets Ardour lists"
+  "$hosts/ardour-presets.sh" "$@" "$plugin" >"$out/presets.tsv"
+  "$view" ardour-presets "$out/presets.tsv"
+  step "the preset \"$preset_patch\" loaded by name and rendered"
+  "$hosts/ardour-render.sh" --preset "$preset_patch" --values "$out/preset-values.tsv" "$plugin" "$out/preset.wav"
+  python3 "$hosts/wavcheck.py" "$out/preset.wav"
+  "$view" "ardour-preset-$kind" "$out/preset-values.tsv" "$preset_patch"
 }
 
 case $check in
@@ -73,6 +100,9 @@ case $check in
     step "lv2_validate and lv2info"
     "$hosts/lv2-check.sh" "$bundle" >"$out/ports.tsv"
     "$view" lv2info "$out/ports.tsv"
+    step "port groups"
+    "$hosts/lv2-check.sh" --groups "$bundle" >"$out/groups.tsv"
+    "$view" lv2-groups "$out/groups.tsv"
     ;;
   lv2-presets)
     step "the presets lv2info lists"
@@ -91,6 +121,9 @@ case $check in
   ardour-lv2)
     ardour lv2 "lv2:$bundle" "Filter Cutoff=1234.5" "Voice Mode=1" "Osc2 Sync=1" "Master Tune=-5" "Amp Release=250"
     ;;
+  ardour-lv2-presets)
+    ardour_presets lv2 "lv2:$bundle"
+    ;;
   ardour-vst2)
     ardour vst2 "vst2:$so" "Filter Cutoff=0.25" "Voice Mode=0.5" "Osc2 Sync=1" "Master Tune=0.25" "Amp Release=0.6"
     ;;
@@ -98,6 +131,9 @@ case $check in
     # Values in Ardour's plain units for VST 3: 0..1 for real-valued
     # parameters, entry numbers, integers and 0/1 for the stepped ones.
     ardour vst3 "vst3:$vst3" "Filter Cutoff=0.25" "Voice Mode=1" "Osc2 Sync=1" "Master Tune=-5" "Amp Release=0.6"
+    ;;
+  ardour-vst3-presets)
+    ardour_presets vst3 "vst3:$vst3" --vst3-presets "$vst3_presets"
     ;;
   jalv)
     step "render the phrase from jack_midiseq"

@@ -230,9 +230,9 @@ TEST_F(Vst3Module, UnitsAreThePanelSections) {
 
 // The program list holds the factory patches by name and category, in table
 // order; choosing a program, through the controller as a preset menu does
-// or inside a process call, gives every parameter its patch value (the host
-// asked to read the values again), and a state saved afterwards restores
-// the patch in a new instance.
+// or inside a process call (which then reports every value the host may
+// change), gives every parameter its patch value, and a state saved
+// afterwards restores the patch in a new instance.
 TEST_F(Vst3Module, ProgramsAreTheFactoryPatches) {
     const std::vector<Veldane::Patch>& table = Veldane::factoryPatches();
     IUnitInfo* units = instance.unitInfo();
@@ -248,8 +248,6 @@ TEST_F(Vst3Module, ProgramsAreTheFactoryPatches) {
     EXPECT_EQ(program.stepCount + 1, list.programCount);
     EXPECT_EQ(program.unitId, kRootUnitId);
 
-    ComponentHandler handler;
-    instance.controller->setComponentHandler(&handler);
     for (int32 k = 0; k < list.programCount; ++k) {
         String128 text{};
         ASSERT_EQ(units->getProgramName(list.id, k, text), kResultOk);
@@ -263,10 +261,8 @@ TEST_F(Vst3Module, ProgramsAreTheFactoryPatches) {
         ASSERT_EQ(instance.controller->getParamValueByString(program.id, text, back), kResultOk);
         EXPECT_DOUBLE_EQ(back, value);
 
-        handler.restarts = 0;
         ASSERT_TRUE(instance.chooseProgram(k));
         EXPECT_EQ(tableValues(), patchValues(table[k])) << table[k].name;
-        EXPECT_EQ(handler.restarts, 1);
     }
     String128 text{};
     EXPECT_EQ(units->getProgramName(list.id, list.programCount, text), kInvalidArgument);
@@ -275,11 +271,18 @@ TEST_F(Vst3Module, ProgramsAreTheFactoryPatches) {
 
     // Inside a process call, from its sample on; then saved and restored.
     ASSERT_TRUE(instance.start(kRate, kBlock));
-    ParameterChanges changes;
+    ParameterChanges changes, reported;
     changes.add(program.id, 100, 3.0 / program.stepCount);
     std::vector<float> out(kBlock);
-    ASSERT_EQ(instance.process(out.data(), kBlock, nullptr, &changes), kResultOk);
-    EXPECT_EQ(tableValues(), patchValues(table[3]));
+    ASSERT_EQ(instance.process(out.data(), kBlock, nullptr, &changes, &reported), kResultOk);
+    const std::vector<ParamValue> patch3 = patchValues(table[3]);
+    EXPECT_EQ(tableValues(), patch3);
+    ASSERT_EQ(reported.queues.size(), static_cast<std::size_t>(Veldane::kParamCount - 1)); // all but the placeholder
+    for (const auto& queue : reported.queues) {
+        ASSERT_EQ(queue->points.size(), 1u);
+        EXPECT_EQ(queue->points[0].offset, 100);
+        EXPECT_EQ(queue->points[0].value, patch3[queue->id]) << queue->id;
+    }
     Instance fresh;
     std::string error;
     ASSERT_TRUE(fresh.open(bundleModule().factory, error)) << error;

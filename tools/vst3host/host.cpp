@@ -156,7 +156,8 @@ void Instance::close() {
 }
 
 template <class Sample>
-tresult Instance::processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes, int32 size) {
+tresult Instance::processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes,
+                            ParameterChanges* outputs, int32 size) {
     Sample* channels[1] = {out};
     AudioBusBuffers bus{};
     bus.numChannels = 1;
@@ -169,15 +170,18 @@ tresult Instance::processAny(Sample* out, int32 frames, EventList* events, Param
     data.outputs = out != nullptr ? &bus : nullptr;
     data.inputEvents = events;
     data.inputParameterChanges = changes;
+    data.outputParameterChanges = outputs;
     return processor->process(data);
 }
 
-tresult Instance::process(float* out, int32 frames, EventList* events, ParameterChanges* changes) {
-    return processAny(out, frames, events, changes, kSample32);
+tresult Instance::process(float* out, int32 frames, EventList* events, ParameterChanges* changes,
+                          ParameterChanges* outputs) {
+    return processAny(out, frames, events, changes, outputs, kSample32);
 }
 
-tresult Instance::process(double* out, int32 frames, EventList* events, ParameterChanges* changes) {
-    return processAny(out, frames, events, changes, kSample64);
+tresult Instance::process(double* out, int32 frames, EventList* events, ParameterChanges* changes,
+                          ParameterChanges* outputs) {
+    return processAny(out, frames, events, changes, outputs, kSample64);
 }
 
 std::vector<ParamID> Instance::parameterIds() {

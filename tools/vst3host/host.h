@@ -47,9 +47,12 @@ public:
     // Stops, terminates and releases everything.
     void close();
 
-    // One block into `out` (mono; null: no output buffer at all).
-    tresult process(float* out, int32 frames, EventList* events = nullptr, ParameterChanges* changes = nullptr);
-    tresult process(double* out, int32 frames, EventList* events = nullptr, ParameterChanges* changes = nullptr);
+    // One block into `out` (mono; null: no output buffer at all); `outputs`
+    // receives the parameter changes the plug-in reports.
+    tresult process(float* out, int32 frames, EventList* events = nullptr, ParameterChanges* changes = nullptr,
+                    ParameterChanges* outputs = nullptr);
+    tresult process(double* out, int32 frames, EventList* events = nullptr, ParameterChanges* changes = nullptr,
+                    ParameterChanges* outputs = nullptr);
 
     // The controller's parameter ids in its order, and the id whose title is `title` (-1: none).
     std::vector<ParamID> parameterIds();
@@ -86,7 +89,8 @@ public:
 private:
     IUnitInfo* units = nullptr; // queried once, released at close
     template <class Sample>
-    tresult processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes, int32 size);
+    tresult processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes,
+                       ParameterChanges* outputs, int32 size);
 };
 
 // Plays a test-host script (tools/testhost/script.h), read for `rate`,
