@@ -2,7 +2,7 @@
 // host (tools/vst3host) from the bundle, natively and, in the 64-bit Windows
 // build, under wine64. Factory, buses and parameters against the plug-in's
 // own table, units against the panel's sections, the program list against
-// the factory patches, and (natively) the .vstpreset files the build writes;
+// the factory patches, and the .vstpreset files the native build writes;
 // notes and parameter points inside a block against the VST 2.4 plug-in's
 // render of the same events; state saved, restored and refused; and the
 // calls hostile or careless hosts make.
@@ -295,9 +295,6 @@ TEST_F(Vst3Module, ProgramsAreTheFactoryPatches) {
 // a preset folder, holds its patch; files that are cut short, damaged or of
 // another plug-in are refused and change nothing.
 TEST_F(Vst3Module, PresetFilesHoldTheirPatches) {
-#ifndef VELDANE_VST3_PRESETS_DIR
-    GTEST_SKIP() << "the preset files are written by the native build";
-#else
     const std::string folder = VELDANE_VST3_PRESETS_DIR "/Orvandel/Veldane/";
     std::string error;
     for (const Veldane::Patch& patch : Veldane::factoryPatches()) {
@@ -331,7 +328,6 @@ TEST_F(Vst3Module, PresetFilesHoldTheirPatches) {
         EXPECT_EQ(values(), defaults);
     }
     EXPECT_FALSE(instance.loadPresetFile(folder + "No Such Patch.vstpreset", error));
-#endif
 }
 
 // --- Rendering -------------------------------------------------------------------
