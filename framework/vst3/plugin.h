@@ -102,7 +102,6 @@ private:
     Derived& derived() { return static_cast<Derived&>(*this); }
 };
 
-template <class Derived>
 class ControllerStates : public IEditController {
 public:
     // The controller keeps nothing of its own: it writes and reads nothing.
@@ -114,7 +113,7 @@ template <class Derived, class Params, class EditorT>
 class Plugin : public ComponentStates<Plugin<Derived, Params, EditorT>>,
                public IAudioProcessor,
                public IProcessContextRequirements,
-               public ControllerStates<Plugin<Derived, Params, EditorT>>,
+               public ControllerStates,
                public IMidiMapping,
                public IUnitInfo,
                public EditorHost,
@@ -403,6 +402,7 @@ public:
         }
         if (id == kProgramParam && programCount() > 0) {
             loadProgram(value);
+            for (int i = 0; i < numParameters; ++i) editorLink.update(i);
             return kResultOk;
         }
         // The MIDI parameters sound only through process; the controller's
@@ -572,15 +572,15 @@ private:
         const int32 n = programCount();
         return n > 1 ? static_cast<ParamValue>(std::clamp(index, 0, n - 1)) / (n - 1) : 0.0;
     }
-    // Any thread, the audio thread included (never allocates): every
-    // parameter takes the selected program's value, as a host's writes
-    // would, and the editor shows it.
+    // Any thread, the audio thread included (never allocates or calls the
+    // system): every parameter takes the selected program's value, as a
+    // host's writes would. Telling the editor is the caller's (the audio
+    // thread leaves it to the host, which reports what it was told).
     void loadProgram(ParamValue value) noexcept {
         const auto& preset = programAt(programIndexOf(value));
         for (int i = 0; i < numParameters; ++i) {
             params().set(i, preset.values[static_cast<std::size_t>(i)]);
             params().touch(i);
-            editorLink.update(i);
         }
         program = programValueOf(programIndexOf(value));
     }
@@ -591,19 +591,19 @@ private:
     template <class Sample>
     void renderBlock(ProcessData& data, Sample* out, int32 frames) noexcept {
         int32 position = 0;
-        int32 programAt = -1; // the sample of the block's last program change
+        int32 programChangedAt = -1; // the sample of the block's last program change
         walkBlock(
             data, out != nullptr ? frames : 0,
             [this, out, &position](int32 at, int32 count) {
                 if (out != nullptr) derived().render(count, out + at);
                 position = at + count;
             },
-            [this, &position, &programAt](ParamID id, ParamValue value) {
-                if (applyPoint(id, value)) programAt = position;
+            [this, &position, &programChangedAt](ParamID id, ParamValue value) {
+                if (applyPoint(id, value)) programChangedAt = position;
             },
             [this](const Event& e) { applyEvent(e); });
         if (out != nullptr) copyToOtherChannels(data, out, frames);
-        if (programAt >= 0) reportValues(data.outputParameterChanges, programAt);
+        if (programChangedAt >= 0) reportValues(data.outputParameterChanges, programChangedAt);
     }
 
     // Audio thread: tells the host the value of every parameter it may
