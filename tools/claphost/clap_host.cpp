@@ -55,6 +55,16 @@ const void* ZEM_CLAPCALL hostExtension(const clap_host*, const char* id) {
     return nullptr;
 }
 
+// The host's identity, as its host record and its preset indexer give it.
+template <class Record>
+void nameHost(Record& record) {
+    record.clap_version = CLAP_VERSION;
+    record.name = "claphost";
+    record.vendor = "Orvandel";
+    record.url = "";
+    record.version = "1.0.0";
+}
+
 // The list's callbacks find their EventList through ctx.
 std::uint32_t ZEM_CLAPCALL listSize(const clap_input_events* list) {
     return static_cast<const EventList*>(list->ctx)->size();
@@ -85,12 +95,8 @@ const clap_plugin_descriptor* Library::descriptor() const {
 }
 
 Host::Host() {
-    record.clap_version = CLAP_VERSION;
+    nameHost(record);
     record.host_data = this;
-    record.name = "claphost";
-    record.vendor = "Orvandel";
-    record.url = "";
-    record.version = "1.0.0";
     record.get_extension = &hostExtension;
     record.request_restart = &countRequest;
     record.request_process = &countRequest;
@@ -356,11 +362,7 @@ clap_preset_discovery_metadata_receiver makeReceiver(Index& index) {
 
 clap_preset_discovery_indexer makeIndexer(Index& index) {
     clap_preset_discovery_indexer indexer{};
-    indexer.clap_version = CLAP_VERSION;
-    indexer.name = "claphost";
-    indexer.vendor = "Orvandel";
-    indexer.url = "";
-    indexer.version = "1.0.0";
+    nameHost(indexer);
     indexer.indexer_data = &index;
     indexer.declare_filetype = [](const clap_preset_discovery_indexer*, const clap_preset_discovery_filetype* t) {
         return t != nullptr;
