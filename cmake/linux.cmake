@@ -90,6 +90,24 @@ set(VELDANE_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Veldane.vst3)
 veldane_module(veldane_vst3_linux ${VELDANE_VST3_BUNDLE}/Contents/x86_64-linux Veldane veldane_vst3 GetPluginFactory
   wrappers/vst3/veldane.map)
 
+# The factory patches as VST 3 preset files, written from the patch table:
+# vst3-presets/Orvandel/Veldane/*.vstpreset, the tree to copy below a VST 3
+# preset root (/usr/share/vst3/presets or ~/.vst3/presets on Linux,
+# C:\ProgramData\VST3 Presets on Windows: the files are the same for both).
+# The stamp stands for the folder, whose file names come from the table.
+set(VELDANE_VST3_PRESETS_DIR ${CMAKE_BINARY_DIR}/vst3-presets)
+add_executable(make_vst3_presets wrappers/vst3/make_presets.cpp)
+target_compile_options(make_vst3_presets PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(make_vst3_presets PRIVATE veldane_patches zem_vst3)
+add_custom_command(
+  OUTPUT ${VELDANE_VST3_PRESETS_DIR}/.written
+  COMMAND make_vst3_presets ${VELDANE_FACTORY_TABLE} ${VELDANE_FACTORY_TABLE_SOURCE} ${VELDANE_VST3_PRESETS_DIR}
+  COMMAND ${CMAKE_COMMAND} -E touch ${VELDANE_VST3_PRESETS_DIR}/.written
+  DEPENDS make_vst3_presets ${VELDANE_FACTORY_TABLE}
+  COMMENT "Writing the factory presets as VST 3 preset files into ${VELDANE_VST3_PRESETS_DIR}"
+  VERBATIM)
+add_custom_target(veldane_vst3_presets ALL DEPENDS ${VELDANE_VST3_PRESETS_DIR}/.written)
+
 # --- Tests ---------------------------------------------------------------------
 if(VELDANE_TESTS)
 # The LV2 plug-in in-process, driven through its descriptor as a host drives
@@ -142,9 +160,9 @@ add_test(NAME clap_gui
 add_executable(vst3_module_tests tests/vst3/vst3_module_test.cpp)
 target_compile_options(vst3_module_tests PRIVATE ${VELDANE_WARNINGS})
 target_compile_definitions(vst3_module_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-  VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+  VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}" VELDANE_VST3_PRESETS_DIR="${VELDANE_VST3_PRESETS_DIR}")
 target_link_libraries(vst3_module_tests PRIVATE vst3host_core veldane_vst2 GTest::gtest_main)
-add_dependencies(vst3_module_tests veldane_vst3_linux)
+add_dependencies(vst3_module_tests veldane_vst3_linux veldane_vst3_presets)
 gtest_discover_tests(vst3_module_tests)
 
 # The bundle's editor view in an X11 window of ours on a virtual display,
@@ -193,8 +211,8 @@ add_test(NAME wavcheck_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/linux/wav
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 ardour-crash jalv jalv-ui qtractor
-    qtractor-clap)
+foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 ardour-crash ardour-lv2-presets
+    ardour-vst3-presets jalv jalv-ui qtractor qtractor-clap)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()

@@ -159,8 +159,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 
   add_executable(vst3_module_tests tests/vst3/vst3_module_test.cpp)
   target_compile_options(vst3_module_tests PRIVATE ${VELDANE_WARNINGS})
+  # The preset files are the native build's (they are the same for every system).
   target_compile_definitions(vst3_module_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+    VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}" VELDANE_VST3_PRESETS_DIR="${VELDANE_NATIVE_BUILD_DIR}/vst3-presets")
   target_link_libraries(vst3_module_tests PRIVATE vst3host_core veldane_vst2 GTest::gtest_main)
   add_dependencies(vst3_module_tests Veldane_vst3)
   add_test(NAME vst3_module_tests COMMAND vst3_module_tests --gtest_brief=1 --gtest_filter=-*DemoPhrase*)

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs the fuzzers and the parameter storm for as long as asked, where the test
 # command runs each for seconds: the libFuzzer targets of the PNG decoder, the
-# MIDI file reader and the preset readers (native build, clang), the parameter
+# MIDI file reader and the VST 2.4 and VST 3 preset readers (native build,
+# clang), the parameter
 # storm under ThreadSanitizer (two threads automating while a third renders),
 # and the hostile host that fuzzes the 32-bit Veldane.dll with events,
 # parameters, rates and block sizes under wine. Installs what is missing.
 #
-# usage: fuzz.sh [MINUTES]   (10 by default; each of the five runs that long,
+# usage: fuzz.sh [MINUTES]   (10 by default; each of the six runs that long,
 #                             as many at a time as there are processors)
 #
 # The libFuzzer corpora grow in build/fuzz/CORPUS and are kept for the next
@@ -18,7 +19,7 @@ case $minutes in '' | *[!0-9]* | 0) echo "usage: fuzz.sh [MINUTES]  (a whole num
 seconds=$(( minutes * 60 ))
 
 prepare
-configure_and_build native png_fuzz midi_file_fuzz vst_preset_fuzz
+configure_and_build native png_fuzz midi_file_fuzz vst_preset_fuzz vst3_preset_fuzz
 configure_and_build tsan parameter_storm
 configure_and_build win32 probe_tests
 
@@ -61,6 +62,7 @@ libfuzzer() {  # libfuzzer TARGET SEEDS MAX_LEN
 libfuzzer png_fuzz "$top/tests/fuzz/seeds" 4096
 libfuzzer midi_file_fuzz "$top/tests/fuzz/midi_seeds" 4096
 libfuzzer vst_preset_fuzz "$top/tests/fuzz/preset_seeds" 1024
+libfuzzer vst3_preset_fuzz "$top/tests/fuzz/vst3_preset_seeds" 1024
 start parameter_storm env VELDANE_STORM_SECONDS="$seconds" TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
   "$build/tsan/parameter_storm"
 start fuzz_probe env VELDANE_PROBE_SECONDS="$seconds" \

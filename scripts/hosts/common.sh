@@ -179,6 +179,17 @@ phrase_seconds() {
   awk '{ sub(/#.*/, "") } NF >= 3 && $1 + $2 > end { end = $1 + $2 } END { printf "%.3f", end + 0.5 }' "$1"
 }
 
+# vst3_preset_root ROOT: makes ROOT (VENDOR/PLUGIN/*.vstpreset below it) the
+# user's VST 3 preset root for this run: a home folder of the run's own, with
+# a copy of ROOT as its .vst3/presets, so nothing of the user's is read or
+# written. Not for $(...): it exports.
+vst3_preset_root() {
+  [ -d "$1" ] || die "$1: no such VST 3 preset root"
+  export HOME="$work/home"
+  mkdir -p "$HOME/.vst3/presets"
+  cp -R "$1"/. "$HOME/.vst3/presets/"
+}
+
 # --- Ardour ---------------------------------------------------------------------
 ardour_dll=/usr/lib/ardour7
 

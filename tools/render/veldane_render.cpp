@@ -28,7 +28,7 @@
 #include "formats/midi_file.h"
 #include "formats/vst_preset.h"
 #include "synth/random.h"
-#include "tools/patches/patch_table.h"
+#include "tools/patches/patch_files.h"
 #include "tools/render/song_player.h"
 
 namespace {
@@ -203,11 +203,10 @@ int parseArguments(int argc, char** argv, Options& o)
 
 int listPatches()
 {
-    std::vector<patches::Patch> table;
-    std::string error;
-    if (!patches::factoryPatches(table, error))
-        return fail(error);
-    for (const patches::Patch& p : table)
+    const std::vector<Veldane::Patch>& table = Veldane::factoryPatches();
+    if (table.empty())
+        return fail(Veldane::factoryTableError());
+    for (const Veldane::Patch& p : table)
         std::printf("%-12s %s\n", p.category.c_str(), p.name.c_str());
     return 0;
 }
@@ -216,10 +215,7 @@ int listPatches()
 bool applyPatch(const Options& o, Veldane::Parameters& params, std::string& error)
 {
     if (!o.patch.empty()) {
-        std::vector<patches::Patch> table;
-        if (!patches::factoryPatches(table, error))
-            return false;
-        const patches::Patch* patch = patches::findPatch(table, o.patch);
+        const Veldane::Patch* patch = Veldane::findPatch(Veldane::factoryPatches(), o.patch);
         if (!patch) {
             error = "there is no factory patch called \"" + o.patch + "\" (veldane-render --list shows them)";
             return false;
@@ -242,7 +238,7 @@ bool applyPatch(const Options& o, Veldane::Parameters& params, std::string& erro
     for (const std::string& s : o.settings) {
         int id = 0;
         float value = 0.0f;
-        if (!patches::parseSetting(params, s, id, value, error)) {
+        if (!Veldane::parseSetting(params, s, id, value, error)) {
             error = "--set: " + error;
             return false;
         }

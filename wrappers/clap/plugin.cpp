@@ -1,10 +1,5 @@
 #include "wrappers/clap/plugin.h"
 
-#include <string>
-
-#include "base/version.h"
-#include "synth/state.h"
-
 namespace Veldane {
 
 namespace {
@@ -26,12 +21,5 @@ const clap_plugin_descriptor ClapPlugin::descriptor = {
 };
 
 ClapPlugin::ClapPlugin(const clap_host* host) : Plugin(host, libraryModule()) {}
-
-std::vector<std::uint8_t> ClapPlugin::saveState() const { return Veldane::saveState(synth.params); }
-
-bool ClapPlugin::loadState(const std::uint8_t* data, std::size_t size) {
-    std::string error; // the host learns only that the state was refused
-    return Veldane::loadState(data, size, synth.params, error);
-}
 
 } // namespace Veldane
