@@ -1,5 +1,7 @@
 #include "wrappers/clap/plugin.h"
 
+#include "base/version.h"
+
 namespace Veldane {
 
 namespace {
