@@ -20,6 +20,11 @@
 #                          /usr/local/lib/vst3, ~/.vst3)
 #   lib/clap/Veldane.clap  CLAP: the standard Linux folder (/usr/lib/clap,
 #                          ~/.clap; hosts add CLAP_PATH)
+#   share/vst3/presets/Orvandel/Veldane/*.vstpreset
+#                          the factory patches for VST 3 hosts, in the folder
+#                          where they look for a maker's presets (Ardour:
+#                          /usr/share/vst3/presets, /usr/local/share/vst3/presets,
+#                          ~/.vst3/presets)
 # and the renderer, its manual page, the factory patches and the manual by
 # GNUInstallDirs.
 if(VELDANE_SANITIZER)
@@ -33,6 +38,7 @@ set(VELDANE_INSTALL_VST2 lib/vst)
 set(VELDANE_INSTALL_VST3 lib/vst3)
 set(VELDANE_INSTALL_CLAP lib/clap)
 set(VELDANE_INSTALL_PRESETS ${CMAKE_INSTALL_DATADIR}/veldane/presets)
+set(VELDANE_INSTALL_VST3_PRESETS ${CMAKE_INSTALL_DATADIR}/vst3/presets)
 # Named after the package, as Debian wants it (GNUInstallDirs would take the
 # project's name).
 set(VELDANE_INSTALL_DOC ${CMAKE_INSTALL_DATAROOTDIR}/doc/veldane)
@@ -51,6 +57,8 @@ install(TARGETS veldane_clap_linux LIBRARY DESTINATION ${VELDANE_INSTALL_CLAP} $
 
 install(TARGETS veldane-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${VELDANE_PRESETS_DIR}/ DESTINATION ${VELDANE_INSTALL_PRESETS} FILES_MATCHING PATTERN "*.fxp")
+install(DIRECTORY ${VELDANE_VST3_PRESETS_DIR}/ DESTINATION ${VELDANE_INSTALL_VST3_PRESETS}
+  FILES_MATCHING PATTERN "*.vstpreset")
 
 # The manual page and the changelog compressed as Debian wants them (gzip -9,
 # no name or time stamp, so the same sources make the same bytes).
@@ -95,7 +103,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/docs/images/editor.png DESTINATION ${VELDANE_I
 # CPack) then never builds the rest of the tree, the tests and tools.
 add_custom_target(veldane_install_files)
 add_dependencies(veldane_install_files veldane_vst2_linux veldane_lv2_linux veldane_lv2_ui_linux veldane_lv2_turtle
-  veldane_vst3_linux veldane_clap_linux veldane-render factory_presets veldane_packaging_files)
+  veldane_vst3_linux veldane_clap_linux veldane-render factory_presets veldane_vst3_presets veldane_packaging_files)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 include(${CMAKE_SOURCE_DIR}/packaging/deb.cmake)

@@ -46,12 +46,14 @@ tar -C "$work/linux" --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$
 windows="Veldane-$version-windows"
 stage="$work/windows/$windows"
 mkdir -p "$stage/VST3" "$stage/CLAP" "$stage/VST2 64-bit" "$stage/VST2 32-bit" "$stage/Presets" \
-  "$stage/Manual/images"
+  "$stage/VST3 Presets" "$stage/Manual/images"
 cp -r "$build/win64/vst3/Veldane.vst3" "$stage/VST3/"
 cp "$build/win64/Veldane.clap" "$stage/CLAP/"
 cp "$build/win64/Veldane.dll" "$stage/VST2 64-bit/"
 cp "$build/win32/Veldane.dll" "$stage/VST2 32-bit/"
 cp "$build/native/presets/"*.fxp "$stage/Presets/"
+# The .vstpreset files are the same on every system; the native build writes them.
+cp -r "$build/native/vst3-presets/Orvandel" "$stage/VST3 Presets/"
 cp "$top/docs/manual.md" "$stage/Manual/"
 cp "$top/docs/images/editor.png" "$stage/Manual/images/"
 # Windows' own line ends for the texts people open in Notepad.
@@ -72,8 +74,9 @@ nsis_list() {  # nsis_list MACRO FOLDER: the folder's files, as "!insertmacro AC
   echo "!macroend"
 }
 {
-  echo "; The files of the installer's Presets and Manual folders (packaging/make-dist.sh)."
+  echo "; The files of the installer's Presets, VST3 Presets and Manual folders (packaging/make-dist.sh)."
   nsis_list PresetFiles Presets
+  nsis_list Vst3PresetFiles "VST3 Presets/Orvandel/Veldane"
   nsis_list ManualFiles Manual
   echo "!macro ManualFolders CMD"
   (cd "$stage" && find Manual -depth -type d) | while read -r dir; do

@@ -2,7 +2,7 @@
 ; by packaging/make-dist.sh:
 ;   makensis -DVERSION=0.9.0 -DSTAGE=<the Windows archive's folder> -DFILES=<files.nsh> -DOUTFILE=<exe> veldane.nsi
 ; It installs from the folder of the portable Windows archive (STAGE, laid out
-; by format) and FILES, which lists the files of its Presets and Manual folders. Where
+; by format) and FILES, which lists the files of its preset and Manual folders. Where
 ; each part goes on Windows is written here and nowhere else:
 ;   VST 3 (64-bit)     %CommonProgramFiles%\VST3\Veldane.vst3   (where every VST 3 host looks)
 ;   CLAP (64-bit)      %CommonProgramFiles%\CLAP\Veldane.clap   (where every CLAP host looks)
@@ -11,6 +11,8 @@
 ;   VST 2.4, 32-bit    the same for 32-bit hosts (the registry's 32-bit view, Program Files (x86))
 ;   patches, manual, licence and the uninstaller
 ;                      $INSTDIR, by default C:\Program Files\Orvandel\Veldane
+;   patches for VST 3  %ProgramData%\VST3 Presets\Orvandel\Veldane (where VST 3 hosts
+;                      look for a maker's presets, for every user)
 ;
 ; Silent, for scripted installs: Veldane-<version>-setup.exe /S [/VST2DIR64=DIR]
 ; [/VST2DIR32=DIR] [/D=INSTDIR] (/D= last, unquoted). The uninstaller removes
@@ -155,6 +157,15 @@ FunctionEnd
 !macro RemoveListedFile FOLDER FILE
   Delete "$INSTDIR\${FOLDER}\${FILE}"
 !macroend
+; One .vstpreset file (files.nsh lists them), into the VST 3 preset folder.
+!define VST3_PRESETS "VST3 Presets\${PUBLISHER}\${PRODUCT}"
+!macro InstallVst3Preset FOLDER FILE
+  SetOutPath "$APPDATA\${VST3_PRESETS}"
+  File "${STAGE}\${FOLDER}\${FILE}"
+!macroend
+!macro RemoveVst3Preset FOLDER FILE
+  Delete "$APPDATA\${VST3_PRESETS}\${FILE}"
+!macroend
 
 ; --- sections --------------------------------------------------------------------
 Section "-Setup"
@@ -223,6 +234,14 @@ Section "Factory patches (.fxp)" SecPresets
   !insertmacro PresetFiles InstallListedFile
 SectionEnd
 
+Section "Factory patches for VST 3 hosts (.vstpreset)" SecVst3Presets
+  ; $APPDATA is then the folder of every user's application data (ProgramData).
+  SetShellVarContext all
+  !insertmacro MakeFolder "$APPDATA\${VST3_PRESETS}" "MadeVst3PresetFolder"
+  !insertmacro Vst3PresetFiles InstallVst3Preset
+  SetShellVarContext current
+SectionEnd
+
 Section "User's manual" SecManual
   !insertmacro ManualFiles InstallListedFile
 SectionEnd
@@ -238,6 +257,7 @@ SectionEnd
   !insertmacro MUI_DESCRIPTION_TEXT ${SecVst2x64} "Veldane.dll for 64-bit VST 2.4 hosts."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecVst2x86} "Veldane.dll for 32-bit VST 2.4 hosts."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecPresets} "The 38 factory patches as VST 2.4 program files."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecVst3Presets} "The 38 factory patches as VST 3 preset files, for the preset browsers of VST 3 hosts."
   !insertmacro MUI_DESCRIPTION_TEXT ${SecManual} "The user's manual."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
@@ -316,6 +336,9 @@ Section "Uninstall"
     Delete "$0\Veldane.dll"
   ${EndIf}
   !insertmacro PresetFiles RemoveListedFile
+  SetShellVarContext all
+  !insertmacro Vst3PresetFiles RemoveVst3Preset
+  SetShellVarContext current
   !insertmacro ManualFiles RemoveListedFile
   !insertmacro ManualFolders RMDir
   RMDir "$INSTDIR\Presets"
@@ -328,6 +351,7 @@ Section "Uninstall"
   !insertmacro RemoveMadeFolder "MadeVst2Folder64"
   !insertmacro RemoveMadeFolder "MadeClapFolder"
   !insertmacro RemoveMadeFolder "MadeVst3Folder"
+  !insertmacro RemoveMadeFolder "MadeVst3PresetFolder"
   !insertmacro RemoveMadeFolder "MadeInstallFolder"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -38,7 +38,8 @@ diff -r -x README.txt "$out/installed/$linux" "$out/tar/$linux" || problem "the 
 grep -q "Veldane $version" "$out/tar/$linux/README.txt" || problem "the Linux archive's README names no version $version"
 for file in lib/lv2/veldane.lv2/manifest.ttl lib/lv2/veldane.lv2/veldane.so lib/vst/veldane.so \
   lib/vst3/Veldane.vst3/Contents/x86_64-linux/Veldane.so lib/clap/Veldane.clap bin/veldane-render \
-  share/man/man1/veldane-render.1.gz "share/veldane/presets/Warm Pad.fxp" share/doc/veldane/NOTICE; do
+  share/man/man1/veldane-render.1.gz "share/veldane/presets/Warm Pad.fxp" \
+  "share/vst3/presets/Orvandel/Veldane/Warm Pad.vstpreset" share/doc/veldane/NOTICE; do
   [ -f "$out/tar/$linux/$file" ] || problem "the Linux archive has no $file"
 done
 [ "$("$out/tar/$linux/bin/veldane-render" --version)" = "veldane-render $version" ] ||
@@ -60,6 +61,7 @@ same "$build/win64/Veldane.dll" "$zip/VST2 64-bit/Veldane.dll"
 same "$build/win32/Veldane.dll" "$zip/VST2 32-bit/Veldane.dll"
 for fxp in "$build/native/presets/"*.fxp; do same "$fxp" "$zip/Presets/${fxp##*/}"; done
 [ "$(ls "$zip/Presets" | wc -l)" = "$(ls "$build/native/presets/"*.fxp | wc -l)" ] || problem "Presets holds other files"
+same "$build/native/vst3-presets/Orvandel" "$zip/VST3 Presets/Orvandel"
 same "$top/docs/manual.md" "$zip/Manual/manual.md"
 [ "$(tr -d '\r' <"$zip/LICENSE.txt")" = "$(cat "$top/LICENSE")" ] || problem "LICENSE.txt is not LICENSE"
 [ "$(tr -d '\r' <"$zip/NOTICE.txt")" = "$(cat "$top/NOTICE")" ] || problem "NOTICE.txt is not NOTICE"

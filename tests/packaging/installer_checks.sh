@@ -52,7 +52,8 @@ mkdir -p "$common/VST3/Other.vst3/Contents/x86_64-win" "$common/CLAP" "$programs
 echo other >"$common/VST3/Other.vst3/Contents/x86_64-win/Other.vst3"
 echo other >"$common/CLAP/Other.clap"
 echo other >"$programs/Steinberg/VSTPlugins/Other.dll"
-snapshot() { (cd "$c" && { find "Program Files" "Program Files (x86)" Audio 2>/dev/null || true; } | LC_ALL=C sort); }
+snapshot() { (cd "$c" && { find "Program Files" "Program Files (x86)" "ProgramData/VST3 Presets" Audio 2>/dev/null ||
+  true; } | LC_ALL=C sort); }
 registered() { run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Veldane' /reg:64 /v "$1" 2>/dev/null |
   awk -v name="$1" '$1 == name { sub(/.*REG_[A-Z_]+[ \t]+/, ""); print }' | tr -d '\r'; }
 snapshot >"$out/before.txt"
@@ -84,6 +85,7 @@ same "$stage/CLAP/Veldane.clap" "$common/CLAP/Veldane.clap"
 same "$stage/VST2 64-bit/Veldane.dll" "$programs/Steinberg/VSTPlugins/Veldane.dll"
 same "$stage/VST2 32-bit/Veldane.dll" "$c/Audio/VST32/Veldane.dll"
 same "$stage/Presets" "$home/Presets"
+same "$stage/VST3 Presets/Orvandel" "$c/ProgramData/VST3 Presets/Orvandel"
 same "$stage/Manual" "$home/Manual"
 same "$stage/LICENSE.txt" "$home/LICENSE.txt"
 same "$stage/NOTICE.txt" "$home/NOTICE.txt"
@@ -100,6 +102,12 @@ clap=$(awk -F'\t' '$2 == "com.orvandel.veldane" { print $1 }' "$out/clap-scan.ts
 [ "$(awk -F'\t' '$2 == "com.orvandel.veldane" { print $5 }' "$out/clap-scan.tsv" | tr -d '\r')" = "$version" ] ||
   { echo "the CLAP scan does not find Veldane $version" >&2; exit 1; }
 run "$win64/claphost.exe" render "$clap" "$demo" "$out/clap.wav"
+run "$win64/vst3host.exe" presets 'C:\Program Files\Common Files\VST3\Veldane.vst3' \
+  'C:\ProgramData\VST3 Presets\Orvandel\Veldane' >"$out/vst3-presets.txt"
+tail -n 1 "$out/vst3-presets.txt"
+patches=$(ls "$stage/VST3 Presets/Orvandel/Veldane" | wc -l)
+grep -q "; $patches preset files, $patches loaded" "$out/vst3-presets.txt" ||
+  { echo "the VST 3 plug-in does not load the $patches installed preset files" >&2; exit 1; }
 # The built DLL's render is held to the accepted checksum by golden_dll_test.
 run "$win64/testhost.exe" render "$win64/Veldane.dll" "$demo" "$out/built.wav"
 for format in vst2 vst3 clap; do
