@@ -28,6 +28,10 @@ add_test(NAME testhost_info_builtin COMMAND testhost info builtin)
 add_test(NAME testhost_bench_builtin
   COMMAND testhost bench builtin ${CMAKE_SOURCE_DIR}/bench/eight_voices.txt --seconds 0)
 
+# Measurement and documentation tools, and the fuzz targets (clang builds
+# those with AddressSanitizer and UBSan in every tree): none of them in a
+# sanitizer tree, which has no use for them.
+if(NOT VELDANE_SANITIZER)
 # Oscillator aliasing and filter response (scripts/measure-oscillators.sh,
 # scripts/measure-filter.sh), with FFTW.
 add_executable(measure_oscillators tools/measure_oscillators.cpp)
@@ -49,6 +53,7 @@ target_link_libraries(compose_panel PRIVATE veldane_ui)
 include(${CMAKE_SOURCE_DIR}/tests/fuzz/png_fuzz.cmake)
 # The same for the file-format readers.
 include(${CMAKE_SOURCE_DIR}/tests/fuzz/formats_fuzz.cmake)
+endif()
 endif() # VELDANE_TESTS
 
 # Factory patches, their preset files and the offline renderer veldane-render.
