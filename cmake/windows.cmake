@@ -17,11 +17,15 @@ add_library(Veldane SHARED
 set_target_properties(Veldane PROPERTIES PREFIX "" OUTPUT_NAME "Veldane")
 target_compile_options(Veldane PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(Veldane PRIVATE veldane_vst2)
-# windres does not report the images as dependencies of the resource script.
+# windres does not report the images as dependencies of the resource scripts.
 set(veldane_images panel knob slider_handle lamp_on lamp_off)
 list(TRANSFORM veldane_images PREPEND "${CMAKE_SOURCE_DIR}/resources/")
 list(TRANSFORM veldane_images APPEND ".png")
 set_source_files_properties(resources/veldane.rc PROPERTIES OBJECT_DEPENDS "${veldane_images}")
+# The editors that scale (CLAP, VST 3) carry every scale's images.
+file(GLOB veldane_scaled_images ${CMAKE_SOURCE_DIR}/resources/*.png)
+set_source_files_properties(resources/veldane_scaled.rc PROPERTIES
+  OBJECT_DEPENDS "${veldane_scaled_images};${CMAKE_SOURCE_DIR}/resources/veldane.rc")
 
 # An editor in a window of our own, its pixels read back and saved as PNG:
 # shared by the test host and the editor window tests.
@@ -121,7 +125,7 @@ add_test(NAME render_matches_dll
 if(VELDANE_CLAP)
   target_sources(claphost_core PRIVATE tools/claphost/gui_frame_win32.cpp)
   target_link_libraries(claphost_core PUBLIC window_capture)
-  add_library(VeldaneClap SHARED wrappers/clap/veldane.def)
+  add_library(VeldaneClap SHARED wrappers/clap/veldane.def resources/veldane_scaled.rc)
   set_target_properties(VeldaneClap PROPERTIES
     PREFIX "" OUTPUT_NAME Veldane SUFFIX .clap ARCHIVE_OUTPUT_NAME VeldaneClap LINKER_LANGUAGE CXX)
   target_link_libraries(VeldaneClap PRIVATE veldane_clap)
@@ -150,7 +154,7 @@ endif()
 # process of its own, so it is the first thing the loaded module plays).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(VELDANE_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Veldane.vst3)
-  add_library(Veldane_vst3 SHARED wrappers/vst3/dll_main.cpp wrappers/vst3/veldane.def resources/veldane.rc)
+  add_library(Veldane_vst3 SHARED wrappers/vst3/dll_main.cpp wrappers/vst3/veldane.def resources/veldane_scaled.rc)
   set_target_properties(Veldane_vst3 PROPERTIES
     PREFIX "" OUTPUT_NAME Veldane SUFFIX .vst3 ARCHIVE_OUTPUT_NAME VeldaneVst3 LINKER_LANGUAGE CXX
     RUNTIME_OUTPUT_DIRECTORY ${VELDANE_VST3_BUNDLE}/Contents/x86_64-win)

@@ -10,10 +10,13 @@
 // (a default-constructible zem::ParameterSet<N>): the base builds one more of
 // it for its own use, to turn any value into text and back through the same
 // parameter classes without touching the live ones. EditorT is the editor
-// (as for zem::EditorOwner, plus static `width` and `height`, its one size
-// in pixels, and idle()), shown in the host's window through the gui
-// extension: a Win32 child window on Windows, an X11 one elsewhere, whose
-// events are read at the host's timer calls. Derived provides:
+// (as for zem::EditorOwner and framework/editor_link.h), shown in the host's
+// window through the gui extension: a Win32 child window on Windows, an X11
+// one elsewhere, whose events are read at the host's timer calls. It scales
+// (framework/editor_scale.h): the host's gui.set_scale is its word,
+// get_size answers the size at the scale, and a new size while open (the
+// user's zoom, the host's or the screen's new scale) goes to the host as
+// request_resize. Derived provides:
 //   - static const clap_plugin_descriptor descriptor;
 //   - parameters(): its Params;
 //   - setSampleRate(double): main thread, while inactive;
@@ -23,8 +26,10 @@
 //   - handleEvent(const Event&): audio thread, between rendered segments;
 //   - render(int, float*) and render(int, double*): audio thread, exactly
 //     that many samples; never allocates, locks or calls the system;
-//   - saveState(): main thread, the whole state as bytes (may allocate);
-//   - loadState(data, size): main thread, all or nothing; false changes nothing.
+//   - saveState(): main thread, the whole state as bytes (may allocate),
+//     the editor's zoom (editorLink().zoom()) included;
+//   - loadState(data, size): main thread, all or nothing; false changes
+//     nothing; a zoom it holds goes to editorLink().setZoom.
 //
 // Parameter ids are the indices of the parameter set (hosts store automation
 // and state under them, so the set's indices never change). Values are plain
@@ -111,7 +116,7 @@ const Record* coreEvent(const clap_event_header* h) noexcept {
 }
 
 template <class Derived, class Params, class EditorT>
-class Plugin : public EditorOwner<Derived, Params::size, EditorT> {
+class Plugin : public EditorOwner<Derived, Params::size, EditorT>, private IEditorFrame {
 public:
     static constexpr int numParameters = Params::size;
 
@@ -150,6 +155,7 @@ protected:
         record.get_extension = &extensionCallback;
         record.on_main_thread = &onMainThreadCallback;
         for (int i = 0; i < numParameters; ++i) defaults_[i] = plainRangeOf(*scratch_.at(i)).current;
+        this->editorLink().enableScaling();
     }
     ~Plugin() = default;
     Plugin(const Plugin&) = delete;
@@ -565,7 +571,14 @@ private:
     }
 
 
-    // --- gui: the editor embedded in the host's window, one fixed size ----------
+    // --- gui: the editor embedded in the host's window, at its scale ----------------
+
+    // The open editor's new size (main thread): the host is asked for it.
+    bool resizeEditor(int width, int height) override {
+        const auto* gui = hostExtension<clap_host_gui>(CLAP_EXT_GUI);
+        return gui != nullptr && gui->request_resize != nullptr &&
+               gui->request_resize(host, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    }
 
     static bool isOurApi(const char* api, bool floating) noexcept {
         return api != nullptr && !floating && std::strcmp(api, kWindowApi) == 0;
@@ -600,21 +613,38 @@ private:
         s->editorTimer_ = CLAP_INVALID_ID;
         s->guiCreated_ = false;
     }
-    // The panel's pixels are fixed: no scale, no other size.
-    static bool ZEM_CLAPCALL guiSetScale(const clap_plugin*, double) noexcept { return false; }
-    static bool ZEM_CLAPCALL guiSize(const clap_plugin* p, std::uint32_t* width, std::uint32_t* height) noexcept {
-        if (self(p) == nullptr || width == nullptr || height == nullptr) return false;
-        *width = EditorT::width;
-        *height = EditorT::height;
+    // The host's scale for the editor (2 = 200 %): the panel is shown at the
+    // largest size it is drawn at that is not larger. A scale that is no
+    // plausible factor is refused.
+    static bool ZEM_CLAPCALL guiSetScale(const clap_plugin* p, double scale) noexcept {
+        Plugin* s = self(p);
+        if (s == nullptr || !isPlausibleFactor(scale)) return false;
+        try {
+            s->editorLink().setHostFactor(scale);
+        } catch (...) {
+            return false;
+        }
         return true;
     }
+    static bool ZEM_CLAPCALL guiSize(const clap_plugin* p, std::uint32_t* width, std::uint32_t* height) noexcept {
+        Plugin* s = self(p);
+        if (s == nullptr || width == nullptr || height == nullptr) return false;
+        *width = static_cast<std::uint32_t>(s->editorLink().width());
+        *height = static_cast<std::uint32_t>(s->editorLink().height());
+        return true;
+    }
+    // The user does not drag the panel to another size: its sizes are the
+    // ones it is drawn at, offered by its zoom menu.
     static bool ZEM_CLAPCALL guiCanResize(const clap_plugin*) noexcept { return false; }
     static bool ZEM_CLAPCALL guiResizeHints(const clap_plugin*, clap_gui_resize_hints*) noexcept { return false; }
     static bool ZEM_CLAPCALL guiAdjustSize(const clap_plugin*, std::uint32_t*, std::uint32_t*) noexcept {
         return false;
     }
+    // Only the size the editor has.
     static bool ZEM_CLAPCALL guiSetSize(const clap_plugin* p, std::uint32_t width, std::uint32_t height) noexcept {
-        return self(p) != nullptr && width == EditorT::width && height == EditorT::height;
+        Plugin* s = self(p);
+        return s != nullptr && width == std::uint32_t(s->editorLink().width()) &&
+               height == std::uint32_t(s->editorLink().height());
     }
     // Opens the editor as a child of the host's window (an HWND, or an X11
     // window id carried as the handle, as VST 2.4 hosts hand it over).
@@ -627,7 +657,7 @@ private:
         const auto parent = reinterpret_cast<NativeWindow>(static_cast<std::uintptr_t>(window->x11));
 #endif
         try {
-            return s->openEditor(parent);
+            return s->openEditor(parent, s);
         } catch (...) {
             return false;
         }

@@ -26,11 +26,19 @@ const clap_plugin_descriptor ClapPlugin::descriptor = {
 
 ClapPlugin::ClapPlugin(const clap_host* host) : Plugin(host, libraryModule()) {}
 
-std::vector<std::uint8_t> ClapPlugin::saveState() const { return Veldane::saveState(synth.params); }
+std::vector<std::uint8_t> ClapPlugin::saveState() const {
+    InstanceSettings settings;
+    settings.panelZoom = editorLink().zoom();
+    return Veldane::saveState(synth.params, settings);
+}
 
 bool ClapPlugin::loadState(const std::uint8_t* data, std::size_t size) {
     std::string error; // the host learns only that the state was refused
-    return Veldane::loadState(data, size, synth.params, error);
+    InstanceSettings settings;
+    settings.panelZoom = editorLink().zoom();
+    if (!Veldane::loadState(data, size, synth.params, error, &settings)) return false;
+    editorLink().setZoom(settings.panelZoom);
+    return true;
 }
 
 } // namespace Veldane

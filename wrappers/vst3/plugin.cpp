@@ -70,7 +70,9 @@ void copyToOtherChannels(ProcessData& data, const Sample* out, int32 frames) noe
 
 } // namespace
 
-Plugin::Plugin() = default;
+Plugin::Plugin() {
+    editorLink.enableScaling();
+}
 
 Plugin::~Plugin() {
     if (componentHandler != nullptr) componentHandler->release();
@@ -172,9 +174,12 @@ tresult Plugin::readProcessorState(IBStream* state) {
         std::vector<std::uint8_t> record(kStateCapacity);
         std::size_t size = 0;
         std::string error;
+        InstanceSettings settings;
+        settings.panelZoom = editorLink.zoom();
         if (!readToEnd(state, record.data(), record.size(), size)) return kResultFalse;
-        if (!loadState(record.data(), size, synth.params, error)) return kResultFalse;
+        if (!loadState(record.data(), size, synth.params, error, &settings)) return kResultFalse;
         for (int id = 0; id < kParamCount; ++id) editorLink.update(id);
+        editorLink.setZoom(settings.panelZoom);
         return kResultOk;
     } catch (...) {
         return kOutOfMemory;
@@ -183,7 +188,9 @@ tresult Plugin::readProcessorState(IBStream* state) {
 
 tresult Plugin::writeProcessorState(IBStream* state) {
     try {
-        const std::vector<std::uint8_t> record = saveState(synth.params);
+        InstanceSettings settings;
+        settings.panelZoom = editorLink.zoom();
+        const std::vector<std::uint8_t> record = saveState(synth.params, settings);
         return writeAll(state, record.data(), record.size()) ? kResultOk : kResultFalse;
     } catch (...) {
         return kOutOfMemory;
@@ -430,18 +437,28 @@ tresult ZEM_VST3_CALL Plugin::setComponentHandler(IComponentHandler* handler) {
 
 IPlugView* ZEM_VST3_CALL Plugin::createView(FIDString name) {
     if (name == nullptr || std::strcmp(name, kEditorViewType) != 0) return nullptr;
-    return new (std::nothrow) EditorView(*this, Editor::width, Editor::height);
+    return new (std::nothrow) EditorView(*this);
 }
 
 // --- The editor ------------------------------------------------------------------------------
 
 FUnknown* Plugin::hostObject() { return static_cast<IComponent*>(this); }
 
-bool Plugin::openEditor(NativeWindow parent) { return editorLink.open(libraryModule, this, parent); }
+bool Plugin::openEditor(NativeWindow parent, zem::IEditorFrame& frame) {
+    return editorLink.open(libraryModule, this, parent, &frame);
+}
 
 void Plugin::closeEditor() { editorLink.close(); }
 
 void Plugin::idleEditor() { editorLink.idle(); }
+
+ViewRect Plugin::editorSize() { return ViewRect{0, 0, editorLink.width(), editorLink.height()}; }
+
+void Plugin::setEditorHostFactor(double factor) { editorLink.setHostFactor(factor); }
+
+void Plugin::zoomChosen(int percent) { editorLink.chooseZoom(percent); }
+
+void Plugin::screenFactorChanged(double factor) { editorLink.screenChanged(factor); }
 
 zem::Parameter* Plugin::parameter(int index) { return synth.params.at(index); }
 

@@ -134,9 +134,11 @@ public:
 
     // --- The editor view's host (the user-interface thread) --------------------
     FUnknown* hostObject() override;
-    bool openEditor(NativeWindow parent) override;
+    bool openEditor(NativeWindow parent, zem::IEditorFrame& frame) override;
     void closeEditor() override;
     void idleEditor() override;
+    ViewRect editorSize() override;
+    void setEditorHostFactor(double factor) override;
 
     // --- The panel's view of the plug-in (the user-interface thread) ----------
     zem::Parameter* parameter(int index) override;
@@ -144,6 +146,10 @@ public:
     // (beginEdit, performEdit with the host's value, endEdit) per edit.
     void edit(int index, float normalized) override;
     void applyPendingEditorUpdates() override;
+    // The zoom is kept with the component's state; the panel follows it and
+    // the screen (framework/editor_link.h).
+    void zoomChosen(int percent) override;
+    void screenFactorChanged(double factor) override;
 
 private:
     ~Plugin();
@@ -171,8 +177,8 @@ private:
     // Last values of the two MIDI parameters, for getParamNormalized.
     std::atomic<double> pitchBend{0.5};
     std::atomic<double> sustain{0.0};
-    // The open editor; declared after the synthesizer, so it closes before
-    // the parameters it shows go.
+    // The open editor, its scale and the user's zoom; declared after the
+    // synthesizer, so it closes before the parameters it shows go.
     zem::EditorLink<Editor, kParamCount> editorLink;
 };
 
