@@ -23,7 +23,7 @@ mkdir -p "$top/build"
 # left talking to a display that xvfb-run then takes away. The server does not
 # reset when its last client leaves (-noreset): a reset drops a wine process
 # that connects meanwhile.
-exec flock "$top/build/window-programs.lock" xvfb-run -a -s "-noreset -screen 0 1024x768x24" bash -c '
+exec flock "$top/build/window-programs.lock" xvfb-run -a -s "-noreset -screen 0 1600x900x24" bash -c '
   "$0" "$@"; status=$?
   wineserver -k 2>/dev/null || true
   exit $status' "$top/scripts/wine-run.sh" "$program" "$@"

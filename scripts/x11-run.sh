@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Runs a program on a virtual X display of its own: Xvfb (1024x768, 24 bits,
-# no network) picks a free display number and tells it (-displayfd), so runs
-# in parallel never collide. The display is ended by its process id when the
-# program is done; the program's exit status is the script's. The server does
+# Runs a program on a virtual X display of its own: Xvfb (1600x900, 24 bits,
+# room for the panel at 200 %, 1404 x 732; no network) picks a free display
+# number and tells it (-displayfd), so runs in parallel never collide. The
+# display is ended by its process id when the program is done; the program's
+# exit status is the script's. The server does
 # not reset when its last client leaves (-noreset): a reset drops any client
 # that connects meanwhile, and test programs connect one after another.
 # usage: x11-run.sh PROGRAM [ARGS...]
 set -euo pipefail
 number=$(mktemp)
-Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$number" 2>/dev/null &
+Xvfb -displayfd 3 -noreset -screen 0 1600x900x24 -nolisten tcp 3>"$number" 2>/dev/null &
 xvfb=$!
 cleanup() {
   kill "$xvfb" 2>/dev/null || true
