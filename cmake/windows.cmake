@@ -144,7 +144,15 @@ if(VELDANE_CLAP)
             $<TARGET_FILE:testhost> $<TARGET_FILE:Veldane> ${CMAKE_BINARY_DIR}/clap_matches_vst2
             ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
   add_test(NAME clap_gui
-    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:VeldaneClap> 100)
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:VeldaneClap> 100
+            --size 702x366)
+  # Its editor's picture against the Linux one's at 96 DPI (100 %) and, in a
+  # prefix of 192 DPI, at 200 %.
+  foreach(dpi 96 192)
+    add_test(NAME clap_gui_matches_linux_${dpi}dpi
+      COMMAND bash ${CMAKE_SOURCE_DIR}/tests/clap/gui_matches_linux.sh ${VELDANE_NATIVE_BUILD_DIR}
+              $<TARGET_FILE:claphost> $<TARGET_FILE:VeldaneClap> ${dpi} ${CMAKE_BINARY_DIR}/clap_gui_${dpi}dpi)
+  endforeach()
 endif()
 
 # --- VST 3 (64-bit build) ---------------------------------------------------------
@@ -175,8 +183,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_executable(vst3_view_win_tests tests/vst3/vst3_view_win_test.cpp)
   target_compile_options(vst3_view_win_tests PRIVATE ${VELDANE_WARNINGS})
   target_compile_definitions(vst3_view_win_tests PRIVATE VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
-  target_link_libraries(vst3_view_win_tests PRIVATE vst3host_core window_capture GTest::gtest psapi)
+  target_link_libraries(vst3_view_win_tests PRIVATE vst3host_core veldane_ui window_capture GTest::gtest psapi)
   add_dependencies(vst3_view_win_tests Veldane_vst3)
   add_test(NAME vst3_view_win_tests
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:vst3_view_win_tests> --gtest_brief=1)
+  # The same in a prefix whose screen has 192 DPI: the panel at 200 %.
+  add_test(NAME vst3_view_win_tests_192dpi
+    COMMAND ${CMAKE_COMMAND} -E env WINE_DPI=192
+            ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:vst3_view_win_tests> --gtest_brief=1 --dpi 192)
 endif()

@@ -36,6 +36,8 @@ void SliderControl::setValue(float n) {
     // Multiplied in single precision: the handle lands on the same pixel as
     // the value the host stored.
     position = static_cast<double>(static_cast<float>(travel) * n);
+    anchorPosition = position;
+    anchorTravel = 0.0;
     editor->invalidateRect(bounds);
 }
 
@@ -63,6 +65,8 @@ void SliderControl::mouseDown(int x, int y) {
         editor->invalidateRect(bounds);
         editor->controlChanged(parameterIndex);
     }
+    anchorPosition = position;
+    anchorTravel = 0.0;
     lastY = y;
     editor->captureMouse(this);
 }
@@ -80,16 +84,20 @@ void SliderControl::mouseMove(int x, int y, MouseModifiers mods) {
     (void)x;
     if (!dragging || y == lastY)
         return;
-    position -= (y - lastY) / scale.factor() * (mods.shift ? fineFactor : 1.0);
+    const double moved = anchorTravel + (y - lastY) * (mods.shift ? fineFactor : 1.0);
+    const double p = anchorPosition - moved / scale.factor();
     // While the handle sits at an end, lastY keeps the last point inside the
     // travel: the handle follows again only once the pointer comes back past
     // where the end was reached.
-    if (position > travel)
+    if (p > travel) {
         position = travel;
-    else if (position < 0)
+    } else if (p < 0) {
         position = 0;
-    else
+    } else {
+        position = p;
+        anchorTravel = moved;
         lastY = y;
+    }
     editor->invalidateRect(bounds);
     editor->controlChanged(parameterIndex);
 }

@@ -20,6 +20,13 @@ public:
     // Pointer y (window pixels, relative to the control) at the last drag
     // event that moved the handle freely, i.e. not held at an end.
     int lastY = 0;
+    // Where the drag's free moves are counted from: the handle's position
+    // when the drag began (or the host last set it), and the pointer's
+    // travel since then in window pixels, downwards positive, Shift moves
+    // counted a quarter. The window pixels add up exactly and only their sum
+    // becomes panel pixels, so a drag gives the same value at every scale.
+    double anchorPosition = 0.0;
+    double anchorTravel = 0.0;
     // The handle image; not owned.
     LICE_IBitmap* image = nullptr;
     // Height of the handle in panel pixels.

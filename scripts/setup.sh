@@ -14,8 +14,9 @@ packages=(
   libpng-dev zlib1g-dev libfftw3-dev
   gnuplot-nox sox libsndfile1-dev
   python3-pil fonts-dejavu-core clang libclang-rt-14-dev
-  # The Linux editor's X11 window, and real pointer input for its tests.
-  libx11-dev libxtst-dev
+  # The Linux editor's X11 window, real pointer input for its tests, and xrdb,
+  # which gives a virtual display the Xft.dpi of a high-density screen.
+  libx11-dev libxtst-dev x11-xserver-utils
   # Real hosts for the Linux plug-ins (scripts/hosts/): Ardour with its Lua
   # session tool, jalv on a JACK server, the LV2 validators and lv2info,
   # Qtractor's plug-in scanner, and screenshots of windows under Xvfb.

@@ -80,7 +80,7 @@ void Knob::mouseDown(int x, int y) {
     (void)x;
     lastY = y;
     dragStartValue = value;
-    dragOffset = 0.0;
+    dragPixels = 0.0;
     dragging = true;
     editor->captureMouse(this);
 }
@@ -92,12 +92,14 @@ void Knob::mouseMove(int x, int y, zem::MouseModifiers mods) {
     const int dy = y - lastY;
     lastY = y;
     const double factor = mods.shift ? fineFactor : 1.0;
-    // Screen y grows downwards; moving up raises the value. The movement
-    // counts in panel pixels.
-    dragOffset -= factor * (dy / scale.factor()) * dragSensitivity;
+    // Screen y grows downwards; moving up raises the value. The window
+    // pixels add up exactly (whole numbers, quarters with Shift), and only
+    // their sum becomes panel pixels: a drag gives the same value at every
+    // scale, however the system cuts it into moves.
+    dragPixels -= factor * dy;
     const double oldValue = value;
     const int oldFrame = frameIndex;
-    settle(dragStartValue + dragOffset);
+    settle(dragStartValue + dragPixels / scale.factor() * dragSensitivity);
     finishEdit(oldValue, oldFrame);
 }
 

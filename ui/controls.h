@@ -27,9 +27,10 @@ public:
     int lastY = 0;
     // value when the drag began.
     double dragStartValue = 0.0;
-    // Accumulated value change of the drag, not clamped: dragging past an end
-    // keeps counting, so the way back starts where the end was passed.
-    double dragOffset = 0.0;
+    // The drag's pointer travel so far in window pixels, upwards positive,
+    // Shift moves counted a quarter; not clamped: dragging past an end keeps
+    // counting, so the way back starts where the end was passed.
+    double dragPixels = 0.0;
     // 0 for a continuous knob; otherwise the number of positions (>= 2).
     int steps = 0;
     // Number of frames in the image.
