@@ -15,6 +15,7 @@
 
 #include "framework/editor_scale.h"
 #include "gfx/bitmap.h"
+#include "ui/editor.h"
 #include "ui/panel.h"
 
 namespace editor_checks {
@@ -31,6 +32,20 @@ struct Images {
 // Defined by each test program: the images of `scale`, loaded once from the
 // plug-in library.
 Images& images(zem::Scale scale = zem::Scale());
+
+// The five images of `scale`, each from load(number), the number the library
+// gives the image at that scale (ui/editor.h).
+template <class Load>
+Images imagesOf(zem::Scale scale, Load&& load) {
+    auto image = [&](int id) { return std::unique_ptr<LICE_IBitmap>(load(Veldane::imageIdAt(id, scale))); };
+    Images i;
+    i.panel = image(Veldane::panelImageId);
+    i.knob = image(Veldane::knobImageId);
+    i.handle = image(Veldane::sliderHandleImageId);
+    i.lampOn = image(Veldane::lampOnImageId);
+    i.lampOff = image(Veldane::lampOffImageId);
+    return i;
+}
 
 inline uint32_t rgbAt(LICE_IBitmap& b, int x, int y) {
     return b.pixels()[y * b.rowSpan() + x] & 0x00FFFFFFu;

@@ -55,14 +55,7 @@ inline bool connect() {
 // The five images of `scale` as the Linux libraries carry them (linked in,
 // the same table as the plug-in's), for editor_checks::images().
 inline editor_checks::Images linkedImages(zem::Scale scale) {
-    auto load = [scale](int id) { return loadLibraryImage(&Veldane::libraryImages, Veldane::imageIdAt(id, scale)); };
-    editor_checks::Images i;
-    i.panel.reset(load(Veldane::panelImageId));
-    i.knob.reset(load(Veldane::knobImageId));
-    i.handle.reset(load(Veldane::sliderHandleImageId));
-    i.lampOn.reset(load(Veldane::lampOnImageId));
-    i.lampOff.reset(load(Veldane::lampOffImageId));
-    return i;
+    return editor_checks::imagesOf(scale, [](int id) { return loadLibraryImage(&Veldane::libraryImages, id); });
 }
 
 inline NativeWindow asParent(Window w) {

@@ -159,15 +159,9 @@ editor_checks::Images& editor_checks::images(zem::Scale scale) {
     Images& images = loaded[scale.index()];
     if (!images.complete()) {
         HMODULE module = GetModuleHandleA("Veldane.vst3");
-        auto load = [module, scale](int id) {
-            const int at = Veldane::imageIdAt(id, scale);
-            return loadPngResource(module, FindResourceA(module, MAKEINTRESOURCEA(at), "PNG"));
-        };
-        images.panel.reset(load(Veldane::panelImageId));
-        images.knob.reset(load(Veldane::knobImageId));
-        images.handle.reset(load(Veldane::sliderHandleImageId));
-        images.lampOn.reset(load(Veldane::lampOnImageId));
-        images.lampOff.reset(load(Veldane::lampOffImageId));
+        images = imagesOf(scale, [module](int id) {
+            return loadPngResource(module, FindResourceA(module, MAKEINTRESOURCEA(id), "PNG"));
+        });
     }
     return images;
 }
