@@ -4,13 +4,15 @@
 // idle call has nothing to do.
 //
 // DPI: the screen's scale is the DPI of the host's window. The window is
-// made per-monitor aware (the thread's DPI awareness context is set around
-// its creation), so the system neither stretches its pixels nor hides a
-// change of monitor from it; a host window that is not DPI aware keeps its
-// child at its own awareness, and then reports 96 DPI. The functions for
-// this came with Windows 10 (1607, 1703) and are looked up at run time, so
-// the plug-in still loads on older systems, where the system DPI stands for
-// every window.
+// created with the host window's DPI awareness (the thread's awareness
+// context is set to it around the creation; a child of another awareness
+// than its parent is refused by default): in a per-monitor aware host it is
+// per-monitor aware, so the system neither stretches its pixels nor hides a
+// change of monitor from it; in a host that is not DPI aware the system
+// reports 96 DPI and stretches the host's windows, the panel's with them.
+// The functions for this came with Windows 10 (1607) and are looked up at
+// run time, so the plug-in still loads on older systems, where the system
+// DPI stands for every window.
 
 #include <windows.h>
 
@@ -38,14 +40,13 @@ constexpr UINT dpiChangedMessage = 0x02E0;
 constexpr UINT dpiChangedAfterParentMessage = 0x02E3;
 
 // The newer user32 functions, found at run time; null where the system has
-// none. DPI awareness contexts are handles whose values the system fixes.
+// none. A DPI awareness context is a handle.
 using DpiAwarenessContext = HANDLE;
-const DpiAwarenessContext perMonitorAwareV2 = reinterpret_cast<DpiAwarenessContext>(static_cast<INT_PTR>(-4));
-const DpiAwarenessContext perMonitorAware = reinterpret_cast<DpiAwarenessContext>(static_cast<INT_PTR>(-3));
 
 struct DpiFunctions {
     UINT(WINAPI* dpiForWindow)(HWND) = nullptr;
     UINT(WINAPI* dpiForSystem)() = nullptr;
+    DpiAwarenessContext(WINAPI* windowContext)(HWND) = nullptr;
     DpiAwarenessContext(WINAPI* setThreadContext)(DpiAwarenessContext) = nullptr;
 
     DpiFunctions() {
@@ -53,6 +54,7 @@ struct DpiFunctions {
         if (user32 == nullptr) return;
         find(user32, "GetDpiForWindow", dpiForWindow);
         find(user32, "GetDpiForSystem", dpiForSystem);
+        find(user32, "GetWindowDpiAwarenessContext", windowContext);
         find(user32, "SetThreadDpiAwarenessContext", setThreadContext);
     }
 
@@ -79,20 +81,20 @@ UINT dpiOf(HWND w) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 0;
 }
 
-// While it lives, windows this thread creates are per-monitor aware.
-class PerMonitorAwareness {
+// While it lives, windows this thread creates have the DPI awareness of
+// window `like`.
+class AwarenessOf {
 public:
-    PerMonitorAwareness() {
+    explicit AwarenessOf(HWND like) {
         const DpiFunctions& f = dpiFunctions();
-        if (f.setThreadContext == nullptr) return;
-        previous = f.setThreadContext(perMonitorAwareV2);
-        if (previous == nullptr) previous = f.setThreadContext(perMonitorAware); // before Windows 10 1703
+        if (like == nullptr || f.windowContext == nullptr || f.setThreadContext == nullptr) return;
+        if (DpiAwarenessContext context = f.windowContext(like)) previous = f.setThreadContext(context);
     }
-    ~PerMonitorAwareness() {
+    ~AwarenessOf() {
         if (previous != nullptr) dpiFunctions().setThreadContext(previous);
     }
-    PerMonitorAwareness(const PerMonitorAwareness&) = delete;
-    PerMonitorAwareness& operator=(const PerMonitorAwareness&) = delete;
+    AwarenessOf(const AwarenessOf&) = delete;
+    AwarenessOf& operator=(const AwarenessOf&) = delete;
 
 private:
     DpiAwarenessContext previous = nullptr;
@@ -122,7 +124,7 @@ public:
         : module(module), client(client) {
         if (liveWindowCount++ == 0) registerWindowClass(module);
         {
-            PerMonitorAwareness awareness;
+            AwarenessOf awareness(parent);
             window = CreateWindowExA(0, editorWindowClassName, editorWindowName, WS_CHILD | WS_VISIBLE, 0, 0, width,
                                      height, parent, nullptr, module, this);
         }
