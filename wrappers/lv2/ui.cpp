@@ -22,7 +22,6 @@
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -74,7 +73,8 @@ public:
         float value;
         std::memcpy(&value, buffer, sizeof value);
         if (port == kPanelZoomPort) {
-            if (std::isfinite(value)) link.setZoom(static_cast<int>(value));
+            // Beyond any size (or no number): no zoom; the cast stays defined.
+            link.setZoom(value >= 0.0f && value <= 1000.0f ? static_cast<int>(value) : 0);
             return;
         }
         const int id = paramOfControlPort(port);
