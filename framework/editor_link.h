@@ -1,7 +1,7 @@
 #pragma once
 // A plug-in's open editor and the safe route of parameter changes to it from
 // any thread, for every format that has an editor (through
-// framework/editor_owner.h the VST 2.4 and CLAP bases; the VST 3 plug-in).
+// framework/editor_owner.h the VST 2.4 and CLAP bases; the VST 3 base directly).
 // EditorT is built from (module handle, IEditController*, parent window,
 // zem::Scale, whether it offers its zoom menu), offers updateControl(int
 // index), windowHandle(), idle() (the host's idle call, in which an X11

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/clap/extensions.h"
+#include "framework/clap/preset_discovery.h"
 #include "tools/testhost/script.h"
 
 namespace claphost {
@@ -26,6 +27,15 @@ struct Library {
     const clap_plugin_descriptor* descriptor() const;
 };
 
+// The folders CLAP hosts search by default, in order: the entries of
+// CLAP_PATH (':'-separated on Linux, ';' on Windows), then on Linux ~/.clap
+// and /usr/lib/clap, on Windows %COMMONPROGRAMFILES%\CLAP and
+// %LOCALAPPDATA%\Programs\Common\CLAP. Folders that do not exist are kept.
+std::vector<std::string> standardClapFolders();
+// Every *.clap file in and below those folders that exist, in folder order,
+// each folder's sorted by path.
+std::vector<std::string> findClapFiles(const std::vector<std::string>& folders);
+
 // The host record handed to the plug-in, counting what the plug-in asks of it.
 class Host {
 public:
@@ -37,9 +47,33 @@ public:
     int requests = 0; // request_restart, request_process, request_callback and request_flush calls
     std::vector<clap_id> timers; // registered, not yet unregistered
     clap_id nextTimer = 1;
+    std::vector<std::uint32_t> rescans;  // the flags of each params rescan asked for
+    std::vector<std::string> loaded;     // load keys the plug-in reported loaded (preset-load)
+    std::vector<std::string> loadErrors; // messages of the preset loads it reported failed
     // The editor's size requests (gui's request_resize), each granted.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> resizeRequests;
 };
+
+// A preset as a host's preset browser indexes it, through the library's
+// preset-discovery factory: where it is, how to load it and what it is.
+struct DiscoveredPreset {
+    std::string provider;        // the provider's id
+    std::uint32_t locationKind = 0; // CLAP_PRESET_DISCOVERY_LOCATION_*
+    std::string path;               // the location's path; empty for the plug-in location (null there)
+    std::string name;
+    std::string loadKey;
+    std::vector<std::string> pluginIds; // "ABI:ID"
+    std::uint32_t flags = 0;
+    std::vector<std::string> creators;
+    std::vector<std::string> features;
+};
+
+// Indexes the library's presets as a host's browser does: creates each
+// provider of its preset-discovery factory, lets it declare its locations
+// (init) and has it describe the presets at each (get_metadata). Answers
+// false with `error` when the library has no such factory or a provider
+// fails (a provider's own error reports are in the message).
+bool discoverPresets(const Library& library, std::vector<DiscoveredPreset>& presets, std::string& error);
 
 // A host's list of input events for one processing call, in time order as
 // added; records are copied in.
@@ -98,6 +132,8 @@ public:
     const clap_plugin_note_ports* notePorts = nullptr;
     const clap_plugin_latency* latency = nullptr;
     const clap_plugin_gui* gui = nullptr;
+    const clap_plugin_remote_controls* remoteControls = nullptr;
+    const clap_plugin_preset_load* presetLoad = nullptr;
 
     bool activate(double rate, std::uint32_t maxFrames);
     void deactivate();
@@ -112,6 +148,9 @@ public:
     std::vector<double> values() const;
     // The id of the parameter named `name`; false when there is none.
     bool idOf(const std::string& name, clap_id& id) const;
+    // Loads a preset found by discoverPresets through the preset-load
+    // extension; answers the plug-in's answer (false without the extension).
+    bool loadPreset(const DiscoveredPreset& preset);
 
     bool active = false;
     bool processing = false;
@@ -128,8 +167,6 @@ private:
 // value it stands for (the plug-in's own parameter classes know the curve).
 using PlainOf = double (*)(int index, float normalized);
 
-// Resolves the script's parameter names among the instance's parameters;
-// false with `error` for a name it does not have.
 // How openEditorRepeatedly opens the editor.
 struct GuiOptions {
     double scale = 0.0;           // handed to gui.set_scale after create; 0: none
@@ -147,6 +184,8 @@ struct GuiOptions {
 bool openEditorRepeatedly(Instance& instance, Host& host, int times, const GuiOptions& options, int& width,
                           int& height);
 
+// Resolves the script's parameter names among the instance's parameters;
+// false with `error` for a name it does not have.
 bool resolveNames(const Instance& instance, testhost::Script& script, std::string& error);
 
 // Plays the script (timed for `rate`) into an instance activated at that

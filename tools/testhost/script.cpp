@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/testhost/audio_call.h"
+
 namespace testhost {
 
 namespace {
@@ -229,14 +231,16 @@ std::vector<float> playScript(AEffect* e, const Script& script, double rate, int
             events->numEvents = static_cast<VstInt32>(midi.size());
             auto** list = reinterpret_cast<VstEvent**>(eventsStorage.data() + header);
             for (std::size_t i = 0; i < midi.size(); ++i) list[i] = reinterpret_cast<VstEvent*>(&midi[i]);
-            e->dispatcher(e, effProcessEvents, 0, 0, events, 0.0f);
+            audioCall([&] { e->dispatcher(e, effProcessEvents, 0, 0, events, 0.0f); });
         }
         if (useDouble) {
-            e->processDoubleReplacing(e, doubles.silentInputs(), doubles.outputPointers.data(), frames);
+            double** inputs = doubles.silentInputs();
+            audioCall([&] { e->processDoubleReplacing(e, inputs, doubles.outputPointers.data(), frames); });
             const std::vector<double>& first = doubles.outputs[0];
             for (int i = 0; i < frames; ++i) output.push_back(static_cast<float>(first[i]));
         } else {
-            e->processReplacing(e, floats.silentInputs(), floats.outputPointers.data(), frames);
+            float** inputs = floats.silentInputs();
+            audioCall([&] { e->processReplacing(e, inputs, floats.outputPointers.data(), frames); });
             output.insert(output.end(), floats.outputs[0].begin(), floats.outputs[0].begin() + frames);
         }
     }
