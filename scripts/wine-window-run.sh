@@ -22,16 +22,15 @@ if [ -n "${WINE_DPI:-}" ] && ! grep -qi "\"LogPixels\"=dword:$(printf %08x "$WIN
 fi
 # Wait for any wineserver of this prefix to go before starting a new display.
 WINEPREFIX="$WINEPREFIX" wineserver -w 2>/dev/null || true
-# xvfb-run -a takes the first display number that has no lock file yet, so
-# two window programs of this tree started at once (the test command runs the
-# 32- and 64-bit suites side by side) could both take it: they take turns.
-mkdir -p "$top/build"
+# Window programs take turns on the display numbers (the test command runs the
+# 32- and 64-bit suites side by side).
+source "$top/scripts/window-lock.sh"
 # Inside the display's lifetime, the prefix's wine processes (the program and
 # wine's own desktop process) are ended once the program is done, so none is
 # left talking to a display that xvfb-run then takes away. The server does not
 # reset when its last client leaves (-noreset): a reset drops a wine process
 # that connects meanwhile.
-exec flock "$top/build/window-programs.lock" xvfb-run -a -s "-noreset -screen 0 1600x900x24" bash -c '
+exec flock "$window_programs_lock" xvfb-run -a -s "-noreset -screen 0 1600x900x24" bash -c '
   "$0" "$@"; status=$?
   wineserver -k 2>/dev/null || true
   exit $status' "$top/scripts/wine-run.sh" "$program" "$@"

@@ -23,7 +23,8 @@ mkdir -p "$work"
 # 96 DPI is a new prefix's own: the usual window prefix serves.
 [ "$dpi" = 96 ] || export WINE_DPI=$dpi
 "$top/scripts/wine-window-run.sh" "$claphost" gui "$clap" 1 --size "$size" --picture "$work/windows.png"
-# Window programs of this tree take turns for a display (scripts/wine-window-run.sh).
-flock "$top/build/window-programs.lock" "$top/scripts/x11-run.sh" "$native/claphost" gui "$native/clap/Veldane.clap" 1 \
+# Window programs take turns for a display (scripts/wine-window-run.sh).
+source "$top/scripts/window-lock.sh"
+flock "$window_programs_lock" "$top/scripts/x11-run.sh" "$native/claphost" gui "$native/clap/Veldane.clap" 1 \
   --scale "$factor" --size "$size" --picture "$work/linux.png" >/dev/null
 "$native/compare_captures" "$work/windows.png" "$work/linux.png"

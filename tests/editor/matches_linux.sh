@@ -16,7 +16,8 @@ for tool in testhost compare_captures vst/veldane.so; do
   fi
 done
 mkdir -p "$work"
-# Window programs of this tree take turns for a display (scripts/wine-window-run.sh).
-flock "$top/build/window-programs.lock" "$top/scripts/x11-run.sh" "$native/testhost" editor "$native/vst/veldane.so" \
+# Window programs take turns for a display (scripts/wine-window-run.sh).
+source "$top/scripts/window-lock.sh"
+flock "$window_programs_lock" "$top/scripts/x11-run.sh" "$native/testhost" editor "$native/vst/veldane.so" \
   "$work/linux.png" "$top/tools/testhost/demo.txt" >/dev/null
 "$native/compare_captures" "$windows" "$work/linux.png"
