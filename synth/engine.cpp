@@ -5,6 +5,7 @@
 #include "synth/modulation.h"
 #include "synth/one_pole.h"
 #include "synth/random.h"
+#include "synth/voice_path.h"
 
 namespace Veldane {
 
@@ -42,6 +43,7 @@ constexpr double kPitchModScale = 2.0;
 Engine::Engine()
 {
     for (Voice& v : voices) v.engine = this;
+    lanes_.setLoop(voiceLoop(voicePath()));
     setSampleRate(kDefaultSampleRate);
 }
 
