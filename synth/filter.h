@@ -59,8 +59,11 @@ template <typename T>
 {
     using namespace filter_detail;
     const T cubic = u - u * kOneSixth * u * u;
-    return select(u > kSaturateKnee, splat<T>(kSaturateLimit),
-                  select(u < -kSaturateKnee, splat<T>(-kSaturateLimit), cubic));
+    // One selection after the cubic, the limit chosen beside it: the cubic
+    // lies on the filter's chain of dependent operations, the comparisons not.
+    const auto high = u > kSaturateKnee;
+    const auto outside = static_cast<decltype(high)>(high | (u < -kSaturateKnee));
+    return select(outside, select(high, splat<T>(kSaturateLimit), splat<T>(-kSaturateLimit)), cubic);
 }
 
 // What a cutoff makes of the stages, for the filter type in force.

@@ -34,14 +34,17 @@ namespace Veldane {
 
 namespace {
 
-constexpr int W = VELDANE_VOICE_LANES;
-using V = Lanes<W>;
-using M = LaneMask<W>;
-constexpr int kMaxGroups = kMaxLanes / W;
-constexpr int kGroupBits = (1 << W) - 1;
 
 // 1e-18 keeps the DC blockers clear of denormals.
 constexpr double kDenormalGuard = 1e-18;
+
+// The loop for groups of W voices.
+template <int W>
+struct LoopOfWidth {
+using V = Lanes<W>;
+using M = LaneMask<W>;
+static constexpr int kMaxGroups = kMaxLanes / W;
+static constexpr int kGroupBits = (1 << W) - 1;
 
 // One oscillator of a group in registers.
 struct OscillatorRegisters {
@@ -80,7 +83,7 @@ struct OscillatorRegisters {
 // Moves a window on by one step and enters the naive value, as
 // CorrectionTaps::shift does: `next` is r after the step, before any
 // correction.
-[[gnu::always_inline]] inline void shiftInto(const OscillatorRegisters& r, V naive, OscillatorRegisters& next)
+[[gnu::always_inline]] static void shiftInto(const OscillatorRegisters& r, V naive, OscillatorRegisters& next)
 {
     next.tap0 = r.tap1;
     next.tap1 = r.tap2 + naive;
@@ -129,7 +132,7 @@ struct OscillatorRun {
 // Hands `use` the run of an oscillator (see OscillatorRun), then takes its
 // state back from the registers.
 template <class Sample, class Step, class Alone, class Output, class Use>
-[[gnu::always_inline]] inline void runOscillator(LaneState& st, LaneState::Oscillators& oscillator, int first,
+[[gnu::always_inline]] static void runOscillator(LaneState& st, LaneState::Oscillators& oscillator, int first,
                                                  bool synced, Sample sample, Step step, Alone alone, Output output,
                                                  Use use)
 {
@@ -146,14 +149,14 @@ struct FixedRun {
     [[gnu::always_inline]] void advance(int n) { fill(n); }
 };
 template <class Fill>
-FixedRun<Fill> fixedRun(Fill fill)
+static FixedRun<Fill> fixedRun(Fill fill)
 {
     return FixedRun<Fill>{fill};
 }
 
 // Calls f(lane) for every lane whose bit is set in `lanes` and that holds a voice.
 template <class F>
-[[gnu::always_inline]] inline void forEachVoiceLane(const LaneState& st, int first, int lanes, F f)
+[[gnu::always_inline]] static void forEachVoiceLane(const LaneState& st, int first, int lanes, F f)
 {
     for (int i = 0; i < W; ++i) {
         if (((lanes >> i) & 1) && first + i < st.count) f(i);
@@ -164,7 +167,7 @@ template <class F>
 // time (advance(n) computes sample n's two steps into the chunk's tables);
 // one not computed writes its fixed values.
 template <class Use>
-[[gnu::always_inline]] inline void withOscillator1(LaneState& st, int first, Use use)
+[[gnu::always_inline]] static void withOscillator1(LaneState& st, int first, Use use)
 {
     const LaneSettings& set = st.settings;
     const bool runs = set.osc1Waveform == Oscillator1::kTri || set.osc1Waveform == Oscillator1::kRect;
@@ -238,7 +241,7 @@ template <class Use>
 }
 
 template <class Use>
-[[gnu::always_inline]] inline void withOscillator2(LaneState& st, int first, Use use)
+[[gnu::always_inline]] static void withOscillator2(LaneState& st, int first, Use use)
 {
     const LaneSettings& set = st.settings;
     const int waveform = set.osc2Waveform;
@@ -305,11 +308,11 @@ template <class Use>
 
 // The mix of each step of the kGroups groups (the noise floor, oscillator
 // 1, and oscillator 2 after its DC blocker, or its ring modulation after the
-// ring's), through the filters, times the amp envelopes, summed into sum1[]
-// and sum2[] for samples 0..count-1; beforeSample(n) runs at the start of
+// ring's), through the filters, times the amp envelopes, summed and through
+// the decimator into out[] for samples 0..count-1; beforeSample(n) runs at the start of
 // sample n (the oscillators' sample, when they run alongside).
 template <int kGroups, class BeforeSample>
-[[gnu::always_inline]] inline void mixAndFilter(LaneState& st, int count, double* sum1, double* sum2,
+[[gnu::always_inline]] static void mixAndFilter(LaneState& st, int count, double* out,
                                                 BeforeSample beforeSample)
 {
     const LaneSettings& set = st.settings;
@@ -317,6 +320,8 @@ template <int kGroups, class BeforeSample>
     const int type = set.filterType;
     const V gain1 = splat<V>(set.osc1Gain);
     const V gain2 = splat<V>(set.osc2Gain);
+    // The decimator in registers too: its recursions run beside the filters'.
+    HalfBandDecimator decimator = *st.decimator;
     FilterGroup<W> filter[kGroups];
     V dc2[kGroups], dcRing[kGroups], dc2Coef[kGroups], dcRingCoef[kGroups];
     for (int g = 0; g < kGroups; ++g) {
@@ -366,8 +371,7 @@ template <int kGroups, class BeforeSample>
                 second += b[i];
             }
         }
-        sum1[n] = first;
-        sum2[n] = second;
+        out[n] = decimator.process(first, second);
     }
     for (int g = 0; g < kGroups; ++g) {
         const int first = g * W;
@@ -375,12 +379,13 @@ template <int kGroups, class BeforeSample>
         storeLanes<W>(st.dc2 + first, dc2[g]);
         storeLanes<W>(st.dcRing + first, dcRing[g]);
     }
+    *st.decimator = decimator;
 }
 
 // Several groups: each group's oscillators over the whole chunk, then the
 // mix and the filters of all of them, sample by sample.
 template <int kGroups>
-void groupsSideBySide(LaneState& st, int count, double* sum1, double* sum2)
+static void groupsSideBySide(LaneState& st, int count, double* out)
 {
     for (int g = 0; g < kGroups; ++g) {
         const auto wholeChunk = [count](auto& osc) {
@@ -389,15 +394,15 @@ void groupsSideBySide(LaneState& st, int count, double* sum1, double* sum2)
         withOscillator1(st, g * W, wholeChunk);
         withOscillator2(st, g * W, wholeChunk);
     }
-    mixAndFilter<kGroups>(st, count, sum1, sum2, [](int) {});
+    mixAndFilter<kGroups>(st, count, out, [](int) {});
 }
 
 // One group: the oscillators' next sample inside the filter's loop.
-void oneGroup(LaneState& st, int count, double* sum1, double* sum2)
+static void oneGroup(LaneState& st, int count, double* out)
 {
     withOscillator1(st, 0, [&](auto& osc1) {
         withOscillator2(st, 0, [&](auto& osc2) {
-            mixAndFilter<1>(st, count, sum1, sum2, [&](int n) {
+            mixAndFilter<1>(st, count, out, [&](int n) {
                 osc1.advance(n);
                 osc2.advance(n);
             });
@@ -405,24 +410,33 @@ void oneGroup(LaneState& st, int count, double* sum1, double* sum2)
     });
 }
 
-} // namespace
-
-void VELDANE_VOICE_LOOP(LaneState& st, int count, double* sum1, double* sum2)
+// Samples 0..count-1 of the chunk, the voices in as many groups as they fill.
+static void run(LaneState& st, int count, double* out)
 {
-    std::memset(st.syncLanes, 0, sizeof st.syncLanes);
     const int groups = (st.count + W - 1) / W;
-    if (groups == 1) {
-        oneGroup(st, count, sum1, sum2);
-        return;
-    }
+    if (groups == 1) return oneGroup(st, count, out);
     if constexpr (kMaxGroups >= 2) {
-        if (groups == 2) return groupsSideBySide<2>(st, count, sum1, sum2);
+        if (groups == 2) return groupsSideBySide<2>(st, count, out);
     }
     if constexpr (kMaxGroups >= 4) {
-        if (groups == 3) return groupsSideBySide<3>(st, count, sum1, sum2);
-        if (groups == 4) return groupsSideBySide<4>(st, count, sum1, sum2);
+        if (groups == 3) return groupsSideBySide<3>(st, count, out);
+        if (groups == 4) return groupsSideBySide<4>(st, count, out);
     }
-    for (int n = 0; n < count; ++n) sum1[n] = sum2[n] = 0.0;
+    for (int n = 0; n < count; ++n) out[n] = st.decimator->process(0.0, 0.0);
+}
+};
+
+} // namespace
+
+void VELDANE_VOICE_LOOP(LaneState& st, int count, double* out)
+{
+    std::memset(st.syncLanes, 0, sizeof st.syncLanes);
+    // A few voices fill a group of four: eight lanes would cost more for
+    // the same chain of dependent operations.
+    if constexpr (VELDANE_VOICE_LANES > 4) {
+        if (st.count <= 4) return LoopOfWidth<4>::run(st, count, out);
+    }
+    LoopOfWidth<VELDANE_VOICE_LANES>::run(st, count, out);
 }
 
 } // namespace Veldane

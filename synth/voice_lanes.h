@@ -15,6 +15,7 @@
 // copies the running state of the voices to compute into the lanes, store
 // hands it back, so the voice managers and every reader of a voice see it as
 // before. Audio thread, between and within rendered segments; never allocates.
+#include "synth/decimator.h"
 #include "synth/filter.h"
 #include "synth/lanes.h"
 #include "synth/voice.h"
@@ -57,6 +58,7 @@ struct LaneState {
     Voice* voice[kMaxLanes] = {};  // the voices computed, in voice order
     int count = 0;                 // how many
     LaneSettings settings;
+    HalfBandDecimator* decimator = nullptr;  // the engine's, which takes the voices' sum
 
     Oscillators osc1 = {}, osc2 = {};
     double dc2[kMaxLanes] = {}, dcRing[kMaxLanes] = {};          // DC blocker states (running means)
@@ -92,9 +94,10 @@ double stepOscillator1Alone(Voice& v, int waveform, OscillatorLane& state, doubl
 void stepOscillator2Alone(Voice& v, int waveform, OscillatorLane& state, double inc, double sync);
 
 // A voice loop: samples 0..count-1 of the chunk in `lanes`, modulated, through
-// the oscillators, the mix, the filters and the amp envelopes: the sums of each
-// voice's two oversampled values, added in voice order, into sum1[] and sum2[].
-using VoiceLoop = void (*)(LaneState& lanes, int count, double* sum1, double* sum2);
+// the oscillators, the mix, the filters and the amp envelopes; the sums of each
+// voice's two oversampled values, added in voice order, through the decimator
+// into out[] (at the host rate, before the master volume).
+using VoiceLoop = void (*)(LaneState& lanes, int count, double* out);
 
 class VoiceLanes {
 public:
@@ -117,8 +120,13 @@ public:
     // sample (synthesize it, then store and load again, so that the next
     // sample leaves that voice out).
     bool modulate(int n, const ModulationInputs& in, double whiteNoise);
-    // Samples 0..count-1 of the chunk, modulated, through the voice loop.
-    void synthesize(int count, double* sum1, double* sum2) { loop_(state_, count, sum1, sum2); }
+    // Samples 0..count-1 of the chunk, modulated, through the voice loop and
+    // `decimator` into out[].
+    void synthesize(int count, HalfBandDecimator& decimator, double* out)
+    {
+        state_.decimator = &decimator;
+        loop_(state_, count, out);
+    }
 
 private:
     void loadOscillators(int lane);

@@ -33,8 +33,8 @@ VoiceLoop voiceLoop(VoicePath path);
 
 // The three compilations of synth/voice_kernel.cpp. Call the wider ones only
 // where voicePathSupported says so.
-void voiceLoopSse2(LaneState& lanes, int count, double* sum1, double* sum2);
-void voiceLoopAvx2(LaneState& lanes, int count, double* sum1, double* sum2);
-void voiceLoopAvx512(LaneState& lanes, int count, double* sum1, double* sum2);
+void voiceLoopSse2(LaneState& lanes, int count, double* out);
+void voiceLoopAvx2(LaneState& lanes, int count, double* out);
+void voiceLoopAvx512(LaneState& lanes, int count, double* out);
 
 } // namespace Veldane
