@@ -20,6 +20,8 @@ packages=(
   # session tool, jalv on a JACK server, the LV2 validators and lv2info,
   # Qtractor's plug-in scanner, and screenshots of windows under Xvfb.
   ardour jalv jackd2 lilv-utils lv2-dev sordi qtractor imagemagick x11-utils
+  # Our LV2 benchmark host (tools/lv2bench).
+  liblilv-dev
   "$@"
 )
 
