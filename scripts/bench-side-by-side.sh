@@ -62,6 +62,8 @@ veldane="$build/native/vst/veldane.so"
 host="$build/native/testhost"
 lv2host="$build/native/lv2bench"
 export LV2_PATH="$build/native/lv2:${LV2_PATH:-/usr/lib/lv2:/usr/local/lib/lv2}"
+# synthv1's plug-in starts Qt, which wants a display unless told otherwise.
+export QT_QPA_PLATFORM=offscreen
 dir="$build/native/side-by-side"
 mkdir -p "$dir"
 
@@ -200,13 +202,14 @@ for rate in "${rates[@]}"; do
       echo "== ${title[$p]}, $rate Hz, $count instance(s)" >&2
       row="| ${title[$p]} | $khz kHz | $count |" cycles="| ${title[$p]} | $khz kHz | $count |"
       for path in "${paths[@]}"; do
-        read -r f c < <(VELDANE_SIMD=$path measure vst "$veldane" "$dir/veldane-$p.txt" "$rate" "$count")
+        figures=$(VELDANE_SIMD=$path measure vst "$veldane" "$dir/veldane-$p.txt" "$rate" "$count")
+        read -r f c <<<"$figures"
         row+=" $f × |" cycles+=" $(per_voice "$c" "$rate" "${voices[$p]}") |"
       done
-      read -r v vc < <(measure vst "$veldane" "$dir/veldane-$p.txt" "$rate" "$count")
-      read -r l lc < <(measure lv2 "$veldane_uri" "$dir/veldane_lv2-$p.txt" "$rate" "$count")
-      read -r a ac < <(measure vst "$amsynth" "$dir/amsynth-$p.txt" "$rate" "$count")
-      read -r s sc < <(measure lv2 "$synthv1" "$dir/synthv1-$p.txt" "$rate" "$count")
+      figures=$(measure vst "$veldane" "$dir/veldane-$p.txt" "$rate" "$count"); read -r v vc <<<"$figures"
+      figures=$(measure lv2 "$veldane_uri" "$dir/veldane_lv2-$p.txt" "$rate" "$count"); read -r l lc <<<"$figures"
+      figures=$(measure vst "$amsynth" "$dir/amsynth-$p.txt" "$rate" "$count"); read -r a ac <<<"$figures"
+      figures=$(measure lv2 "$synthv1" "$dir/synthv1-$p.txt" "$rate" "$count"); read -r s sc <<<"$figures"
       row+=" $v × | $l × | $a × | $s × | $(ratio "$v" "$a") | $(ratio "$l" "$s") |"
       cycles+=" $(per_voice "$lc" "$rate" "${voices[$p]}") | $(per_voice "$ac" "$rate" "${voices[$p]}") |"
       cycles+=" $(per_voice "$sc" "$rate" "${voices[$p]}") |"

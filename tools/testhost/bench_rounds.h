@@ -69,14 +69,25 @@ BenchResult benchRounds(double seconds, Play play)
 }
 
 // The report's last lines, which scripts read: the real-time factor and the
-// cycles one second of audio cost in the fastest round.
-inline void printBenchFigures(const BenchResult& r)
+// cycles one second of audio cost in the fastest round. Answers the
+// command's exit status: 2 when the plug-in played non-finite samples, 1 when
+// the thread's CPU time did not advance (no factor), else 0.
+inline int printBenchFigures(const BenchResult& r, int nonFinite)
 {
+    if (nonFinite) {
+        std::fprintf(stderr, "%d non-finite samples\n", nonFinite);
+        return 2;
+    }
+    if (r.best <= 0.0) {
+        std::fprintf(stderr, "the thread's CPU time did not advance: no real-time factor\n");
+        return 1;
+    }
     std::printf("real-time factor %.1f (fastest round; %.1f over all rounds)\n", r.best,
                 r.cpuSeconds > 0.0 ? r.audioSeconds / r.cpuSeconds : 0.0);
     if (r.tscHz > 0.0 && r.best > 0.0)
         std::printf("cycles per second of audio %.0f (time-stamp counter at %.0f MHz)\n", r.tscHz / r.best,
                     r.tscHz / 1e6);
+    return 0;
 }
 
 } // namespace testhost

@@ -244,16 +244,7 @@ int bench(const char* path, const char* scriptPath, const PlayOptions& options) 
                 scriptPath, result.plays, result.rounds, options.instances, options.instances == 1 ? "" : "s",
                 result.audioSeconds, options.useDouble ? "double" : "single", options.block, options.rate,
                 result.cpuSeconds, result.wallSeconds);
-    if (nonFinite) {
-        std::fprintf(stderr, "%d non-finite samples\n", nonFinite);
-        return 2;
-    }
-    if (result.best <= 0.0) {
-        std::fprintf(stderr, "the thread's CPU time did not advance: no real-time factor\n");
-        return 1;
-    }
-    printBenchFigures(result);
-    return 0;
+    return printBenchFigures(result, nonFinite);
 }
 
 int usage() {
