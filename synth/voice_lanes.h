@@ -45,7 +45,7 @@ struct LaneState {
     // Output samples per chunk: enough that each loop's setting up is spread
     // thin, few enough that the tables (some 23 kB) stay in the first-level
     // cache.
-    static constexpr int kChunk = 64;
+    static constexpr int kChunk = 32;
     static constexpr int kChunkSteps = 2 * kChunk;  // oversampled steps per chunk
 
     // One oscillator's running state: the correction window, the phase, and
