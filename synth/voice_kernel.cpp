@@ -431,8 +431,11 @@ static void run(LaneState& st, int count, double* out)
 void VELDANE_VOICE_LOOP(LaneState& st, int count, double* out)
 {
     std::memset(st.syncLanes, 0, sizeof st.syncLanes);
-    // A few voices fill a group of four: eight lanes would cost more for
+    // A few voices fill a narrower group: wider lanes would cost more for
     // the same chain of dependent operations.
+    if constexpr (VELDANE_VOICE_LANES > 2) {
+        if (st.count <= 2) return LoopOfWidth<2>::run(st, count, out);
+    }
     if constexpr (VELDANE_VOICE_LANES > 4) {
         if (st.count <= 4) return LoopOfWidth<4>::run(st, count, out);
     }
