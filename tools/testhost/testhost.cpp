@@ -58,6 +58,7 @@
 #include <vector>
 
 #include "framework/vst2.h"
+#include "synth/voice_path.h"
 #include "tools/testhost/bench_rounds.h"
 #include "tools/testhost/platform.h"
 #include "tools/testhost/plugin_library.h"
@@ -107,6 +108,7 @@ int info(const char* path) {
                 sizeof(AEffect));
     if (plugin.builtin) {
         std::printf("exports            none: linked into the test host\n");
+        std::printf("voice path         %s\n", Veldane::voicePathName(Veldane::voicePath()));
     } else {
         std::printf("exports            VSTPluginMain %s, main %s%s\n", plugin.entry ? "yes" : "no",
                     plugin.mainAlias ? "yes" : "no",
