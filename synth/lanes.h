@@ -50,7 +50,10 @@ using Double2 = Lanes<2>;
 using Mask2 = LaneMask<2>;
 
 // mask ? a : b, lane by lane.
-inline double select(bool mask, double a, double b) { return mask ? a : b; }
+inline double select(bool mask, double a, double b)
+{
+    return mask ? a : b;
+}
 template <class Mask, class Vector>
 [[gnu::always_inline]] inline Vector select(Mask mask, Vector a, Vector b)
 {
@@ -62,16 +65,23 @@ template <typename T>
 [[gnu::always_inline]] inline T splat(double x)
 {
     T v;
-    for (int i = 0; i < static_cast<int>(sizeof(T) / sizeof(double)); ++i) v[i] = x;
+    for (int i = 0; i < static_cast<int>(sizeof(T) / sizeof(double)); ++i)
+        v[i] = x;
     return v;
 }
 template <>
-inline double splat<double>(double x) { return x; }
+inline double splat<double>(double x)
+{
+    return x;
+}
 
 // The lanes of a mask as a number, bit i for lane i (a scalar mask is bit 0).
 // Masks are combined as these numbers: combining them as vectors has GCC
 // rebuild each lane's all-ones pattern from a boolean, a dozen instructions.
-inline int laneBits(bool mask) { return mask ? 1 : 0; }
+inline int laneBits(bool mask)
+{
+    return mask ? 1 : 0;
+}
 [[gnu::always_inline]] inline int laneBits(LaneMask<2> mask)
 {
 #if defined(__SSE2__)
@@ -89,15 +99,20 @@ template <class Mask>
         return _mm512_test_epi64_mask(reinterpret_cast<__m512i>(mask), reinterpret_cast<__m512i>(mask));
 #endif
 #if defined(__AVX__)
-    if constexpr (kWidth == 4) return _mm256_movemask_pd(reinterpret_cast<__m256d>(mask));
+    if constexpr (kWidth == 4)
+        return _mm256_movemask_pd(reinterpret_cast<__m256d>(mask));
 #endif
     int bits = 0;
-    for (int i = 0; i < kWidth; ++i) bits |= (mask[i] ? 1 : 0) << i;
+    for (int i = 0; i < kWidth; ++i)
+        bits |= (mask[i] ? 1 : 0) << i;
     return bits;
 }
 
 // Whether any lane of a mask is set (a scalar mask is its own answer).
-inline bool anyLane(bool mask) { return mask; }
+inline bool anyLane(bool mask)
+{
+    return mask;
+}
 template <class Mask>
 [[gnu::always_inline]] inline bool anyLane(Mask mask)
 {

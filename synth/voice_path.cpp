@@ -29,27 +29,37 @@ std::uint64_t readXcr0()
 
 bool processorSupports(VoicePath path)
 {
-    if (path == VoicePath::kSse2) return true;
+    if (path == VoicePath::kSse2)
+        return true;
     unsigned a = 0, b = 0, c = 0, d = 0;
-    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    if (!__get_cpuid(1, &a, &b, &c, &d))
+        return false;
     // AVX and the operating system's XSAVE, which xgetbv needs.
-    if (!(c & bit_OSXSAVE) || !(c & bit_AVX)) return false;
+    if (!(c & bit_OSXSAVE) || !(c & bit_AVX))
+        return false;
     const std::uint64_t xcr0 = readXcr0();
-    if ((xcr0 & kXcr0Avx) != kXcr0Avx) return false;
-    if (__get_cpuid_max(0, nullptr) < 7) return false;
+    if ((xcr0 & kXcr0Avx) != kXcr0Avx)
+        return false;
+    if (__get_cpuid_max(0, nullptr) < 7)
+        return false;
     __cpuid_count(7, 0, a, b, c, d);
-    if (path == VoicePath::kAvx2) return (b & bit_AVX2) != 0;
+    if (path == VoicePath::kAvx2)
+        return (b & bit_AVX2) != 0;
     return (b & bit_AVX512F) != 0 && (xcr0 & kXcr0Avx512) == kXcr0Avx512;
 }
 #else
-bool processorSupports(VoicePath path) { return path == VoicePath::kSse2; }
+bool processorSupports(VoicePath path)
+{
+    return path == VoicePath::kSse2;
+}
 #endif
 
 // The widest supported path not wider than `limit`.
 VoicePath widestUpTo(VoicePath limit)
 {
     for (int p = static_cast<int>(limit); p > 0; --p) {
-        if (voicePathSupported(static_cast<VoicePath>(p))) return static_cast<VoicePath>(p);
+        if (voicePathSupported(static_cast<VoicePath>(p)))
+            return static_cast<VoicePath>(p);
     }
     return VoicePath::kSse2;
 }
@@ -60,7 +70,8 @@ VoicePath startUpPath()
     VoicePath limit = VoicePath::kAvx512;
     if (const char* asked = std::getenv("VELDANE_SIMD")) {
         for (int p = 0; p < kVoicePathCount; ++p) {
-            if (std::strcmp(asked, voicePathName(static_cast<VoicePath>(p))) == 0) limit = static_cast<VoicePath>(p);
+            if (std::strcmp(asked, voicePathName(static_cast<VoicePath>(p))) == 0)
+                limit = static_cast<VoicePath>(p);
         }
     }
     return widestUpTo(limit);
@@ -83,7 +94,10 @@ const char* voicePathName(VoicePath path)
     }
 }
 
-int voicePathLanes(VoicePath path) { return 2 << static_cast<int>(path); }
+int voicePathLanes(VoicePath path)
+{
+    return 2 << static_cast<int>(path);
+}
 
 bool voicePathSupported(VoicePath path)
 {
@@ -93,11 +107,15 @@ bool voicePathSupported(VoicePath path)
     return p >= 0 && p < kVoicePathCount && supported[p];
 }
 
-VoicePath voicePath() { return static_cast<VoicePath>(currentPath().load(std::memory_order_relaxed)); }
+VoicePath voicePath()
+{
+    return static_cast<VoicePath>(currentPath().load(std::memory_order_relaxed));
+}
 
 bool setVoicePath(VoicePath path)
 {
-    if (!voicePathSupported(path)) return false;
+    if (!voicePathSupported(path))
+        return false;
     currentPath().store(static_cast<int>(path), std::memory_order_relaxed);
     return true;
 }

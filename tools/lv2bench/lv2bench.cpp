@@ -55,17 +55,21 @@ constexpr std::size_t kAtomBufferBytes = 65536;
 
 class UridMap {
 public:
-    LV2_URID map(const char* uri) {
+    LV2_URID map(const char* uri)
+    {
         for (std::size_t i = 0; i < uris_.size(); ++i)
-            if (uris_[i] == uri) return static_cast<LV2_URID>(i + 1);
+            if (uris_[i] == uri)
+                return static_cast<LV2_URID>(i + 1);
         uris_.emplace_back(uri);
         return static_cast<LV2_URID>(uris_.size());
     }
-    const char* unmap(LV2_URID urid) const {
+    const char* unmap(LV2_URID urid) const
+    {
         return urid >= 1 && urid <= uris_.size() ? uris_[urid - 1].c_str() : nullptr;
     }
 
-    LV2_URID_Map mapFeature{this, [](LV2_URID_Map_Handle h, const char* uri) { return static_cast<UridMap*>(h)->map(uri); }};
+    LV2_URID_Map mapFeature{this,
+                            [](LV2_URID_Map_Handle h, const char* uri) { return static_cast<UridMap*>(h)->map(uri); }};
     LV2_URID_Unmap unmapFeature{
         this, [](LV2_URID_Unmap_Handle h, LV2_URID urid) { return static_cast<UridMap*>(h)->unmap(urid); }};
 
@@ -77,7 +81,8 @@ private:
 class Instance {
 public:
     Instance(LilvWorld* world, const LilvPlugin* plugin, UridMap& urids, double rate, int block, std::string& error)
-        : world_(world), block_(block), rate_(static_cast<float>(rate)) {
+        : world_(world), block_(block), rate_(static_cast<float>(rate))
+    {
         midiEvent_ = urids.map(LV2_MIDI__MidiEvent);
         sequence_ = urids.map(LV2_ATOM__Sequence);
         chunk_ = urids.map(LV2_ATOM__Chunk);
@@ -99,11 +104,14 @@ public:
             error = "the plug-in did not instantiate (a feature we do not offer?)";
             return;
         }
-        worker_ = static_cast<const LV2_Worker_Interface*>(lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
+        worker_ = static_cast<const LV2_Worker_Interface*>(
+            lilv_instance_get_extension_data(instance_, LV2_WORKER__interface));
         connectPorts(plugin, error);
     }
-    ~Instance() {
-        if (instance_) lilv_instance_free(instance_);
+    ~Instance()
+    {
+        if (instance_)
+            lilv_instance_free(instance_);
     }
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
@@ -112,28 +120,34 @@ public:
     void activate() { lilv_instance_activate(instance_); }
     void deactivate() { lilv_instance_deactivate(instance_); }
     // The control input of that symbol, or -1.
-    int controlPort(const LilvPlugin* plugin, const std::string& symbol) const {
+    int controlPort(const LilvPlugin* plugin, const std::string& symbol) const
+    {
         LilvNode* node = lilv_new_string(world_, symbol.c_str());
         const LilvPort* port = lilv_plugin_get_port_by_symbol(plugin, node);
         lilv_node_free(node);
-        if (!port) return -1;
+        if (!port)
+            return -1;
         const auto index = static_cast<int>(lilv_port_get_index(plugin, port));
         return isControlIn_[static_cast<std::size_t>(index)] ? index : -1;
     }
-    bool isControlInput(int index) const {
-        return index >= 0 && index < static_cast<int>(isControlIn_.size()) && isControlIn_[static_cast<std::size_t>(index)];
+    bool isControlInput(int index) const
+    {
+        return index >= 0 && index < static_cast<int>(isControlIn_.size()) &&
+               isControlIn_[static_cast<std::size_t>(index)];
     }
     void setControl(int index, float value) { controls_[static_cast<std::size_t>(index)] = value; }
 
     // Starts the block's MIDI input empty.
-    void clearMidi() {
+    void clearMidi()
+    {
         for (std::vector<std::uint64_t>& buffer : midiIn_) {
             auto* seq = reinterpret_cast<LV2_Atom_Sequence*>(buffer.data());
             lv2_atom_sequence_clear(seq);
             seq->atom.type = sequence_;
         }
     }
-    void addMidi(long long frame, const unsigned char* bytes) {
+    void addMidi(long long frame, const unsigned char* bytes)
+    {
         struct {
             LV2_Atom_Event event;
             unsigned char data[4];
@@ -147,7 +161,8 @@ public:
                                            &e.event);
     }
     // Runs one block and appends the first audio output's frames to `output`.
-    void run(int frames, std::vector<float>& output) {
+    void run(int frames, std::vector<float>& output)
+    {
         for (std::vector<std::uint64_t>& buffer : atomOut_) {
             auto* atom = reinterpret_cast<LV2_Atom*>(buffer.data());
             atom->size = static_cast<std::uint32_t>(kAtomBufferBytes - sizeof(LV2_Atom));
@@ -160,14 +175,16 @@ public:
                 worker_->work_response(lilv_instance_get_handle(instance_), static_cast<std::uint32_t>(response.size()),
                                        response.data());
             responses_.clear();
-            if (worker_->end_run) worker_->end_run(lilv_instance_get_handle(instance_));
+            if (worker_->end_run)
+                worker_->end_run(lilv_instance_get_handle(instance_));
         }
         const std::vector<float>& out = audio_[static_cast<std::size_t>(audioOut_)];
         output.insert(output.end(), out.begin(), out.begin() + frames);
     }
 
 private:
-    void connectPorts(const LilvPlugin* plugin, std::string& error) {
+    void connectPorts(const LilvPlugin* plugin, std::string& error)
+    {
         const std::uint32_t count = lilv_plugin_get_num_ports(plugin);
         controls_.assign(count, 0.0f);
         isControlIn_.assign(count, false);
@@ -181,7 +198,8 @@ private:
             if (portIs(plugin, port, LV2_CORE__AudioPort) || portIs(plugin, port, LV2_CORE__CVPort)) {
                 audio_[i].assign(static_cast<std::size_t>(block_), 0.0f);
                 buffer = audio_[i].data();
-                if (!input && audioOut_ < 0 && portIs(plugin, port, LV2_CORE__AudioPort)) audioOut_ = static_cast<int>(i);
+                if (!input && audioOut_ < 0 && portIs(plugin, port, LV2_CORE__AudioPort))
+                    audioOut_ = static_cast<int>(i);
             } else if (portIs(plugin, port, LV2_CORE__ControlPort)) {
                 isControlIn_[i] = input;
                 controls_[i] = std::isnan(defaults[i]) ? (std::isnan(mins[i]) ? 0.0f : mins[i]) : defaults[i];
@@ -195,28 +213,34 @@ private:
             }
             lilv_instance_connect_port(instance_, i, buffer);
         }
-        if (audioOut_ < 0 && error.empty()) error = "the plug-in has no audio output";
+        if (audioOut_ < 0 && error.empty())
+            error = "the plug-in has no audio output";
         clearMidi();
     }
-    bool portIs(const LilvPlugin* plugin, const LilvPort* port, const char* uri) const {
+    bool portIs(const LilvPlugin* plugin, const LilvPort* port, const char* uri) const
+    {
         LilvNode* node = lilv_new_uri(world_, uri);
         const bool is = lilv_port_is_a(plugin, port, node);
         lilv_node_free(node);
         return is;
     }
-    bool portHas(const LilvPlugin* plugin, const LilvPort* port, const char* property) const {
+    bool portHas(const LilvPlugin* plugin, const LilvPort* port, const char* property) const
+    {
         LilvNode* node = lilv_new_uri(world_, property);
         const bool has = lilv_port_has_property(plugin, port, node);
         lilv_node_free(node);
         return has;
     }
 
-    static LV2_Worker_Status scheduleWork(LV2_Worker_Schedule_Handle handle, std::uint32_t size, const void* data) {
+    static LV2_Worker_Status scheduleWork(LV2_Worker_Schedule_Handle handle, std::uint32_t size, const void* data)
+    {
         auto* self = static_cast<Instance*>(handle);
-        if (!self->worker_) return LV2_WORKER_ERR_UNKNOWN;
+        if (!self->worker_)
+            return LV2_WORKER_ERR_UNKNOWN;
         return self->worker_->work(lilv_instance_get_handle(self->instance_), &Instance::respond, self, size, data);
     }
-    static LV2_Worker_Status respond(LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data) {
+    static LV2_Worker_Status respond(LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data)
+    {
         auto* self = static_cast<Instance*>(handle);
         const auto* bytes = static_cast<const unsigned char*>(data);
         self->responses_.emplace_back(bytes, bytes + size);
@@ -236,7 +260,7 @@ private:
     std::vector<float> controls_;
     std::vector<bool> isControlIn_;
     std::vector<std::vector<float>> audio_;
-    std::vector<std::vector<std::uint64_t>> midiIn_, atomOut_;  // 8-byte aligned, as atoms must be
+    std::vector<std::vector<std::uint64_t>> midiIn_, atomOut_; // 8-byte aligned, as atoms must be
     int audioOut_ = -1;
 };
 
@@ -244,15 +268,18 @@ private:
 class Player {
 public:
     Player(Instance& instance, const Script& script, double rate, int block)
-        : instance_(instance), script_(script), block_(block), total_(script.length(rate)) {
+        : instance_(instance), script_(script), block_(block), total_(script.length(rate))
+    {
         instance.activate();
     }
     ~Player() { instance_.deactivate(); }
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
 
-    bool next(std::vector<float>& output) {
-        if (start_ >= total_) return false;
+    bool next(std::vector<float>& output)
+    {
+        if (start_ >= total_)
+            return false;
         const long long end = std::min<long long>(start_ + block_, total_);
         instance_.clearMidi();
         for (; next_ < script_.commands.size() && script_.commands[next_].frame < end; ++next_) {
@@ -276,21 +303,25 @@ private:
     std::size_t next_ = 0;
 };
 
-int usage() {
+int usage()
+{
     std::fprintf(stderr, "usage: lv2bench URI SCRIPT [--seconds S] [--instances N] [--rate R] [--block N]\n");
     return 64;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 3) return usage();
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return usage();
     const char* uri = argv[1];
     const char* scriptPath = argv[2];
     double rate = kDefaultRate, seconds = kDefaultSeconds;
     int block = kDefaultBlock, instances = 1;
     for (int i = 3; i < argc; ++i) {
-        if (i + 1 >= argc) return usage();
+        if (i + 1 >= argc)
+            return usage();
         if (std::strcmp(argv[i], "--seconds") == 0)
             seconds = std::atof(argv[++i]);
         else if (std::strcmp(argv[i], "--instances") == 0)
@@ -336,8 +367,10 @@ int main(int argc, char** argv) {
     }
     // Parameters by symbol or index, resolved once.
     for (Command& c : script.commands) {
-        if (!c.isParameter) continue;
-        if (!c.name.empty()) c.index = list[0]->controlPort(plugin, c.name);
+        if (!c.isParameter)
+            continue;
+        if (!c.name.empty())
+            c.index = list[0]->controlPort(plugin, c.name);
         if (!list[0]->isControlInput(c.index)) {
             std::fprintf(stderr, "%s has no control input %s\n", uri,
                          c.name.empty() ? std::to_string(c.index).c_str() : c.name.c_str());
@@ -354,11 +387,13 @@ int main(int argc, char** argv) {
             players.emplace_back(new Player(*list[i], script, rate, block));
         }
         for (bool more = true; more;) {
-            for (std::size_t i = 0; i < players.size(); ++i) more = players[i]->next(outputs[i]);
+            for (std::size_t i = 0; i < players.size(); ++i)
+                more = players[i]->next(outputs[i]);
         }
         double audio = 0.0;
         for (const std::vector<float>& out : outputs) {
-            for (float s : out) nonFinite += std::isfinite(s) ? 0 : 1;
+            for (float s : out)
+                nonFinite += std::isfinite(s) ? 0 : 1;
             audio += double(out.size()) / rate;
         }
         return audio;
@@ -367,7 +402,7 @@ int main(int argc, char** argv) {
     lilv_world_free(world);
     std::printf("played %s through %s %d times in %d rounds, %d instance%s: %.1f s of audio (blocks of %d at %g Hz) "
                 "in %.2f s of CPU time, %.2f s of wall time\n",
-                scriptPath, uri, result.plays, result.rounds, instances, instances == 1 ? "" : "s",
-                result.audioSeconds, block, rate, result.cpuSeconds, result.wallSeconds);
+                scriptPath, uri, result.plays, result.rounds, instances, instances == 1 ? "" : "s", result.audioSeconds,
+                block, rate, result.cpuSeconds, result.wallSeconds);
     return testhost::printBenchFigures(result, nonFinite);
 }

@@ -24,11 +24,11 @@ constexpr double kBenchRoundSeconds = 0.5;
 
 struct BenchResult {
     int plays = 0, rounds = 0;
-    double audioSeconds = 0.0;  // in all rounds
-    double cpuSeconds = 0.0;    // in all rounds
+    double audioSeconds = 0.0; // in all rounds
+    double cpuSeconds = 0.0;   // in all rounds
     double wallSeconds = 0.0;
-    double best = 0.0;          // seconds of audio per second of CPU time, fastest round
-    double tscHz = 0.0;         // time-stamp counter ticks per second (0 where there is none)
+    double best = 0.0;  // seconds of audio per second of CPU time, fastest round
+    double tscHz = 0.0; // time-stamp counter ticks per second (0 where there is none)
 };
 
 inline std::uint64_t timeStampCounter()
@@ -61,10 +61,12 @@ BenchResult benchRounds(double seconds, Play play)
         ++r.rounds;
         r.audioSeconds += roundAudio;
         r.cpuSeconds += roundCpu;
-        if (roundCpu > 0.0) r.best = std::max(r.best, roundAudio / roundCpu);
+        if (roundCpu > 0.0)
+            r.best = std::max(r.best, roundAudio / roundCpu);
     } while (r.cpuSeconds < seconds);
     r.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    if (r.wallSeconds > 0.0) r.tscHz = double(timeStampCounter() - tscStart) / r.wallSeconds;
+    if (r.wallSeconds > 0.0)
+        r.tscHz = double(timeStampCounter() - tscStart) / r.wallSeconds;
     return r;
 }
 
