@@ -12,7 +12,7 @@
 # (Ardour, jalv on JACK, the LV2 validators, Qtractor's scanner).
 #
 # The ThreadSanitizer tree only runs the core's tests; it builds no plug-ins.
-if(VELDANE_SANITIZER)
+if(VELDANE_SANITIZER STREQUAL "thread")
   return()
 endif()
 
@@ -90,7 +90,26 @@ set(VELDANE_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Veldane.vst3)
 veldane_module(veldane_vst3_linux ${VELDANE_VST3_BUNDLE}/Contents/x86_64-linux Veldane veldane_vst3 GetPluginFactory
   wrappers/vst3/veldane.map)
 
+# The factory patches as VST 3 preset files, written from the patch table:
+# vst3-presets/Orvandel/Veldane/*.vstpreset, the tree to copy below a VST 3
+# preset root (/usr/share/vst3/presets or ~/.vst3/presets on Linux,
+# C:\ProgramData\VST3 Presets on Windows: the files are the same for both).
+# The stamp stands for the folder, whose file names come from the table.
+set(VELDANE_VST3_PRESETS_DIR ${CMAKE_BINARY_DIR}/vst3-presets)
+add_executable(make_vst3_presets wrappers/vst3/make_presets.cpp)
+target_compile_options(make_vst3_presets PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(make_vst3_presets PRIVATE veldane_patches zem_vst3)
+add_custom_command(
+  OUTPUT ${VELDANE_VST3_PRESETS_DIR}/.written
+  COMMAND make_vst3_presets ${VELDANE_FACTORY_TABLE} ${VELDANE_FACTORY_TABLE_SOURCE} ${VELDANE_VST3_PRESETS_DIR}
+  COMMAND ${CMAKE_COMMAND} -E touch ${VELDANE_VST3_PRESETS_DIR}/.written
+  DEPENDS make_vst3_presets ${VELDANE_FACTORY_TABLE}
+  COMMENT "Writing the factory presets as VST 3 preset files into ${VELDANE_VST3_PRESETS_DIR}"
+  VERBATIM)
+add_custom_target(veldane_vst3_presets ALL DEPENDS ${VELDANE_VST3_PRESETS_DIR}/.written)
+
 # --- Tests ---------------------------------------------------------------------
+if(VELDANE_TESTS)
 # The LV2 plug-in in-process, driven through its descriptor as a host drives
 # it, and the bundle's presets read back.
 add_executable(lv2_plugin_tests tests/linux/lv2_plugin_test.cpp tests/alloc_counter.cpp)
@@ -141,9 +160,9 @@ add_test(NAME clap_gui
 add_executable(vst3_module_tests tests/vst3/vst3_module_test.cpp)
 target_compile_options(vst3_module_tests PRIVATE ${VELDANE_WARNINGS})
 target_compile_definitions(vst3_module_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-  VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+  VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}" VELDANE_VST3_PRESETS_DIR="${VELDANE_VST3_PRESETS_DIR}")
 target_link_libraries(vst3_module_tests PRIVATE vst3host_core veldane_vst2 GTest::gtest_main)
-add_dependencies(vst3_module_tests veldane_vst3_linux)
+add_dependencies(vst3_module_tests veldane_vst3_linux veldane_vst3_presets)
 gtest_discover_tests(vst3_module_tests)
 
 # The bundle's editor view in an X11 window of ours on a virtual display,
@@ -162,6 +181,29 @@ add_executable(host_view_check tests/linux/host_view_check.cpp)
 target_compile_options(host_view_check PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(host_view_check PRIVATE veldane_patches zem_vst3)
 
+# The real hosts and the package run in the trees without sanitizers alone:
+# those programs are not built with them, and could load our modules only with
+# the sanitizers' runtime forced into them, which would then judge their code
+# as well as ours. (Nor does a sanitizer tree make the package.)
+if(NOT VELDANE_SANITIZER)
+# Preloaded into Ardour by the host checks: counts the calls of Ardour's
+# mixing routines and any write past the end of a buffer.
+add_library(ardour_mix_probe MODULE tests/linux/ardour_mix_probe.c)
+set_target_properties(ardour_mix_probe PROPERTIES PREFIX "")
+target_compile_options(ardour_mix_probe PRIVATE -Wall -Wextra -Werror)
+target_link_libraries(ardour_mix_probe PRIVATE ${CMAKE_DL_LIBS})
+
+# An instrument of the tests' own that aborts its host at teardown once it
+# has played: the Ardour checks must fail on such a crash.
+set(teardown_abort_bundle ${CMAKE_BINARY_DIR}/tests/teardown_abort.lv2)
+add_library(teardown_abort MODULE tests/linux/teardown_abort.c)
+set_target_properties(teardown_abort PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${teardown_abort_bundle})
+target_compile_options(teardown_abort PRIVATE -Wall -Wextra -Werror)
+target_link_libraries(teardown_abort PRIVATE PkgConfig::LV2 m)
+foreach(ttl manifest.ttl teardown_abort.ttl)
+  configure_file(tests/linux/teardown_abort.lv2/${ttl} ${teardown_abort_bundle}/${ttl} COPYONLY)
+endforeach()
+
 # The render checker the host checks rely on, finding the phrase in a
 # recording that starts anywhere in the loop.
 add_test(NAME wavcheck_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/linux/wavcheck_test.py)
@@ -169,7 +211,23 @@ add_test(NAME wavcheck_tests COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/linux/wav
 # The plug-ins in real hosts (tests/linux/host_checks.sh). Every host there
 # ends within its own time limit; the timeout here is the last resort, far
 # above the few seconds each check takes.
-foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 jalv jalv-ui qtractor qtractor-clap)
+foreach(check exports lv2-tools lv2-presets ardour-lv2 ardour-vst2 ardour-vst3 ardour-crash ardour-lv2-presets
+    ardour-vst3-presets jalv jalv-ui qtractor qtractor-clap)
   add_test(NAME host_${check} COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/host_checks.sh ${check} ${CMAKE_BINARY_DIR})
   set_tests_properties(host_${check} PROPERTIES TIMEOUT 240 LABELS hosts)
 endforeach()
+
+# The Debian package (tests/packaging/deb_checks.sh): lintian on it, and the
+# package installed system-wide while hosts look for it with their default
+# paths, then removed. That one runs alone: no other test may meet the
+# installed copy (other build trees' host checks wait on a lock file).
+add_test(NAME package_lintian COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/deb_checks.sh lintian ${CMAKE_BINARY_DIR})
+add_test(NAME package_installed COMMAND ${CMAKE_SOURCE_DIR}/tests/packaging/deb_checks.sh installed ${CMAKE_BINARY_DIR})
+set_tests_properties(package_lintian package_installed PROPERTIES TIMEOUT 600 LABELS packaging)
+set_tests_properties(package_installed PROPERTIES RUN_SERIAL TRUE)
+endif()
+
+# Every plug-in module's audio calls, probed for allocations, locks, waits and
+# system calls.
+include(${CMAKE_SOURCE_DIR}/tests/realtime/realtime.cmake)
+endif() # VELDANE_TESTS

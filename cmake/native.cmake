@@ -1,8 +1,9 @@
-# Native-only targets: the allocation counter of the unit tests, the render
+# Native-only targets (with VELDANE_TESTS): the allocation counter of the unit tests, the render
 # benchmark, the test host's checks with the built-in plug-in, the
 # measurement and documentation tools, and the PNG decoder's fuzz target.
-find_package(benchmark REQUIRED)
 find_package(PkgConfig REQUIRED)
+if(VELDANE_TESTS)
+find_package(benchmark REQUIRED)
 pkg_check_modules(FFTW3 REQUIRED IMPORTED_TARGET fftw3)
 
 # Counting allocation functions for the test that the audio path never allocates.
@@ -38,6 +39,10 @@ set_tests_properties(testhost_info_forced_path_builtin PROPERTIES ENVIRONMENT VE
 add_test(NAME testhost_bench_builtin
   COMMAND testhost bench builtin ${CMAKE_SOURCE_DIR}/bench/eight_voices.txt --seconds 0)
 
+# Measurement and documentation tools, and the fuzz targets (clang builds
+# those with AddressSanitizer and UBSan in every tree): none of them in a
+# sanitizer tree, which has no use for them.
+if(NOT VELDANE_SANITIZER)
 # Oscillator aliasing and filter response (scripts/measure-oscillators.sh,
 # scripts/measure-filter.sh), with FFTW.
 add_executable(measure_oscillators tools/measure_oscillators.cpp)
@@ -59,9 +64,14 @@ target_link_libraries(compose_panel PRIVATE veldane_ui)
 include(${CMAKE_SOURCE_DIR}/tests/fuzz/png_fuzz.cmake)
 # The same for the file-format readers.
 include(${CMAKE_SOURCE_DIR}/tests/fuzz/formats_fuzz.cmake)
+endif()
+endif() # VELDANE_TESTS
 
 # Factory patches, their preset files and the offline renderer veldane-render.
 include(${CMAKE_SOURCE_DIR}/cmake/patches.cmake)
 
 # The Linux plug-ins (VST 2.4 and LV2) and their checks in real hosts.
 include(${CMAKE_SOURCE_DIR}/cmake/linux.cmake)
+
+# What `cmake --install` and the packages put where (packaging/).
+include(${CMAKE_SOURCE_DIR}/packaging/install.cmake)

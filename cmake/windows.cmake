@@ -171,8 +171,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 
   add_executable(vst3_module_tests tests/vst3/vst3_module_test.cpp)
   target_compile_options(vst3_module_tests PRIVATE ${VELDANE_WARNINGS})
+  # The preset files are the native build's (they are the same for every system).
   target_compile_definitions(vst3_module_tests PRIVATE VELDANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
+    VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}" VELDANE_VST3_PRESETS_DIR="${VELDANE_NATIVE_BUILD_DIR}/vst3-presets")
   target_link_libraries(vst3_module_tests PRIVATE vst3host_core veldane_vst2 GTest::gtest_main)
   add_dependencies(vst3_module_tests Veldane_vst3)
   add_test(NAME vst3_module_tests COMMAND vst3_module_tests --gtest_brief=1 --gtest_filter=-*DemoPhrase*)
@@ -187,4 +188,15 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_dependencies(vst3_view_win_tests Veldane_vst3)
   add_test(NAME vst3_view_win_tests
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:vst3_view_win_tests> --gtest_brief=1)
+
+  # What users download (packaging/make-dist.sh, from the native, 32-bit and
+  # 64-bit trees beside this one): the archives against the install layout,
+  # then the installer under wine64 in a prefix of its own.
+  add_test(NAME dist_archives
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/dist_checks.sh ${CMAKE_BINARY_DIR}/.. ${CMAKE_BINARY_DIR}/dist-test)
+  add_test(NAME dist_installer
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/packaging/installer_checks.sh ${CMAKE_BINARY_DIR}/dist-test/work
+            ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/installer-test)
+  set_tests_properties(dist_archives PROPERTIES FIXTURES_SETUP dist TIMEOUT 300)
+  set_tests_properties(dist_installer PROPERTIES FIXTURES_REQUIRED dist TIMEOUT 900)
 endif()

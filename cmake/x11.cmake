@@ -38,6 +38,7 @@ add_custom_command(OUTPUT ${veldane_images_source}
   VERBATIM)
 target_sources(veldane_ui PRIVATE ${veldane_images_source})
 
+if(VELDANE_TESTS)
 # Hosting an editor in an X11 window and reading it back: the test host and
 # the editor tests.
 add_library(x11_capture STATIC tools/testhost/x11_capture.cpp)
@@ -72,3 +73,4 @@ target_link_libraries(compare_captures PRIVATE veldane_ui)
 add_executable(find_image tools/find_image.cpp)
 target_compile_options(find_image PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(find_image PRIVATE veldane_gfx)
+endif() # VELDANE_TESTS

@@ -50,7 +50,8 @@ bool writeFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
         return false;
     }
     std::string problem;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+    // An empty vector may hold no storage at all, which fwrite may not be given.
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
         problem = systemError("cannot write", path);
     // Closing flushes what the library still holds, so it can fail too (a full disk).
     if (std::fclose(file) != 0 && problem.empty())

@@ -1,10 +1,10 @@
 #pragma once
 // First-in-first-out queue of events between the host's event delivery and
-// the block loop: a ring buffer that keeps its storage when records are taken
-// out, so once it has held its largest number of records neither side
-// allocates again. (A std::deque frees and re-allocates its blocks as records
-// pass through it, which would put the allocator on the audio thread for
-// every block with events.)
+// the block loop: a ring buffer whose whole storage is reserved when it is
+// made (off the audio thread), so neither side ever allocates. (A std::deque
+// frees and re-allocates its blocks as records pass through it, and a queue
+// that grew on demand would put the allocator on the audio thread for the
+// first large flood of events.)
 //
 // The block loop empties the queue at the end of every processing call, so it
 // never holds more than one call's events; its capacity is bounded all the
@@ -24,19 +24,16 @@ namespace zem {
 
 class EventQueue {
 public:
-    // Records held before the first growth: a block with a dense controller
-    // stream holds a few hundred events, so ordinary use never grows the
-    // queue on the audio thread. 1024 records are 16 KiB.
-    static constexpr std::size_t kInitialCapacity = 1024;
-    // Most records ever held: 16384 (256 KiB). The queue holds one processing
+    // Records held at most: 16384 (256 KiB). The queue holds one processing
     // call's events, and even a block of 8192 frames with two events on every
     // sample fits, far beyond the thousand messages a second a MIDI cable
-    // carries; growth past it could only come from a host gone wrong.
-    static constexpr std::size_t kMaxCapacity = 16384;
+    // carries; a host sending more in one call has gone wrong, and the rest
+    // are dropped.
+    static constexpr std::size_t kCapacity = 16384;
 
-    // Reserves the initial storage (construction runs off the audio thread).
-    // If that fails, the queue starts empty and grows at the first push.
-    EventQueue() noexcept { grow(kInitialCapacity); }
+    // Reserves the whole storage (construction runs off the audio thread).
+    // If that fails, the queue holds nothing and refuses every record.
+    EventQueue() noexcept : storage(new (std::nothrow) Event[kCapacity]), slots(storage ? kCapacity : 0) {}
 
     EventQueue(const EventQueue&) = delete;
     EventQueue& operator=(const EventQueue&) = delete;
@@ -44,8 +41,8 @@ public:
     bool empty() const noexcept { return count == 0; }
     std::size_t size() const noexcept { return count; }
     std::size_t capacity() const noexcept { return slots; }
-    // Records refused since construction because the queue was full (or its
-    // growth failed): counted, so a flood is visible rather than silent.
+    // Records refused since construction because the queue was full: counted,
+    // so a flood is visible rather than silent.
     std::size_t dropped() const noexcept { return refused; }
 
     // The i-th record from the front, i < size().
@@ -53,11 +50,10 @@ public:
     // The oldest record; the queue must not be empty.
     const Event& front() const noexcept { return storage[head]; }
 
-    // Appends at the back. Allocates only when the queue is fuller than ever
-    // before (doubling its storage, up to kMaxCapacity); a record that finds
-    // the queue full is dropped, counted, and the answer is false. Never throws.
+    // Appends at the back; a record that finds the queue full is dropped,
+    // counted, and the answer is false. Never allocates, never throws.
     bool pushBack(const Event& event) noexcept {
-        if (count == slots && !grow(slots == 0 ? kInitialCapacity : slots * 2)) {
+        if (count == slots) {
             ++refused;
             return false;
         }
@@ -74,20 +70,8 @@ public:
     }
 
 private:
-    // Moves the records, oldest first, into new storage of newSlots records.
-    bool grow(std::size_t newSlots) noexcept {
-        if (newSlots <= slots || newSlots > kMaxCapacity) return false;
-        std::unique_ptr<Event[]> bigger(new (std::nothrow) Event[newSlots]);
-        if (!bigger) return false;
-        for (std::size_t i = 0; i < count; ++i) bigger[i] = (*this)[i];
-        storage = std::move(bigger);
-        slots = newSlots;
-        head = 0;
-        return true;
-    }
-
     std::unique_ptr<Event[]> storage; // ring of `slots` records
-    std::size_t slots = 0;            // capacity in records
+    std::size_t slots;                // capacity in records
     std::size_t head = 0;             // position of the oldest record
     std::size_t count = 0;            // records held
     std::size_t refused = 0;          // records dropped because the queue was full

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace zem {
@@ -54,6 +55,17 @@ bool setPlainValue(Parameter& p, double v) noexcept {
         p.setNormalized(static_cast<float>(v));
     }
     return true;
+}
+
+void fullDisplay(const Parameter& p, char* text, std::size_t capacity) noexcept {
+    if (text == nullptr || capacity == 0) return;
+    if (const auto* e = dynamic_cast<const ParameterEnum*>(&p); e != nullptr && e->names != nullptr) {
+        std::snprintf(text, capacity, "%s", e->names[std::clamp(e->value(), e->min, e->max)]);
+        return;
+    }
+    char shown[kParameterDisplayLength + 1] = {};
+    p.getDisplay(shown);
+    std::snprintf(text, capacity, "%s", shown);
 }
 
 } // namespace zem

@@ -5,6 +5,8 @@
 // default, kind) and a write of a plain value both come from here, so the
 // declared range and the values the plug-in accepts cannot disagree.
 
+#include <cstddef>
+
 #include "framework/parameter.h"
 
 namespace zem {
@@ -38,5 +40,12 @@ PlainRange plainRangeOf(const Parameter& p) noexcept;
 // exactly as given. Answers true when the value was taken; the caller tells
 // its parameter set (ParameterSet::touch), as a host write would.
 bool setPlainValue(Parameter& p, double v) noexcept;
+
+// Any thread but the audio thread (getDisplay may format through a stream).
+// The display text for hosts whose texts are not VST 2.4's eight characters:
+// an entry's whole name ("Retrigger"), every other value as getDisplay
+// writes it (none is longer). Written into text[0..capacity), cut to fit and
+// zero-terminated; nothing happens for a null text or a capacity of 0.
+void fullDisplay(const Parameter& p, char* text, std::size_t capacity) noexcept;
 
 } // namespace zem

@@ -62,6 +62,14 @@ protected:
 // The host's callback, under a name that keeps VST types out of the synthesizer.
 using HostCallback = audioMasterCallback;
 
+// The record a host keeps for an instance, zeroed, in a block of its own; null
+// when it cannot be allocated. Made here, apart from any plug-in, because the
+// record is the one allocation that is never freed (see Plugin::instantiate),
+// and a leak checker can then be told of it by this name alone.
+AEffect* newHostRecord() noexcept;
+// Frees a record that no host has received.
+void deleteHostRecord(AEffect* record) noexcept;
+
 template <class Derived, int N>
 class Plugin : public IParameterChangedListener {
 public:
@@ -82,7 +90,7 @@ public:
     // must then find a record that leads nowhere. Host's UI thread.
     template <class... Args>
     static AEffect* instantiate(HostCallback host, Args&&... args) noexcept {
-        auto* record = new (std::nothrow) AEffect{};
+        AEffect* record = newHostRecord();
         if (!record) return nullptr;
         Derived* object = nullptr;
         try {
@@ -91,7 +99,7 @@ public:
             object = nullptr; // a failed construction has destroyed what it built
         }
         if (!object) {
-            delete record;
+            deleteHostRecord(record);
             return nullptr;
         }
         return record;

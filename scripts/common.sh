@@ -1,5 +1,5 @@
 # Shared by the project's entry scripts: installs what is missing and
-# configures and builds the build trees (native, tsan, win32, win64). Source
+# configures and builds the build trees (native, tsan, asan, win32, win64). Source
 # it, don't run it.
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -12,7 +12,7 @@ prepare() {
   bash "$top/scripts/build-libpng-mingw.sh" "$build/deps/libpng-mingw64" x86_64
 }
 
-configure_and_build() {  # configure_and_build native|tsan|win32|win64 [targets...]
+configure_and_build() {  # configure_and_build native|tsan|asan|win32|win64 [targets...]
   local kind=$1; shift
   local dir="$build/$kind"
   local args=(-S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Release)
@@ -20,9 +20,10 @@ configure_and_build() {  # configure_and_build native|tsan|win32|win64 [targets.
   case "$kind" in
     native) ;;
     tsan) args+=(-DVELDANE_SANITIZER=thread) ;;
+    asan) args+=(-DVELDANE_SANITIZER=address,undefined) ;;
     win32) arch=i686; libpng="$build/deps/libpng-mingw" ;;
     win64) arch=x86_64; libpng="$build/deps/libpng-mingw64" ;;
-    *) echo "unknown build $kind (native, tsan, win32 or win64)" >&2; return 64 ;;
+    *) echo "unknown build $kind (native, tsan, asan, win32 or win64)" >&2; return 64 ;;
   esac
   if [ -n "$arch" ]; then
     # wine-run.sh picks the 32- or 64-bit wine and prefix from each program.

@@ -6,7 +6,8 @@
 # host sees of each and a picture of the Linux editor beside the Windows
 # one, both Veldane.clap files as our CLAP host sees them, and both
 # Veldane.vst3 bundles as our VST 3 host sees them, each playing the demo
-# phrase. Installs what is missing.
+# phrase; how many factory presets each host finds in each format; last, what
+# users download, in dist/. Installs what is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build win32
@@ -37,8 +38,9 @@ echo "its spectrogram: $build/demo.png"
 "$top/scripts/wine-window-run.sh" "$build/win32/testhost.exe" editor "$build/win32/Veldane.dll" "$build/editor.png" && echo "editor screenshot: $build/editor.png"
 
 # The factory patches as preset files and the offline renderer (native build).
-configure_and_build native factory_presets veldane-render
-echo "factory presets, one .fxp per patch and the bank \"Veldane Factory.fxb\": $build/native/presets"
+configure_and_build native factory_presets veldane_vst3_presets veldane-render
+echo "factory presets, one VST 2.4 program per patch (.fxp): $build/native/presets"
+echo "factory presets as VST 3 preset files, to copy below a VST 3 preset root: $build/native/vst3-presets"
 # The demo song, each of its four parts played with a patch of its own, mixed.
 song="$top/tools/render/songs/demo-song.mid"
 parts=("Fat Saw Bass" "String Ensemble" "Solo Saw" "Harp") # MIDI channels 1 to 4
@@ -104,3 +106,37 @@ else
   echo "a VST 3 rendering of the demo phrase differs from the DLL's" >&2
   exit 1
 fi
+
+# The factory patches as each host finds them, in each format: our CLAP host
+# through the library's preset-discovery factory, our VST 3 host in the
+# program list and the preset files, lilv in the LV2 bundle, and Ardour 7
+# (headless) for LV2 and VST 3 (with the preset files in a preset folder of
+# its run's own). The VST 2.4 plug-ins have no presets of their own: their
+# users load the .fxp files (docs/manual.md).
+echo
+echo "== the factory presets as each host sees them"
+lv2_count=$(bash "$top/scripts/hosts/lv2-check.sh" --presets "$build/native/lv2/veldane.lv2" 2>/dev/null | wc -l)
+ardour_lv2=$(bash "$top/scripts/hosts/ardour-presets.sh" "lv2:$build/native/lv2/veldane.lv2" 2>/dev/null | tail -n +2)
+ardour_vst3=$(bash "$top/scripts/hosts/ardour-presets.sh" --vst3-presets "$build/native/vst3-presets" \
+  "vst3:$build/native/vst3/Veldane.vst3" 2>/dev/null | tail -n +2)
+clap_native=$("$build/native/claphost" presets "$build/native/clap/Veldane.clap" | tail -n 1)
+clap_win64=$("$top/scripts/wine-run.sh" "$build/win64/claphost.exe" presets "$build/win64/Veldane.clap" | tail -n 1)
+preset_files="$build/native/vst3-presets/Orvandel/Veldane"
+vst3_native=$("$build/native/vst3host" presets "$build/native/vst3/Veldane.vst3" "$preset_files" | tail -n 1)
+vst3_win64=$("$top/scripts/wine-run.sh" "$build/win64/vst3host.exe" presets "$build/win64/vst3/Veldane.vst3" \
+  "$preset_files" | tail -n 1)
+printf '%-8s %-34s %s\n' format host presets \
+  "VST 2.4" "(none of its own)" "$(ls "$build/native/presets" | grep -c '\.fxp$') .fxp files to load" \
+  LV2 "lv2info (lilv)" "$lv2_count" \
+  LV2 "Ardour 7" "$(echo "$ardour_lv2" | grep -c .)" \
+  CLAP "claphost, Linux" "$clap_native" \
+  CLAP "claphost, 64-bit Windows (wine64)" "$clap_win64" \
+  "VST 3" "vst3host, Linux" "$vst3_native" \
+  "VST 3" "vst3host, 64-bit Windows (wine64)" "$vst3_win64" \
+  "VST 3" "Ardour 7" "$(echo "$ardour_vst3" | grep -c 'VST3-P:') programs, $(echo "$ardour_vst3" | grep -c 'VST3-S:') preset files"
+
+# What users download, in dist/: the Debian package, the Windows installer,
+# the Linux and Windows archives and their checksums (packaging/make-dist.sh),
+# listed with their sizes.
+echo
+bash "$top/packaging/make-dist.sh" "$build" "$top/dist"

@@ -20,7 +20,11 @@ machine() {
   [ -n "$offset" ] && od -An -tx2 -j$((offset + 4)) -N2 "$1" 2>/dev/null | tr -d ' '
 }
 
-if [ -f "$1" ] && [ "$(machine "$1")" = 8664 ]; then
+# A prefix named by WINEPREFIX that exists already keeps its own kind (a
+# 64-bit prefix runs 32-bit programs and wine's own tools, such as reg, too).
+if [ -n "${WINEPREFIX:-}" ] && [ -f "$WINEPREFIX/system.reg" ]; then
+  grep -q '^#arch=win64' "$WINEPREFIX/system.reg" && export WINEARCH=win64 || export WINEARCH=win32
+elif [ -f "$1" ] && [ "$(machine "$1")" = 8664 ]; then
   export WINEARCH=win64
   export WINEPREFIX="${WINEPREFIX:-$top/build/wine64-prefix}"
 else

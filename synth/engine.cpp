@@ -259,6 +259,16 @@ void Engine::renderSamples(int count, Sample* out)
         i += n;
         if (voiceEnded) {
             storeLanes();
+            if (!anyVoiceActive()) {
+                // The last voice fell silent: the engine stands still from
+                // the next sample on, as it would at the start of a call.
+                // Going on to the end of the call would advance the LFO, the
+                // random sequence and the decimator by however many samples
+                // the host's block happened to have left, so the next note
+                // would depend on where the host cut its blocks.
+                for (; i < count; ++i) out[i] = Sample(0);
+                return;
+            }
             loadLanes();
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
-// Counts global operator new calls in the native test program (the counting
-// operators live in alloc_counter.cpp, compiled into that build only).
+// Counts the native test program's calls of the global operator new, in every
+// form (the counting operators live in alloc_counter.cpp, compiled into that
+// build only).
 #include <cstddef>
 
 namespace test {

@@ -17,6 +17,7 @@
 #include "gfx/bitmap.h"
 #include "ui/controls.h"
 #include "ui/panel.h"
+#include "ui/panel_sections.h"
 #include "tests/hosted_plugin.h"
 
 namespace {
@@ -522,6 +523,32 @@ TEST_F(PanelTest, EveryParameterButTheReservedOneHasOneControlAndNoneOverlap) {
             EXPECT_FALSE(touch) << list[a]->parameterIndex << " and " << list[b]->parameterIndex;
         }
     }
+}
+
+// Hosts group the parameters by the section their control sits in
+// (ui/panel_sections.h): every control lies whole inside one section's
+// frame, the frames do not overlap, and no section holds more parameters
+// than a controller page has knobs (eight).
+TEST_F(PanelTest, EachControlLiesWholeInOneSectionOfAtMostEight) {
+    int perSection[Veldane::panelSectionCount] = {};
+    for (zem::Control* c : editor->panel.controls) {
+        const int s = Veldane::sectionOf(c->parameterIndex);
+        ASSERT_GE(s, 0) << c->parameterIndex;
+        const Veldane::PanelSection& f = Veldane::panelSections[s];
+        const PixelRect& r = c->bounds;
+        EXPECT_TRUE(r.left >= f.left && r.right <= f.right && r.top >= f.top && r.bottom <= f.bottom)
+            << c->parameterIndex << " sticks out of " << f.name;
+        ++perSection[s];
+    }
+    for (int s = 0; s < Veldane::panelSectionCount; ++s) {
+        EXPECT_TRUE(perSection[s] >= 1 && perSection[s] <= 8) << Veldane::panelSections[s].name;
+        for (int t = s + 1; t < Veldane::panelSectionCount; ++t) {
+            const Veldane::PanelSection &a = Veldane::panelSections[s], &b = Veldane::panelSections[t];
+            EXPECT_FALSE(a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom)
+                << a.name << " and " << b.name;
+        }
+    }
+    EXPECT_EQ(Veldane::sectionOf(Veldane::kReserved), -1);
 }
 
 TEST_F(PanelTest, ControlsStartFromTheParameterDefaults) {

@@ -204,6 +204,34 @@ TEST(EngineSilence, ANoteAfterSilenceContinuesExactlyWhereTheEngineStopped)
     EXPECT_EQ(withGap, withoutGap);
 }
 
+TEST(EngineSilence, WhereTheHostCutsItsBlocksChangesNothing)
+{
+    // A note released and run out, then the next one. The engine falls
+    // silent inside some block; however the blocks are cut, the samples are
+    // the same (hosts such as Ardour start an export's blocks at different
+    // offsets from run to run).
+    auto run = [](int block) {
+        Engine e;
+        setUpPatch(e);
+        Veldane::setRandomSeed(31);
+        std::vector<double> out(30000);
+        auto renderTo = [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; i += block) e.render(static_cast<int>(std::min<std::size_t>(block, to - i)), out.data() + i);
+        };
+        startNote(e, 0, 57);
+        renderTo(0, 3000);
+        e.voices[0].release();
+        renderTo(3000, 20000);
+        EXPECT_FALSE(e.anyVoiceActive()) << "the release should have ended by then";
+        startNote(e, 0, 64);
+        renderTo(20000, out.size());
+        return out;
+    };
+    const std::vector<double> whole = run(512);
+    ASSERT_GT(measure::rms(whole), 1e-3);
+    for (int block : {1, 37, 496, 4096}) EXPECT_EQ(run(block), whole) << "blocks of " << block;
+}
+
 // ---- Output ----------------------------------------------------------------
 
 TEST(EngineRender, FloatAndDoubleRenderAreOneComputation)

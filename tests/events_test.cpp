@@ -126,8 +126,8 @@ TEST_F(EventIntake, QueueKeepsHostOrderAcrossCallsAndOffsetsUnchanged) {
 
 #ifdef VELDANE_COUNT_ALLOCATIONS
 // The host's audio thread delivers events and processes blocks: neither may
-// allocate, except the queue growing past its largest size so far.
-TEST_F(EventIntake, AudioPathAllocatesNothingOnceTheQueueHasGrown) {
+// allocate, not even for the first flood of events.
+TEST_F(EventIntake, AudioPathAllocatesNothingEvenUnderAFlood) {
     MidiBlock everyday, burst;
     for (int i = 0; i < 64; ++i) everyday.add(i * 4, i % 2 ? 0x80 : 0x90, 60 + i % 12, 100);
     for (int i = 0; i < 5000; ++i) burst.add(i / 20, i % 2 ? 0x80 : 0x90, 60 + i % 12, 100);
@@ -136,18 +136,11 @@ TEST_F(EventIntake, AudioPathAllocatesNothingOnceTheQueueHasGrown) {
     std::vector<float> buffer(256);
     float* outs[1] = {buffer.data()};
 
-    std::size_t before = test::allocationCount();
-    processEvents(everydayEvents);
-    effect->processReplacing(effect, nullptr, outs, 256);
-    EXPECT_EQ(test::allocationCount(), before) << "ordinary blocks fit the initial storage";
-
-    processEvents(burstEvents); // grows once
-    effect->processReplacing(effect, nullptr, outs, 256);
-    before = test::allocationCount();
-    processEvents(burstEvents);
-    effect->processReplacing(effect, nullptr, outs, 256);
-    processEvents(everydayEvents);
-    effect->processReplacing(effect, nullptr, outs, 256);
+    const std::size_t before = test::allocationCount();
+    for (VstEvents* events : {everydayEvents, burstEvents, burstEvents, everydayEvents}) {
+        processEvents(events);
+        effect->processReplacing(effect, nullptr, outs, 256);
+    }
     EXPECT_EQ(test::allocationCount(), before);
     EXPECT_TRUE(plugin->events.empty());
 }
@@ -329,16 +322,16 @@ TEST_F(BlockLoop, TenThousandEventsInOneCall) {
 // However many events a host floods in, the queue stops at its bound and
 // counts what it refused; what it took still plays.
 TEST_F(BlockLoop, QueueIsBoundedAndCountsWhatItRefuses) {
-    const int flood = static_cast<int>(zem::EventQueue::kMaxCapacity) + 100;
+    const int flood = static_cast<int>(zem::EventQueue::kCapacity) + 100;
     MidiBlock block;
     for (int i = 0; i < flood; ++i) block.add(0, 0x90, i % 128, 100);
     deliver(block);
-    EXPECT_EQ(plugin->events.size(), zem::EventQueue::kMaxCapacity);
+    EXPECT_EQ(plugin->events.size(), zem::EventQueue::kCapacity);
     EXPECT_EQ(plugin->events.dropped(), 100u);
     log.clear();
     process(16);
     EXPECT_TRUE(plugin->events.empty());
-    EXPECT_EQ(log.size(), 2 + 2 * zem::EventQueue::kMaxCapacity);
+    EXPECT_EQ(log.size(), 2 + 2 * zem::EventQueue::kCapacity);
 }
 
 TEST_F(BlockLoop, DoublePathAdvancesByWholeSamples) {
@@ -409,10 +402,10 @@ TEST(SynthEvents, PitchBendSetsTheEngineTarget) {
 // ---------------------------------------------------------------------------
 // The queue's ring buffer.
 
-TEST(EventQueue, FirstInFirstOutAcrossWrapAndGrowth) {
+TEST(EventQueue, FirstInFirstOutAcrossTheWrapAtItsWholeCapacity) {
     zem::EventQueue queue;
-    const std::size_t initial = queue.capacity();
-    ASSERT_GE(initial, 1u);
+    const int capacity = static_cast<int>(queue.capacity());
+    ASSERT_EQ(queue.capacity(), zem::EventQueue::kCapacity);
     int pushed = 0, popped = 0;
     auto push = [&](int n) {
         for (int i = 0; i < n; ++i) ASSERT_TRUE(queue.pushBack({0, pushed++, 0, 0}));
@@ -424,19 +417,14 @@ TEST(EventQueue, FirstInFirstOutAcrossWrapAndGrowth) {
             queue.popFront();
         }
     };
-    // Cycling below the capacity wraps around without growing.
-    for (int round = 0; round < 10; ++round) {
-        push(int(initial) - 3);
-        pop(int(initial) - 3);
-    }
-    EXPECT_EQ(queue.capacity(), initial);
-    // Growing while the contents wrap around the end keeps their order.
-    push(int(initial) / 2);
-    push(int(initial) * 2);
-    EXPECT_GT(queue.capacity(), initial);
-    EXPECT_EQ(queue.size(), initial / 2 + initial * 2);
+    // Filled to the brim while its contents wrap around the end: the order holds.
+    push(capacity / 2);
+    pop(capacity / 2);
+    push(capacity);
+    EXPECT_FALSE(queue.pushBack({0, pushed, 0, 0}));
+    EXPECT_EQ(queue.dropped(), 1u);
     for (std::size_t i = 0; i < queue.size(); ++i) ASSERT_EQ(queue[i].deltaFrames, popped + int(i));
-    pop(int(queue.size()));
+    pop(capacity);
     EXPECT_TRUE(queue.empty());
     queue.popFront(); // harmless when empty
     EXPECT_TRUE(queue.empty());

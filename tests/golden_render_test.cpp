@@ -91,7 +91,7 @@ const Passage kPassages[] = {
         0.5 off 55
         0.5 off 60
         0.8 end)",
-     false, 12941187097112837107u},
+     false, 2925280782939670178u},
     {"noise_bp_lfo",
      R"(0 param "Osc1 Waveform" 1.0
         0 param "Filter Type" 1.0
@@ -103,7 +103,7 @@ const Passage kPassages[] = {
         0 on 60
         0.4 off 60
         0.6 end)",
-     false, 4157400837808074744u},
+     false, 10436316744176631537u},
     {"rect_shape_lfo_saw_sync_lp2",
      R"(0 param "Osc1 Waveform" 0.5
         0 param "Osc1 Shape Mod Src" 1.0
@@ -125,7 +125,7 @@ const Passage kPassages[] = {
         0.6 off 45
         0.6 off 57
         0.8 end)",
-     false, 4429157356391300665u},
+     false, 17937716090753789417u},
     {"rect_ring_square_env_pitch",
      R"(0 param "Osc1 Waveform" 0.5
         0 param "Osc1 Volume" 0.0
@@ -149,7 +149,7 @@ const Passage kPassages[] = {
         0.6 off 64
         0.6 off 40
         0.9 end)",
-     true, 4894425809048178284u},
+     true, 15021786588968678569u},
     {"legato_glide_bend",
      R"(0 param "Voice Mode" 0.5
         0 param "Glide Time" 0.4
@@ -193,7 +193,7 @@ const Passage kPassages[] = {
         0.55 param "Master Volume" 0.6
         0.6 pedal up
         0.9 end)",
-     false, 11352027353844456360u},
+     false, 18297899127690942269u},
     // With triangles: oscillator 1 at two skews, oscillator 2 alone and synced.
     {"tri_skews_osc2_tri",
      R"(0 param "Osc1 Shape Mod" 0.9
@@ -204,7 +204,7 @@ const Passage kPassages[] = {
         0.2 param "Osc2 Detune" 0.7
         0.5 off 57
         0.7 end)",
-     false, 11340614122285151027u},
+     false, 12890162550809847084u},
     // Oscillator 1's skew from the square LFO as oscillator 2's sync source,
     // oscillator 2 a synced square ring-modulated, band-pass with key
     // tracking; the mod envelope outlasts the amp envelope, so voices run on

@@ -6,17 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "formats/file_bytes.h"
 #include "tools/patches/patch_check.h"
-#include "tools/patches/patch_table.h"
+#include "tools/patches/patch_files.h"
 
 namespace {
 
-using patches::Patch;
+using Veldane::Patch;
 
 std::string shown(const Veldane::Parameters& params, int id)
 {
@@ -25,12 +26,10 @@ std::string shown(const Veldane::Parameters& params, int id)
     return text;
 }
 
-std::vector<Patch> factory()
+const std::vector<Patch>& factory()
 {
-    std::vector<Patch> table;
-    std::string error;
-    EXPECT_TRUE(patches::factoryPatches(table, error)) << error;
-    return table;
+    EXPECT_FALSE(Veldane::factoryPatches().empty()) << Veldane::factoryTableError();
+    return Veldane::factoryPatches();
 }
 
 TEST(ParameterText, EveryParameterReadsBackItsOwnDisplay)
@@ -65,7 +64,7 @@ TEST(PatchTable, ListedValuesAsShownOthersAtTheirDefaults)
                              "category: Keys\n";
     std::vector<Patch> table;
     std::string error;
-    ASSERT_TRUE(patches::parsePatchTable(text, "t.txt", table, error)) << error;
+    ASSERT_TRUE(Veldane::parsePatchTable(text, "t.txt", table, error)) << error;
     ASSERT_EQ(table.size(), 2u);
     EXPECT_EQ(table[0].name, "Deep Bass");
     EXPECT_EQ(table[0].category, "Bass");
@@ -109,7 +108,7 @@ TEST(PatchTable, RefusesWithFileAndLine)
     for (const auto& c : cases) {
         std::vector<Patch> table;
         std::string error;
-        EXPECT_FALSE(patches::parsePatchTable(c.text, "t.txt", table, error)) << c.text;
+        EXPECT_FALSE(Veldane::parsePatchTable(c.text, "t.txt", table, error)) << c.text;
         EXPECT_NE(error.find(c.error), std::string::npos) << "got: " << error;
         EXPECT_TRUE(table.empty());
     }
@@ -117,7 +116,7 @@ TEST(PatchTable, RefusesWithFileAndLine)
 
 TEST(FactoryPatches, CoverTheGroundAndRoundTripThroughPresetFiles)
 {
-    const std::vector<Patch> table = factory();
+    const std::vector<Patch>& table = factory();
     ASSERT_GE(table.size(), 32u);
     std::set<std::string> categories;
     std::set<int> voiceModes;
@@ -136,11 +135,13 @@ TEST(FactoryPatches, CoverTheGroundAndRoundTripThroughPresetFiles)
     EXPECT_EQ(voiceModes.size(), 3u) << "retrigger, legato and poly patches";
     EXPECT_TRUE(sync && ring);
 
-    // In memory, and as the build wrote them: the same names and values, bit for bit.
+    // In memory, and as the build wrote them: the same names and values, bit
+    // for bit; one program per patch and no bank (a host loading a bank into
+    // a plug-in without programs keeps only its last patch).
     const formats::PresetOwner owner = patches::vstPresetOwner();
-    std::vector<formats::Preset> bank;
     std::vector<std::uint8_t> bytes;
     std::string error;
+    std::set<std::string> expectedFiles;
     for (const Patch& patch : table) {
         const formats::Preset preset = patches::toPreset(patch);
         formats::Preset back;
@@ -151,16 +152,12 @@ TEST(FactoryPatches, CoverTheGroundAndRoundTripThroughPresetFiles)
         std::vector<std::uint8_t> built;
         ASSERT_TRUE(formats::readFileBytes(VELDANE_PRESETS_DIR "/" + patch.name + ".fxp", 4096, built, error)) << error;
         EXPECT_EQ(built, bytes) << patch.name;
-        bank.push_back(preset);
+        expectedFiles.insert(patch.name + ".fxp");
     }
-    std::vector<formats::Preset> builtBank;
-    ASSERT_TRUE(formats::readFileBytes(VELDANE_PRESETS_DIR "/Veldane Factory.fxb", 1 << 20, bytes, error)) << error;
-    ASSERT_TRUE(formats::readFxb(bytes.data(), bytes.size(), owner, builtBank, error)) << error;
-    ASSERT_EQ(builtBank.size(), bank.size());
-    for (std::size_t i = 0; i < bank.size(); ++i) {
-        EXPECT_EQ(builtBank[i].name, bank[i].name);
-        EXPECT_EQ(builtBank[i].values, bank[i].values) << bank[i].name;
-    }
+    std::set<std::string> builtFiles;
+    for (const auto& entry : std::filesystem::directory_iterator(VELDANE_PRESETS_DIR))
+        if (entry.path().filename().string()[0] != '.') builtFiles.insert(entry.path().filename().string());
+    EXPECT_EQ(builtFiles, expectedFiles);
 }
 
 // Judged without listening: one note of every patch speaks within a few dB of
@@ -171,7 +168,7 @@ TEST(FactoryPatches, BalancedUnclippedWithoutOffset)
     constexpr double kLevelSpreadDb = 3.0; // from the median of all patches
     constexpr double kSilentBelowDb = -40.0;
     constexpr double kMaxDcDb = -40.0; // a constant offset of 1 % of full scale
-    const std::vector<Patch> table = factory();
+    const std::vector<Patch>& table = factory();
     std::vector<patches::PatchMeasures> measures;
     std::vector<double> levels;
     for (const Patch& patch : table) {

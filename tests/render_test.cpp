@@ -17,7 +17,6 @@
 
 #include "framework/midi.h"
 #include "synth/random.h"
-#include "tools/patches/patch_table.h"
 #include "tools/render/song_player.h"
 
 namespace {

@@ -1,8 +1,9 @@
 #pragma once
 // The CLAP extensions this framework offers or asks for, declared from the
 // published interface like the core (framework/clap/clap.h): parameters,
-// state, audio and note ports, latency, render mode, the editor (gui) and
-// timers, with the host's side of those it calls back. A plug-in answers its records
+// state, audio and note ports, latency, render mode, the editor (gui),
+// timers, remote-control pages and preset loading, with the host's side of
+// those it calls back. A plug-in answers its records
 // from clap_plugin::get_extension, a host its own from
 // clap_host::get_extension; each is looked up by its id text.
 
@@ -255,6 +256,59 @@ struct clap_host_timer_support {
     bool(ZEM_CLAPCALL* unregister_timer)(const clap_host* host, clap_id timer_id);
 };
 
+// --- Remote controls ----------------------------------------------------------------
+
+// Pages of up to eight parameters, grouped in sections, that a host maps to
+// a controller's knobs. (The draft's id is the same record.)
+constexpr const char* CLAP_EXT_REMOTE_CONTROLS = "clap.remote-controls/2";
+constexpr const char* CLAP_EXT_REMOTE_CONTROLS_COMPAT = "clap.remote-controls.draft/2";
+constexpr std::uint32_t CLAP_REMOTE_CONTROLS_COUNT = 8;
+
+struct clap_remote_controls_page {
+    char section_name[CLAP_NAME_SIZE];
+    clap_id page_id;
+    char page_name[CLAP_NAME_SIZE];
+    clap_id param_ids[CLAP_REMOTE_CONTROLS_COUNT]; // CLAP_INVALID_ID for an empty knob
+    bool is_for_preset; // the page belongs to the loaded preset, not to the plug-in
+};
+
+struct clap_plugin_remote_controls {
+    // Main thread.
+    std::uint32_t(ZEM_CLAPCALL* count)(const clap_plugin* plugin);
+    // Main thread. Fills `page` with the page at `page_index`.
+    bool(ZEM_CLAPCALL* get)(const clap_plugin* plugin, std::uint32_t page_index, clap_remote_controls_page* page);
+};
+
+struct clap_host_remote_controls {
+    // Main thread: the pages changed.
+    void(ZEM_CLAPCALL* changed)(const clap_host* host);
+    // Main thread: the page that matches what the user edits now.
+    void(ZEM_CLAPCALL* suggest_page)(const clap_host* host, clap_id page_id);
+};
+
+// --- Preset loading --------------------------------------------------------------------
+
+// Loading a preset that the preset-discovery factory
+// (framework/clap/preset_discovery.h) declared, by its location and load key.
+// (The draft's id is the same record.)
+constexpr const char* CLAP_EXT_PRESET_LOAD = "clap.preset-load/2";
+constexpr const char* CLAP_EXT_PRESET_LOAD_COMPAT = "clap.preset-load.draft/2";
+
+struct clap_plugin_preset_load {
+    // Main thread. Loads the preset; answers whether it did.
+    bool(ZEM_CLAPCALL* from_location)(const clap_plugin* plugin, std::uint32_t location_kind, const char* location,
+                                      const char* load_key);
+};
+
+struct clap_host_preset_load {
+    // Main thread: from_location failed; os_error 0 when no system call failed.
+    void(ZEM_CLAPCALL* on_error)(const clap_host* host, std::uint32_t location_kind, const char* location,
+                                 const char* load_key, std::int32_t os_error, const char* message);
+    // Main thread: the preset was loaded (so the host's browser can show it).
+    void(ZEM_CLAPCALL* loaded)(const clap_host* host, std::uint32_t location_kind, const char* location,
+                               const char* load_key);
+};
+
 // --- Layout checks (x86-64) ----------------------------------------------------------
 static_assert(sizeof(clap_param_info) == 1320 && offsetof(clap_param_info, cookie) == 8 &&
                   offsetof(clap_param_info, name) == 16 && offsetof(clap_param_info, module) == 272 &&
@@ -275,3 +329,10 @@ static_assert(sizeof(clap_gui_resize_hints) == 12 && offsetof(clap_gui_resize_hi
 static_assert(sizeof(clap_plugin_timer_support) == 8 && sizeof(clap_host_timer_support) == 16, "timer records");
 static_assert(sizeof(clap_plugin_gui) == 15 * sizeof(void*) && sizeof(clap_host_gui) == 5 * sizeof(void*),
               "gui records: callbacks only");
+static_assert(sizeof(clap_remote_controls_page) == 552 && offsetof(clap_remote_controls_page, page_id) == 256 &&
+                  offsetof(clap_remote_controls_page, param_ids) == 516 &&
+                  offsetof(clap_remote_controls_page, is_for_preset) == 548,
+              "clap_remote_controls_page layout");
+static_assert(sizeof(clap_plugin_remote_controls) == 16 && sizeof(clap_host_remote_controls) == 16,
+              "remote-control records");
+static_assert(sizeof(clap_plugin_preset_load) == 8 && sizeof(clap_host_preset_load) == 16, "preset-load records");

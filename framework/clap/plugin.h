@@ -24,12 +24,28 @@
 //   - render(int, float*) and render(int, double*): audio thread, exactly
 //     that many samples; never allocates, locks or calls the system;
 //   - saveState(): main thread, the whole state as bytes (may allocate);
-//   - loadState(data, size): main thread, all or nothing; false changes nothing.
+//   - loadState(data, size): main thread, all or nothing; false changes nothing;
+//   - static parameterGroups(): its zem::ParameterGroups (framework/parameter_groups.h);
+//   - static presets(): its factory presets in the order hosts list them, a
+//     container of records with `name` and `category` (std::string) and
+//     `values[index]` (every parameter's normalized value); any thread, and
+//     no allocation after the first call, which the constructor makes.
 //
 // Parameter ids are the indices of the parameter set (hosts store automation
 // and state under them, so the set's indices never change). Values are plain
 // values in the units the display shows (zem::plainRangeOf): a stepped
-// parameter's value is its integer or entry number, a toggle's 0 or 1.
+// parameter's value is its integer or entry number, a toggle's 0 or 1. Each
+// parameter's module is its group's name; one in no group is hidden and
+// read-only (host writes are ignored). Each group is a remote-control page
+// (or several, eight parameters to a page).
+//
+// Presets: the factory presets live in the library (CLAP's "plugin"
+// location, framework/clap/library.h lists them to a host's browser) and
+// load through the preset-load extension by their name as load key: every
+// parameter takes the preset's value, the editor shows it, and the host is
+// told to read the values again (params rescan) and that the preset loaded.
+// Any other location or key fails, changes nothing and is reported to the
+// host's preset-load extension.
 //
 // Hostile hosts: every entry point guards null pointers and bad ids and
 // checks the lifecycle state; a call in the wrong state answers false (or
@@ -44,6 +60,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <vector>
 
@@ -53,7 +70,9 @@
 #include "framework/event.h"
 #include "framework/index_set.h"
 #include "framework/midi.h"
+#include "framework/parameter_groups.h"
 #include "framework/plain_value.h"
+#include "framework/clap/preset_discovery.h"
 
 namespace zem::clap {
 
@@ -136,7 +155,7 @@ public:
 
 protected:
     // `module` is the library's, from which the editor loads its images.
-    Plugin(const clap_host* h, NativeModule module) noexcept : EditorOwner<Derived, Params::size, EditorT>(module), host(h) {
+    Plugin(const clap_host* h, NativeModule module) : EditorOwner<Derived, Params::size, EditorT>(module), host(h) {
         record.desc = &Derived::descriptor;
         record.plugin_data = this;
         record.init = &initCallback;
@@ -150,6 +169,7 @@ protected:
         record.get_extension = &extensionCallback;
         record.on_main_thread = &onMainThreadCallback;
         for (int i = 0; i < numParameters; ++i) defaults_[i] = plainRangeOf(*scratch_.at(i)).current;
+        Derived::presets(); // read now, so that no later call allocates
     }
     ~Plugin() = default;
     Plugin(const Plugin&) = delete;
@@ -162,7 +182,7 @@ protected:
     bool setParameter(clap_id id, double value) noexcept {
         const int index = indexOf(id);
         Parameter* p = derived().parameters().at(index);
-        if (p == nullptr || !setPlainValue(*p, value)) return false;
+        if (p == nullptr || !isShown(Derived::parameterGroups(), index) || !setPlainValue(*p, value)) return false;
         derived().parameters().touch(index);
         this->updateEditorControl(index);
         return true;
@@ -390,6 +410,10 @@ private:
         if (std::strcmp(id, CLAP_EXT_RENDER) == 0) return &kRender;
         if (std::strcmp(id, CLAP_EXT_GUI) == 0) return &kGui;
         if (std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &kTimer;
+        if (std::strcmp(id, CLAP_EXT_REMOTE_CONTROLS) == 0 || std::strcmp(id, CLAP_EXT_REMOTE_CONTROLS_COMPAT) == 0)
+            return &kRemoteControls;
+        if (std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0 || std::strcmp(id, CLAP_EXT_PRESET_LOAD_COMPAT) == 0)
+            return &kPresetLoad;
         return nullptr;
     }
 
@@ -404,12 +428,15 @@ private:
         const Parameter* param = s != nullptr && info != nullptr ? s->derived().parameters().at(indexOf(index)) : nullptr;
         if (param == nullptr) return false;
         const PlainRange range = plainRangeOf(*param);
+        const ParameterGroups& groups = Derived::parameterGroups();
+        const char* group = groups.nameOf(groups.groupOf(static_cast<int>(index)));
         std::memset(info, 0, sizeof *info);
         info->id = index;
-        info->flags = CLAP_PARAM_IS_AUTOMATABLE;
+        info->flags = group != nullptr ? CLAP_PARAM_IS_AUTOMATABLE : CLAP_PARAM_IS_HIDDEN | CLAP_PARAM_IS_READONLY;
         if (range.kind != PlainRange::Real) info->flags |= CLAP_PARAM_IS_STEPPED;
         if (range.kind == PlainRange::Enumeration) info->flags |= CLAP_PARAM_IS_ENUM;
         std::snprintf(info->name, sizeof info->name, "%s", param->name);
+        std::snprintf(info->module, sizeof info->module, "%s", group != nullptr ? group : "");
         info->min_value = range.min;
         info->max_value = range.max;
         info->default_value = s->defaults_[index];
@@ -426,19 +453,14 @@ private:
 
     // The display text of `value` (held in range), with the unit label after
     // it when there is one: "800.0 Hz", "Saw", "-12 st"; an entry's whole
-    // name. Cut to the buffer.
+    // name ("Retrigger"). Cut to the buffer.
     static bool ZEM_CLAPCALL valueToText(const clap_plugin* p, clap_id id, double value, char* text,
                                          std::uint32_t capacity) noexcept {
         Plugin* s = self(p);
         Parameter* param = s != nullptr && text != nullptr && capacity > 0 ? s->scratch_.at(indexOf(id)) : nullptr;
         if (param == nullptr || !setPlainValue(*param, value)) return false;
-        // An entry is shown whole: CLAP's text buffers are not VST 2.4's eight characters.
-        if (const auto* e = dynamic_cast<const ParameterEnum*>(param); e != nullptr && e->names != nullptr) {
-            std::snprintf(text, capacity, "%s", e->names[e->value()]);
-            return true;
-        }
-        char shown[kParameterDisplayLength + 1] = {};
-        param->getDisplay(shown);
+        char shown[CLAP_NAME_SIZE] = {};
+        fullDisplay(*param, shown, sizeof shown);
         std::snprintf(text, capacity, param->label[0] != '\0' ? "%s %s" : "%s", shown, param->label);
         return true;
     }
@@ -480,7 +502,7 @@ private:
     // --- state ---------------------------------------------------------------------
 
     // Writes the plug-in's bytes, taking the partial writes a stream may make.
-    static bool ZEM_CLAPCALL saveState(const clap_plugin* p, const clap_ostream* stream) noexcept {
+    static bool ZEM_CLAPCALL stateSave(const clap_plugin* p, const clap_ostream* stream) noexcept {
         Plugin* s = self(p);
         if (s == nullptr || stream == nullptr || stream->write == nullptr) return false;
         try {
@@ -499,7 +521,7 @@ private:
     // Reads the stream to its end (at most kMaxStateBytes) and hands the
     // bytes to the plug-in, which takes all or nothing. A stream error, an
     // over-long stream or a record the plug-in refuses changes nothing.
-    static bool ZEM_CLAPCALL loadState(const clap_plugin* p, const clap_istream* stream) noexcept {
+    static bool ZEM_CLAPCALL stateLoad(const clap_plugin* p, const clap_istream* stream) noexcept {
         Plugin* s = self(p);
         if (s == nullptr || stream == nullptr || stream->read == nullptr) return false;
         try {
@@ -564,6 +586,90 @@ private:
         return self(p) != nullptr && (mode == CLAP_RENDER_REALTIME || mode == CLAP_RENDER_OFFLINE);
     }
 
+
+    // --- remote controls: each group a page (or pages of eight) ------------------
+
+    // Calls page(group, pageName, first) for every page in order, `first`
+    // being the index of the parameter the page starts from (the rest of its
+    // group's parameters follow, up to eight); stops when it answers false.
+    template <class Page>
+    static void eachRemotePage(Page&& page) noexcept {
+        const ParameterGroups& groups = Derived::parameterGroups();
+        for (int g = 0; g < groups.count; ++g) {
+            int inGroup = 0;
+            for (int i = 0; i < numParameters; ++i) {
+                if (groups.groupOf(i) != g || inGroup++ % static_cast<int>(CLAP_REMOTE_CONTROLS_COUNT) != 0) continue;
+                if (!page(g, inGroup / static_cast<int>(CLAP_REMOTE_CONTROLS_COUNT) + 1, i)) return;
+            }
+        }
+    }
+
+    static std::uint32_t ZEM_CLAPCALL remotePageCount(const clap_plugin* p) noexcept {
+        std::uint32_t n = 0;
+        if (self(p) != nullptr) eachRemotePage([&n](int, int, int) { return ++n, true; });
+        return n;
+    }
+
+    // The page's section and name are its group's ("OSC 1"; a group's second
+    // page of eight "OSC 1 2"); its id is its index.
+    static bool ZEM_CLAPCALL remotePage(const clap_plugin* p, std::uint32_t pageIndex,
+                                        clap_remote_controls_page* page) noexcept {
+        if (self(p) == nullptr || page == nullptr) return false;
+        std::uint32_t n = 0;
+        bool found = false;
+        eachRemotePage([&](int group, int number, int first) {
+            if (n++ != pageIndex) return true;
+            const ParameterGroups& groups = Derived::parameterGroups();
+            std::memset(page, 0, sizeof *page);
+            std::snprintf(page->section_name, sizeof page->section_name, "%s", groups.nameOf(group));
+            std::snprintf(page->page_name, sizeof page->page_name, number > 1 ? "%s %d" : "%s", groups.nameOf(group),
+                          number);
+            page->page_id = pageIndex;
+            std::uint32_t knob = 0;
+            for (int i = first; i < numParameters && knob < CLAP_REMOTE_CONTROLS_COUNT; ++i)
+                if (groups.groupOf(i) == group) page->param_ids[knob++] = static_cast<clap_id>(i);
+            for (; knob < CLAP_REMOTE_CONTROLS_COUNT; ++knob) page->param_ids[knob] = CLAP_INVALID_ID;
+            found = true;
+            return false;
+        });
+        return found;
+    }
+
+    // --- preset-load ------------------------------------------------------------------
+
+    // Main thread. Only the library's own presets load: location kind
+    // "plugin", no location, a preset's name as key.
+    static bool ZEM_CLAPCALL presetFromLocation(const clap_plugin* p, std::uint32_t kind, const char* location,
+                                                const char* key) noexcept {
+        Plugin* s = self(p);
+        if (s == nullptr) return false;
+        const auto& presets = Derived::presets();
+        auto preset = std::end(presets);
+        if (kind == CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN && location == nullptr && key != nullptr)
+            preset = std::find_if(std::begin(presets), std::end(presets),
+                                  [key](const auto& candidate) { return candidate.name == key; });
+        const auto* hostLoad = s->template hostExtension<clap_host_preset_load>(CLAP_EXT_PRESET_LOAD);
+        if (hostLoad == nullptr)
+            hostLoad = s->template hostExtension<clap_host_preset_load>(CLAP_EXT_PRESET_LOAD_COMPAT);
+        if (preset == std::end(presets)) {
+            if (hostLoad != nullptr && hostLoad->on_error != nullptr)
+                hostLoad->on_error(s->host, kind, location, key, 0,
+                                   kind != CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN || location != nullptr
+                                       ? "this plug-in's presets are inside it: no file or other location"
+                                       : "the plug-in has no preset of this key");
+            return false;
+        }
+        auto& parameters = s->derived().parameters();
+        for (int i = 0; i < numParameters; ++i) {
+            parameters.set(i, preset->values[static_cast<std::size_t>(i)]);
+            parameters.touch(i);
+            s->updateEditorControl(i);
+        }
+        const auto* hostParams = s->template hostExtension<clap_host_params>(CLAP_EXT_PARAMS);
+        if (hostParams != nullptr && hostParams->rescan != nullptr) hostParams->rescan(s->host, CLAP_PARAM_RESCAN_VALUES);
+        if (hostLoad != nullptr && hostLoad->loaded != nullptr) hostLoad->loaded(s->host, kind, location, key);
+        return true;
+    }
 
     // --- gui: the editor embedded in the host's window, one fixed size ----------
 
@@ -649,7 +755,7 @@ private:
 
     static constexpr clap_plugin_params kParams = {&paramCount, &paramInfo, &paramValue,
                                                    &valueToText, &textToValue, &paramFlush};
-    static constexpr clap_plugin_state kState = {&saveState, &loadState};
+    static constexpr clap_plugin_state kState = {&stateSave, &stateLoad};
     static constexpr clap_plugin_audio_ports kAudioPorts = {&audioPortCount, &audioPortInfo};
     static constexpr clap_plugin_note_ports kNotePorts = {&notePortCount, &notePortInfo};
     static constexpr clap_plugin_latency kLatency = {&latency};
@@ -659,31 +765,8 @@ private:
                                              &guiAdjustSize,   &guiSetSize,      &guiSetParent,  &guiSetTransient,
                                              &guiSuggestTitle, &guiShow,         &guiHide};
     static constexpr clap_plugin_timer_support kTimer = {&onTimer};
-};
-
-// The library's side of the entry for a library of one plug-in, Derived:
-// what `clap_entry` points to. Any thread; every call is cheap (hosts scan
-// many libraries) and nothing is set up before create_plugin.
-template <class Derived>
-struct Library {
-    static bool ZEM_CLAPCALL init(const char*) noexcept { return true; }
-    static void ZEM_CLAPCALL deinit() noexcept {}
-    static const void* ZEM_CLAPCALL factory(const char* id) noexcept {
-        return id != nullptr && std::strcmp(id, CLAP_PLUGIN_FACTORY_ID) == 0 ? &kFactory : nullptr;
-    }
-
-    static std::uint32_t ZEM_CLAPCALL count(const clap_plugin_factory* f) noexcept { return f != nullptr ? 1 : 0; }
-    static const clap_plugin_descriptor* ZEM_CLAPCALL descriptor(const clap_plugin_factory* f,
-                                                                 std::uint32_t index) noexcept {
-        return f != nullptr && index == 0 ? &Derived::descriptor : nullptr;
-    }
-    static const clap_plugin* ZEM_CLAPCALL create(const clap_plugin_factory* f, const clap_host* host,
-                                                  const char* id) noexcept {
-        return f != nullptr ? Derived::create(host, id) : nullptr;
-    }
-
-    static constexpr clap_plugin_factory kFactory = {&count, &descriptor, &create};
-    static constexpr clap_plugin_entry kEntry = {CLAP_VERSION, &init, &deinit, &factory};
+    static constexpr clap_plugin_remote_controls kRemoteControls = {&remotePageCount, &remotePage};
+    static constexpr clap_plugin_preset_load kPresetLoad = {&presetFromLocation};
 };
 
 } // namespace zem::clap

@@ -2,8 +2,8 @@
 // The VST 3 audio-module interfaces: the component with its buses and state,
 // the audio processor and what a process call carries (buffers, events,
 // parameter changes), the edit controller with its parameter descriptions,
-// MIDI controller mapping, and the host's side of both (component handler,
-// host application). See framework/vst3/base.h for how these are declared
+// MIDI controller mapping, units and program lists, and the host's side of
+// both (component handler, host application). See framework/vst3/base.h for how these are declared
 // and what is checked.
 
 #include "framework/vst3/base.h"
@@ -24,7 +24,9 @@ using BusDirection = int32;
 using BusType = int32;
 using IoMode = int32;
 using UnitID = int32;
+using ProgramListID = int32;
 using CtrlNumber = int16;
+using CString = const char8*; // zero-terminated ASCII
 
 enum : MediaType { kAudio = 0, kEvent = 1 };
 enum : BusDirection { kInput = 0, kOutput = 1 };
@@ -33,8 +35,12 @@ enum : int32 { kSample32 = 0, kSample64 = 1 };         // symbolic sample sizes
 enum : int32 { kRealtime = 0, kPrefetch = 1, kOffline = 2 }; // process modes
 // The one speaker of a mono bus.
 constexpr SpeakerArrangement kSpeakerMono = SpeakerArrangement(1) << 19;
-// The unit every parameter of a plug-in without units belongs to.
+// The unit every parameter of a plug-in without units belongs to; it is the
+// plug-in itself and has no parent.
 constexpr UnitID kRootUnitId = 0;
+constexpr UnitID kNoParentUnitId = -1;
+// A unit's program list when it has none.
+constexpr ProgramListID kNoProgramListId = -1;
 // Class category of an audio module (processor and controller in one or two classes).
 inline constexpr const char* kVstAudioEffectClass = "Audio Module Class";
 
@@ -285,6 +291,14 @@ struct ParameterInfo {
 // wrapped in beginEdit / endEdit around its performEdit calls.
 class IComponentHandler : public FUnknown {
 public:
+    // restartComponent flags: what the host must read again.
+    enum : int32 {
+        kReloadComponent = 1 << 0,
+        kIoChanged = 1 << 1,
+        kParamValuesChanged = 1 << 2, // several values changed (a program was loaded)
+        kLatencyChanged = 1 << 3,
+        kParamTitlesChanged = 1 << 4,
+    };
     virtual tresult ZEM_VST3_CALL beginEdit(ParamID id) = 0;
     virtual tresult ZEM_VST3_CALL performEdit(ParamID id, ParamValue valueNormalized) = 0;
     virtual tresult ZEM_VST3_CALL endEdit(ParamID id) = 0;
@@ -325,6 +339,54 @@ public:
     static constexpr Uid iid = makeUid(0xDF0FF9F7, 0x49B74669, 0xB63AB732, 0x7ADBF5E5);
 };
 
+// --- Units and program lists ---------------------------------------------------------
+
+// A unit: a named group of parameters (the root unit is the plug-in itself),
+// which may select its program from a program list.
+struct UnitInfo {
+    UnitID id;
+    UnitID parentUnitId; // kNoParentUnitId for the root
+    String128 name;
+    ProgramListID programListId; // kNoProgramListId when the unit has no programs
+};
+
+struct ProgramListInfo {
+    ProgramListID id;
+    String128 name;
+    int32 programCount;
+};
+
+// Predefined program attributes (getProgramInfo's attributeId).
+inline constexpr const char* kPresetAttributeName = "Name";
+inline constexpr const char* kPresetAttributeInstrument = "MusicalInstrument"; // the sound's kind, e.g. "Bass"
+inline constexpr const char* kPresetAttributeCategory = "MusicalCategory";
+inline constexpr const char* kPresetAttributePlugInName = "PlugInName";
+inline constexpr const char* kPresetAttributePlugInCategory = "PlugInCategory";
+
+// The controller's units and program lists, on the main thread. The root
+// unit (kRootUnitId) always exists; a program-change parameter
+// (ParameterInfo::kIsProgramChange) in a unit selects the program of the
+// unit's list.
+class IUnitInfo : public FUnknown {
+public:
+    virtual int32 ZEM_VST3_CALL getUnitCount() = 0;
+    virtual tresult ZEM_VST3_CALL getUnitInfo(int32 unitIndex, UnitInfo& info) = 0;
+    virtual int32 ZEM_VST3_CALL getProgramListCount() = 0;
+    virtual tresult ZEM_VST3_CALL getProgramListInfo(int32 listIndex, ProgramListInfo& info) = 0;
+    virtual tresult ZEM_VST3_CALL getProgramName(ProgramListID listId, int32 programIndex, String128 name) = 0;
+    virtual tresult ZEM_VST3_CALL getProgramInfo(ProgramListID listId, int32 programIndex, CString attributeId,
+                                                 String128 attributeValue) = 0;
+    virtual tresult ZEM_VST3_CALL hasProgramPitchNames(ProgramListID listId, int32 programIndex) = 0;
+    virtual tresult ZEM_VST3_CALL getProgramPitchName(ProgramListID listId, int32 programIndex, int16 midiPitch,
+                                                      String128 name) = 0;
+    virtual UnitID ZEM_VST3_CALL getSelectedUnit() = 0;
+    virtual tresult ZEM_VST3_CALL selectUnit(UnitID unitId) = 0;
+    virtual tresult ZEM_VST3_CALL getUnitByBus(MediaType type, BusDirection dir, int32 busIndex, int32 channel,
+                                               UnitID& unitId) = 0;
+    virtual tresult ZEM_VST3_CALL setUnitProgramData(int32 listOrUnitId, int32 programIndex, IBStream* data) = 0;
+    static constexpr Uid iid = makeUid(0x3D4BD6B5, 0x913A4FD2, 0xA886E768, 0xA5EB92C1);
+};
+
 // The host's own object, handed to initialize.
 class IHostApplication : public FUnknown {
 public:
@@ -350,5 +412,10 @@ static_assert(sizeof(ProcessData) == 80 && offsetof(ProcessData, inputs) == 24 &
 static_assert(sizeof(ParameterInfo) == 792 && offsetof(ParameterInfo, stepCount) == 772 &&
                   offsetof(ParameterInfo, defaultNormalizedValue) == 776 && offsetof(ParameterInfo, flags) == 788,
               "id, three texts, steps, the 8-aligned default, unit, flags");
+
+static_assert(sizeof(UnitInfo) == 268 && offsetof(UnitInfo, name) == 8 && offsetof(UnitInfo, programListId) == 264,
+              "two ids, a name, the program list");
+static_assert(sizeof(ProgramListInfo) == 264 && offsetof(ProgramListInfo, programCount) == 260,
+              "id, name, count");
 
 } // namespace zem::vst3

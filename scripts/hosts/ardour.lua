@@ -3,22 +3,36 @@
 -- process so that every session is saved by one process and read by another.
 --
 -- usage: ardour7-lua ardour.lua COMMAND key=value...
---   create session=DIR plugin=KIND:ID [feed=KIND:ID] [phrase=FILE seconds=S] [set=NAME=VALUE]...
+--   create session=DIR plugin=KIND:ID [feed=KIND:ID] [phrase=FILE seconds=S] [preset=LABEL]
+--          [set=NAME=VALUE]...
 --       New 48 kHz session with one MIDI track "Synth" whose instrument is the
 --       plug-in; with feed=, the feed plug-in is the instrument and the plug-in
 --       under test follows it (for effect plug-ins). phrase= writes the notes
---       of FILE (see phrase.txt) into a MIDI region S seconds long. set= moves
---       a parameter, by name, to a value in the plug-in's own units (what
---       "params" lists as lower..upper). Saves, then prints "name<TAB>default
---       <TAB>value" for each set parameter, the value as read back.
+--       of FILE (see phrase.txt) into a MIDI region S seconds long. preset=
+--       loads the plug-in's preset of that label, as a user picks it from
+--       Ardour's preset menu. set= moves a parameter, by name, to a value in
+--       the plug-in's own units (what "params" lists as lower..upper). Saves,
+--       then prints "name<TAB>default<TAB>value" for each set parameter, the
+--       value as read back.
 --   export session=DIR out=FILE.wav seconds=S
 --       Exports the first S seconds of the master bus (32-bit float WAV).
 --   values session=DIR [name=NAME]...
 --       Prints "name<TAB>value" for the plug-in under test (all parameters,
 --       or the named ones).
+--   list session=DIR
+--       Prints every LV2, Linux VST2 and VST3 plug-in Ardour knows as
+--       "kind<TAB>name<TAB>unique id<TAB>path" (from a scratch session at DIR,
+--       not saved): LV2 from lilv's path, VST2 and VST3 from the scanner's
+--       cache, for files along Ardour's search paths only.
 --   params plugin=KIND:ID [feed=KIND:ID] session=DIR
 --       Prints the plug-in's parameters as a TSV table with a header line
 --       (from a scratch session at DIR, not saved).
+--   presets plugin=KIND:ID session=DIR
+--       Prints the presets Ardour lists for the plug-in as a TSV table with a
+--       header line (label, uri): what its plug-in information lists (LV2
+--       presets, VST 3 preset files in the preset folders) and a VST 3
+--       plug-in's programs (which Ardour lists per instance, under URIs
+--       VST3-P:CLASS:NNNN), from a scratch session at DIR, not saved.
 -- Results go to the file given as result=FILE (else to stdout, where
 -- ardour7-lua also prints Ardour's own messages).
 -- KIND is lv2 (ID: URI), vst2 (ID: path of the .so) or vst3 (ID: path of the
@@ -159,8 +173,17 @@ local function build()
   return session, add_plugin(session, track, need("plugin"), index)
 end
 
+-- Loads the preset labelled `label` into the plug-in, as Ardour's preset menu does.
+local function load_preset(proc, label)
+  local plugin = proc:to_insert():plugin(0)
+  local record = plugin:preset_by_label(label)
+  if record == nil or not record.valid then error("Ardour lists no preset labelled '" .. label .. "'", 0) end
+  if not plugin:load_preset(record) then error("Ardour could not load the preset " .. record.uri, 0) end
+end
+
 local function create()
   local session, proc = build()
+  if opts.preset then load_preset(proc, opts.preset) end
   local params = by_name(proc)
   for _, kv in ipairs(opts.set) do
     local name, v = kv:match("^(.-)=([^=]*)$")
@@ -174,7 +197,7 @@ local function create()
   -- processor learns of a parameter change only in its next process call;
   -- saving at once stores the old values, and on reload that state wins over
   -- the values Ardour kept itself. A few engine cycles first.
-  if #opts.set > 0 and not ARDOUR.LuaAPI.wait_for_process_callback(8, 5000) then
+  if (#opts.set > 0 or opts.preset) and not ARDOUR.LuaAPI.wait_for_process_callback(8, 5000) then
     error("the engine did not run after the parameter changes", 0)
   end
   if session:save_state("", false, false, false, false, false) ~= 0 then error("saving the session failed", 0) end
@@ -281,7 +304,34 @@ local function params()
   close_session()
 end
 
-local commands = { create = create, export = export, values = values, params = params }
-local fn = commands[command or ""] or error("unknown command " .. tostring(command) .. " (create, export, values, params)", 0)
+local function list()
+  local _ = create_session(need("session"), "session", RATE) or error("could not create the session", 0)
+  local kinds = {}
+  for kind, ty in pairs(TYPES) do kinds[ty] = kind end
+  for pi in ARDOUR.LuaAPI.list_plugins():iter() do
+    if kinds[pi.type] then emit(kinds[pi.type], pi.name, pi.unique_id, pi.path) end
+  end
+  close_session()
+end
+
+local function presets()
+  local _, proc = build()
+  local pi = find_plugin(need("plugin"))
+  emit("label", "uri")
+  for record in pi:get_presets(false):iter() do emit(record.label, record.uri) end
+  if pi.type == ARDOUR.PluginType.VST3 then
+    local plugin = proc:to_insert():plugin(0)
+    for i = 0, 9999 do
+      local record = plugin:preset_by_uri(string.format("VST3-P:%s:%04d", pi.unique_id, i))
+      if record == nil or not record.valid then break end
+      emit(record.label, record.uri)
+    end
+  end
+  close_session()
+end
+
+local commands = { create = create, export = export, values = values, params = params, list = list, presets = presets }
+local fn = commands[command or ""] or
+  error("unknown command " .. tostring(command) .. " (create, export, values, params, list, presets)", 0)
 fn()
 if result ~= io.stdout then result:close() end

@@ -179,6 +179,17 @@ phrase_seconds() {
   awk '{ sub(/#.*/, "") } NF >= 3 && $1 + $2 > end { end = $1 + $2 } END { printf "%.3f", end + 0.5 }' "$1"
 }
 
+# vst3_preset_root ROOT: makes ROOT (VENDOR/PLUGIN/*.vstpreset below it) the
+# user's VST 3 preset root for this run: a home folder of the run's own, with
+# a copy of ROOT as its .vst3/presets, so nothing of the user's is read or
+# written. Not for $(...): it exports.
+vst3_preset_root() {
+  [ -d "$1" ] || die "$1: no such VST 3 preset root"
+  export HOME="$work/home"
+  mkdir -p "$HOME/.vst3/presets"
+  cp -R "$1"/. "$HOME/.vst3/presets/"
+}
+
 # --- Ardour ---------------------------------------------------------------------
 ardour_dll=/usr/lib/ardour7
 
@@ -227,11 +238,22 @@ ardour_scan() {
     die "the Ardour scanner failed on $2: $(tail -n 3 "$log")"
 }
 
+# Ardour 7.3 mixes with AVX-512 routines on processors that have them, and
+# one of them writes up to 4 samples past the end of a buffer whose address is
+# 16 modulo 64 (fixed in Ardour 8.5): about one export in ten then aborted in
+# the session's teardown, and the same overrun can land in audio. Ardour takes
+# ARDOUR_FPU_FLAGS in place of the features it detects (1 flush-to-zero,
+# 2 denormals-are-zero, 4 SSE, 8 SSE2, 16 AVX, 64 FMA, 128 AVX-512F); 15 leaves
+# it the SSE routines, which every x86-64 processor runs. A value set by the
+# caller is kept, so the old routines can still be measured
+# (tests/linux/ardour_mix_probe.c).
+ardour_fpu_flags=${ARDOUR_FPU_FLAGS:-15}
+
 # ardour_lua LOG COMMAND key=value...: one ardour7-lua process on ardour.lua;
 # its chatter goes to LOG, shown when it fails.
 ardour_lua() {
   local log=$1 status=0; shift
-  timeout 300 ardour7-lua "$hosts_dir/ardour.lua" "$@" >"$log" 2>&1 || status=$?
+  ARDOUR_FPU_FLAGS=$ardour_fpu_flags timeout 300 ardour7-lua "$hosts_dir/ardour.lua" "$@" >"$log" 2>&1 || status=$?
   if [ $status -ne 0 ]; then
     grep -v -e '^lua/' -e 'Butler drops' "$log" | tail -n 15 >&2
     die "ardour7-lua $1 failed (status $status; log: $log$(ls "$work"/scan-*.log 2>/dev/null | sed 's/^/, scanner log: /' | tr -d '\n'))"

@@ -5,15 +5,18 @@
 # through LV2_PATH. Prints the plug-in's ports as a TSV table with a header
 # line (index, symbol, name, type, direction, minimum, maximum, default,
 # properties: the short names of lv2:portProperty values), or with --presets
-# the preset labels lv2info lists, one a line.
+# the preset labels lv2info lists, one a line, or with --groups the port
+# groups (lv2info shows none) as Sord, the RDF reader under lilv, reads the
+# bundle's Turtle: a TSV table of symbol and group label, one line per port
+# in a group.
 #
-# usage: lv2-check.sh [--presets] BUNDLE.lv2 [URI]
+# usage: lv2-check.sh [--presets|--groups] BUNDLE.lv2 [URI]
 #   URI   which plug-in, when the bundle holds more than one
 source "$(dirname "$0")/common.sh"
 
 mode=ports
-if [ "${1:-}" = --presets ]; then mode=presets; shift; fi
-[ $# -ge 1 ] && [ $# -le 2 ] && [ -d "$1" ] || die "usage: lv2-check.sh [--presets] BUNDLE.lv2 [URI]"
+case ${1:-} in --presets) mode=presets; shift ;; --groups) mode=groups; shift ;; esac
+[ $# -ge 1 ] && [ $# -le 2 ] && [ -d "$1" ] || die "usage: lv2-check.sh [--presets|--groups] BUNDLE.lv2 [URI]"
 command -v lv2_validate >/dev/null && command -v sord_validate >/dev/null ||
   die "lv2_validate or sord_validate is missing (Debian packages lv2-dev and sordi)"
 bundle=$(cd "$1" && pwd)
@@ -27,6 +30,19 @@ grep -v '^Skipping file' "$work/validate.log" | grep -v '^$' >&2 || true
 
 lv2_resolve "$bundle" "${2:-}"
 lv2info "$lv2_uri" >"$work/lv2info.txt" 2>&1 || die "lv2info does not find $lv2_uri: $(head -n 3 "$work/lv2info.txt")"
+if [ $mode = groups ]; then
+  # Each file on its own: Sord names blank nodes (the ports) per file.
+  echo -e "symbol\tgroup"
+  for ttl in "$bundle"/*.ttl; do
+    sordi -i turtle -o ntriples "$ttl" "file://$ttl" | awk '
+      function text(line) { sub(/^[^ ]+ [^ ]+ "/, "", line); sub(/" \.$/, "", line); return line }
+      $2 == "<http://lv2plug.in/ns/lv2core#symbol>" { symbol[$1] = text($0) }
+      $2 == "<http://lv2plug.in/ns/ext/port-groups#group>" { group[$1] = $3 }
+      $2 == "<http://www.w3.org/2000/01/rdf-schema#label>" { label[$1] = text($0) }
+      END { for (port in group) print symbol[port] "\t" label[group[port]] }'
+  done | sort
+  exit 0
+fi
 if [ $mode = presets ]; then
   awk '/^\tPresets:/ { on = 1; next } on && /^\t +[^ ]/ { sub(/^[ \t]+/, ""); print; next } on { exit }' "$work/lv2info.txt"
   exit 0

@@ -58,6 +58,9 @@ refuse lv2-invalid "$here/lv2-check.sh" /usr/lib/lv2/ZamComp.lv2
 
 echo "== Ardour (ardour7-lua)"
 check ardour-render-lv2 render_ok ardour-render-lv2 -- "$here/ardour-render.sh" "$synth"
+check ardour-presets-lv2 tsv_has "$here/ardour-presets.sh" lv2:urn:ardour:a-comp -- $'^VocalLeveller\turn:ardour:a-comp#'
+refuse ardour-preset-unknown "$here/ardour-render.sh" --preset "No Such Preset" lv2:urn:ardour:a-comp \
+  "$out/unknown-preset.wav"
 check ardour-render-vst2 render_ok ardour-render-vst2 -- "$here/ardour-render.sh" "vst2:$amsynth"
 check ardour-render-vst3 render_ok ardour-render-vst3 -- \
   "$here/ardour-render.sh" --feed "$synth" vst3:/usr/lib/vst3/ZamAutoSat.vst3

@@ -1,24 +1,31 @@
 // The built Veldane.clap as our CLAP host meets it: the factory and
-// descriptor, every parameter against the plug-in's own table, ports, state
-// saved and loaded through streams (and refused whole when it is not), events
-// at their samples, and the calls no host should make. The same program runs
+// descriptor, every parameter against the plug-in's own table and the
+// panel's sections, remote-control pages, the factory presets as a host's
+// browser finds and loads them, ports, state saved and loaded through
+// streams (and refused whole when it is not), events at their samples, and
+// the calls no host should make. The same program runs
 // natively against the Linux .clap and under wine64 against the Windows one;
 // renders against the VST 2.4 plug-in are compared by tests/clap/matches_vst2.sh.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
+#include "synth/patches.h"
 #include "tests/measure.h"
 #include "tools/claphost/clap_host.h"
+#include "ui/panel_sections.h"
 
 namespace {
 
@@ -75,7 +82,7 @@ TEST(ClapLibrary, OneInstrumentInTheFactory) {
     EXPECT_STREQ(d->id, "com.orvandel.veldane");
     EXPECT_STREQ(d->name, "Veldane");
     EXPECT_STREQ(d->vendor, "Orvandel");
-    EXPECT_STRNE(d->version, "");
+    EXPECT_STREQ(d->version, Veldane::kVersion); // the project's one version
     std::set<std::string> features;
     for (const char* const* f = d->features; *f != nullptr; ++f) features.insert(*f);
     EXPECT_EQ(features, (std::set<std::string>{"instrument", "synthesizer", "mono"}));
@@ -106,7 +113,13 @@ TEST_F(Clap, ParametersMatchTheTable) {
         EXPECT_EQ(instance->value(info.id), range.current) << p.name;
         EXPECT_EQ((info.flags & CLAP_PARAM_IS_STEPPED) != 0, range.kind != zem::PlainRange::Real) << p.name;
         EXPECT_EQ((info.flags & CLAP_PARAM_IS_ENUM) != 0, range.kind == zem::PlainRange::Enumeration) << p.name;
-        EXPECT_NE(info.flags & CLAP_PARAM_IS_AUTOMATABLE, 0u);
+        // Grouped as the panel groups them; the placeholder, on no panel,
+        // hidden and out of the host's hands.
+        const int section = Veldane::sectionOf(i);
+        EXPECT_STREQ(info.module, section >= 0 ? Veldane::panelSections[section].name : "") << p.name;
+        const std::uint32_t shown = CLAP_PARAM_IS_AUTOMATABLE, hidden = CLAP_PARAM_IS_HIDDEN | CLAP_PARAM_IS_READONLY;
+        EXPECT_EQ(info.flags & (shown | hidden), section >= 0 ? shown : hidden) << p.name;
+        EXPECT_EQ(section < 0, i == Veldane::kReserved);
 
         for (double v : {range.min, range.current, range.max}) {
             char text[64] = {};
@@ -135,6 +148,120 @@ TEST_F(Clap, ParametersMatchTheTable) {
     EXPECT_EQ(v, 440.0);
     // Texting leaves the live values alone.
     EXPECT_EQ(instance->value(Veldane::kFilterCutoff), 22000.0);
+}
+
+// One remote-control page per panel section, in the sections' order, its
+// knobs the section's parameters.
+TEST_F(Clap, RemoteControlPagesAreThePanelSections) {
+    ASSERT_NE(instance->remoteControls, nullptr);
+    ASSERT_EQ(instance->remoteControls->count(plugin), static_cast<std::uint32_t>(Veldane::panelSectionCount));
+    for (int k = 0; k < Veldane::panelSectionCount; ++k) {
+        clap_remote_controls_page page{};
+        ASSERT_TRUE(instance->remoteControls->get(plugin, static_cast<std::uint32_t>(k), &page));
+        EXPECT_STREQ(page.section_name, Veldane::panelSections[k].name);
+        EXPECT_STREQ(page.page_name, Veldane::panelSections[k].name);
+        std::vector<clap_id> knobs(std::begin(page.param_ids), std::end(page.param_ids)), wanted;
+        for (int id = 0; id < Veldane::kParamCount; ++id)
+            if (Veldane::sectionOf(id) == k) wanted.push_back(static_cast<clap_id>(id));
+        wanted.resize(CLAP_REMOTE_CONTROLS_COUNT, CLAP_INVALID_ID);
+        EXPECT_EQ(knobs, wanted) << page.page_name;
+        EXPECT_FALSE(page.is_for_preset);
+    }
+    clap_remote_controls_page page{};
+    EXPECT_FALSE(instance->remoteControls->get(plugin, Veldane::panelSectionCount, &page));
+    EXPECT_FALSE(instance->remoteControls->get(plugin, 0, nullptr));
+}
+
+// Every parameter's plain value, as a host reads it, once the patch's
+// normalized values are set.
+std::vector<double> plainValuesOf(const Veldane::Patch& patch) {
+    Veldane::Parameters params;
+    std::vector<double> values;
+    for (int id = 0; id < Veldane::kParamCount; ++id) {
+        params.set(id, patch.values[static_cast<std::size_t>(id)]);
+        values.push_back(zem::plainRangeOf(*params.at(id)).current);
+    }
+    return values;
+}
+
+// The factory patches as a host's preset browser finds them, through the
+// library's preset-discovery factory: names, categories as features, the
+// plug-in's id, factory content. Each loads through preset-load, sets every
+// parameter to the patch, tells the host (values rescanned, preset loaded),
+// and a state saved then restores the patch in a new instance.
+TEST_F(Clap, FactoryPresetsAsAHostsBrowserFindsThem) {
+    std::vector<DiscoveredPreset> found;
+    std::string error;
+    ASSERT_TRUE(discoverPresets(library(), found, error)) << error;
+    const std::vector<Veldane::Patch>& table = Veldane::factoryPatches();
+    ASSERT_EQ(found.size(), table.size());
+    ASSERT_NE(instance->presetLoad, nullptr);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const DiscoveredPreset& p = found[i];
+        std::string category = table[i].category;
+        for (char& c : category) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_EQ(p.name, table[i].name);
+        EXPECT_EQ(p.features, (std::vector<std::string>{"instrument", category})) << p.name;
+        EXPECT_EQ(p.pluginIds, std::vector<std::string>{"clap:com.orvandel.veldane"}) << p.name;
+        EXPECT_EQ(p.flags, CLAP_PRESET_DISCOVERY_IS_FACTORY_CONTENT) << p.name;
+        EXPECT_EQ(p.locationKind, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN);
+
+        host.rescans.clear();
+        ASSERT_TRUE(instance->loadPreset(p)) << p.name;
+        EXPECT_EQ(instance->values(), plainValuesOf(table[i])) << p.name;
+        EXPECT_EQ(host.rescans, std::vector<std::uint32_t>{CLAP_PARAM_RESCAN_VALUES}) << p.name;
+        EXPECT_EQ(host.loaded.back(), p.loadKey);
+    }
+    OutStream saved;
+    ASSERT_TRUE(instance->state->save(plugin, &saved.stream));
+    Instance other(library(), host);
+    InStream in(saved.bytes);
+    ASSERT_TRUE(other.state->load(other.plugin, &in.stream));
+    const std::vector<double> restored = other.values(), last = plainValuesOf(table.back());
+    for (std::size_t i = 0; i < last.size(); ++i) EXPECT_NEAR(restored[i], last[i], 1e-3 * std::fabs(last[i]) + 1e-9);
+}
+
+// A location or key that is no preset of ours fails, changes nothing and is
+// reported to the host; the provider describes no other location.
+TEST_F(Clap, UnknownPresetLocationsFailCleanly) {
+    const std::vector<double> before = instance->values();
+    const char* key = Veldane::factoryPatches().front().name.c_str();
+    const struct {
+        std::uint32_t kind;
+        const char* location;
+        const char* key;
+    } bad[] = {{CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, "No Such Patch"},
+               {CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, nullptr},
+               {CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, "/tmp/presets", key},
+               {CLAP_PRESET_DISCOVERY_LOCATION_FILE, "/tmp/Round Sub.fxp", key},
+               {7, nullptr, key}};
+    for (const auto& b : bad) {
+        EXPECT_FALSE(instance->presetLoad->from_location(plugin, b.kind, b.location, b.key)) << b.kind;
+        EXPECT_EQ(instance->values(), before);
+    }
+    EXPECT_EQ(host.loadErrors.size(), std::size(bad));
+    EXPECT_TRUE(host.rescans.empty() && host.loaded.empty());
+    EXPECT_FALSE(instance->presetLoad->from_location(nullptr, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, key));
+
+    const auto* factory = static_cast<const clap_preset_discovery_factory*>(
+        library().entry->get_factory(CLAP_PRESET_DISCOVERY_FACTORY_ID));
+    ASSERT_NE(factory, nullptr);
+    EXPECT_EQ(factory->get_descriptor(factory, 1), nullptr);
+    clap_preset_discovery_indexer indexer{};
+    indexer.clap_version = CLAP_VERSION;
+    EXPECT_EQ(factory->create(factory, &indexer, "com.orvandel.other"), nullptr);
+    EXPECT_EQ(factory->create(factory, nullptr, factory->get_descriptor(factory, 0)->id), nullptr);
+    const clap_preset_discovery_provider* provider =
+        factory->create(factory, &indexer, factory->get_descriptor(factory, 0)->id);
+    ASSERT_NE(provider, nullptr);
+    clap_preset_discovery_metadata_receiver receiver{};
+    receiver.begin_preset = [](const clap_preset_discovery_metadata_receiver*, const char*, const char*) {
+        return true;
+    };
+    EXPECT_FALSE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_FILE, "/tmp", &receiver));
+    EXPECT_FALSE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, nullptr));
+    EXPECT_FALSE(provider->init(provider)); // an indexer that cannot take a location
+    provider->destroy(provider);
 }
 
 TEST_F(Clap, OneMonoOutputOneNoteInputNoLatency) {

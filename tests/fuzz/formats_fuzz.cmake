@@ -1,5 +1,6 @@
-# Fuzz targets of the file-format readers (formats/): the Standard MIDI File
-# reader and the VST preset readers, built like the PNG decoder's target (whose
+# Fuzz targets of the file-format readers: the Standard MIDI File reader and
+# the VST preset readers (formats/) and the VST 3 preset file reader
+# (framework/vst3/preset_file.h), built like the PNG decoder's target (whose
 # file, included first, finds clang and checks that it builds libFuzzer
 # targets). Included from cmake/native.cmake.
 #
@@ -8,6 +9,9 @@
 #   ./midi_file_fuzz -max_len=4096 -rss_limit_mb=2048 -max_total_time=600 midi_fuzz_corpus ../../tests/fuzz/midi_seeds
 #   mkdir -p preset_fuzz_corpus
 #   ./vst_preset_fuzz -max_len=1024 -rss_limit_mb=2048 -max_total_time=600 preset_fuzz_corpus ../../tests/fuzz/preset_seeds
+#   mkdir -p vst3_preset_fuzz_corpus
+#   ./vst3_preset_fuzz -max_len=1024 -rss_limit_mb=2048 -max_total_time=600 vst3_preset_fuzz_corpus \
+#     ../../tests/fuzz/vst3_preset_seeds
 #
 # Unlike the PNG target, every byte is read by our own code, so libFuzzer's
 # coverage guidance reaches all of it.
@@ -19,7 +23,7 @@
 # fails is kept in NAME_crashes/.
 function(formats_fuzz_target name seeds max_len runs)
   set(sources ${ARGN})
-  file(GLOB headers ${CMAKE_SOURCE_DIR}/formats/*.h)
+  file(GLOB headers ${CMAKE_SOURCE_DIR}/formats/*.h ${CMAKE_SOURCE_DIR}/framework/vst3/*.h)
   add_custom_command(
     OUTPUT ${CMAKE_BINARY_DIR}/${name}
     COMMAND ${VELDANE_CLANGXX} -std=c++17 -O1 -g ${VELDANE_FUZZER_FLAGS} ${VELDANE_WARNINGS} -I${CMAKE_SOURCE_DIR}
@@ -39,4 +43,6 @@ if(VELDANE_HAVE_LIBFUZZER)
     ${CMAKE_SOURCE_DIR}/tests/fuzz/midi_file_fuzz.cpp ${CMAKE_SOURCE_DIR}/formats/midi_file.cpp)
   formats_fuzz_target(vst_preset_fuzz ${CMAKE_SOURCE_DIR}/tests/fuzz/preset_seeds 1024 200000
     ${CMAKE_SOURCE_DIR}/tests/fuzz/vst_preset_fuzz.cpp ${CMAKE_SOURCE_DIR}/formats/vst_preset.cpp)
+  formats_fuzz_target(vst3_preset_fuzz ${CMAKE_SOURCE_DIR}/tests/fuzz/vst3_preset_seeds 1024 200000
+    ${CMAKE_SOURCE_DIR}/tests/fuzz/vst3_preset_fuzz.cpp ${CMAKE_SOURCE_DIR}/framework/vst3/preset_file.cpp)
 endif()

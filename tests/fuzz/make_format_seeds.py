@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """Writes the seed files of the MIDI file and preset fuzz targets: a few small
 Standard MIDI Files (formats 0 and 1, running status, tempo changes, meta and
-system-exclusive events, SMPTE timing) and VST preset files of the owner the
-preset fuzz target expects (ID 'Fuzz', four parameters). Written here with
+system-exclusive events, SMPTE timing), VST preset files of the owner the
+preset fuzz target expects (ID 'Fuzz', four parameters) and VST 3 preset
+files (a component state, with and without a controller state and meta
+information). Written here with
 Python's struct rather than with the readers' own counterparts, so the seeds
 also check the layout independently. The files are committed."""
 import os
@@ -81,3 +83,24 @@ def bank(programs, version=1, current=0):
 write("preset_seeds", "program.fxp", program("Seed Program", [0.0, 0.25, 0.5, 1.0]))
 write("preset_seeds", "bank.fxb", bank([program("One", [0.1] * PARAMETERS), program("Two", [0.9] * PARAMETERS)]))
 write("preset_seeds", "bank_v2.fxb", bank([program("Current", [0.5] * PARAMETERS)], version=2, current=0))
+
+# --- VST 3 preset files --------------------------------------------------------
+
+def vst3_preset(class_id, chunks):
+    """'VST3', version 1, the class id as 32 hex digits, the list's offset;
+    the chunks' data; the list: 'List', count, then id, offset and size."""
+    header_bytes = 4 + 4 + 32 + 8
+    data, entries, at = b"", b"", header_bytes
+    for kind, body in chunks:
+        entries += kind + struct.pack("<qq", at, len(body))
+        data += body
+        at += len(body)
+    header = b"VST3" + struct.pack("<i", 1) + class_id.encode("ascii") + struct.pack("<q", at)
+    return header + data + b"List" + struct.pack("<i", len(chunks)) + entries
+
+
+CLASS = "0123456789ABCDEF0123456789ABCDEF"
+INFO = b'<?xml version="1.0" encoding="utf-8"?>\n<MetaInfo>\n\t<Attr id="Name" value="Seed" type="string"/>\n</MetaInfo>\n'
+write("vst3_preset_seeds", "component.vstpreset", vst3_preset(CLASS, [(b"Comp", b"state of the component")]))
+write("vst3_preset_seeds", "three-chunks.vstpreset",
+      vst3_preset(CLASS, [(b"Comp", b"\x01\x02\x03"), (b"Cont", b"controller"), (b"Info", INFO)]))

@@ -1,14 +1,18 @@
 // Compares what a real host reports of Veldane's parameters with the
 // plug-in's own table: names, defaults, ranges and, for LV2, the kind of
 // each control, its unit and its entries. The host's report is a TSV table
-// with a header line, from scripts/hosts (ardour-params.sh, lv2-check.sh).
-// For the LV2 presets: the labels a host lists against the factory patches'
-// names, and the control values after a host applied a preset
-// (jalv-preset.sh: "symbol<TAB>value" lines) against its patch.
+// with a header line, from scripts/hosts (ardour-params.sh, lv2-check.sh);
+// for LV2 also the port groups against the panel's sections. For the
+// presets: the labels a host lists (lv2info, ardour-presets.sh) against the
+// factory patches' names, and the values a host holds after it applied a
+// preset (jalv-preset.sh: "symbol<TAB>value" lines; ardour-render.sh
+// --values) against its patch.
 //
-// usage: host_view_check ardour-vst2|ardour-vst3|ardour-lv2|lv2info FILE.tsv
+// usage: host_view_check ardour-vst2|ardour-vst3|ardour-lv2|lv2info|lv2-groups FILE.tsv
 //        host_view_check presets LABELS.txt
-//        host_view_check preset FILE.tsv PATCH_NAME
+//        host_view_check ardour-presets FILE.tsv
+//        host_view_check preset CONTROLS.txt PATCH_NAME
+//        host_view_check ardour-preset-lv2|ardour-preset-vst3 FILE.tsv PATCH_NAME
 //
 // The expectations are those every build is held to (tests/parameter_table.h:
 // names, normalized defaults, display texts at the ends); an LV2 host's plain
@@ -32,6 +36,7 @@
 #include "synth/parameters.h"
 #include "tests/linux/preset_check.h"
 #include "tests/parameter_table.h"
+#include "ui/panel_sections.h"
 #include "wrappers/lv2/ports.h"
 
 namespace {
@@ -111,24 +116,25 @@ void checkArdourVst2(const std::vector<Row>& rows) {
     }
 }
 
-// Ardour 7's VST 3 view: the 39 parameters (the two hidden MIDI ones are not
-// listed), in plain values: 0..1 for real-valued ones, the integer, entry
-// number or 0/1 for stepped ones, which Ardour marks toggled (one step) or
-// integer-stepped.
+// Ardour 7's VST 3 view: the 38 parameters a host may change (the hidden
+// MIDI ones are not listed, the read-only placeholder is an output), in
+// plain values: 0..1 for real-valued ones, the integer, entry number or 0/1
+// for stepped ones, which Ardour marks toggled (one step) or integer-stepped.
 void checkArdourVst3(const std::vector<Row>& rows) {
-    expect(rows.size() == Veldane::kParamCount, "Ardour lists " + std::to_string(rows.size()) + " parameters");
+    expect(rows.size() == Veldane::kParamCount - 1, "Ardour lists " + std::to_string(rows.size()) + " parameters");
     const Veldane::Parameters fresh;
-    for (std::size_t i = 0; i < rows.size() && i < Veldane::kParamCount; ++i) {
+    for (std::size_t k = 0; k < rows.size() && k + 1 < Veldane::kParamCount; ++k) {
+        const std::size_t i = k < Veldane::kReserved ? k : k + 1;
         const zem::Parameter& p = *fresh.at(static_cast<int>(i));
-        const std::string name = rows[i].at("name");
+        const std::string name = rows[k].at("name");
         expect(name == kExpectedParameters[i].name, "parameter " + std::to_string(i) + " is \"" + name + "\"");
         const double plainDefault = zem::vst3::plainOfHostValue(p, zem::vst3::hostValueOf(p));
-        expect(std::fabs(number(rows[i], "default") - plainDefault) < 1e-6, name + ": default differs");
-        expect(number(rows[i], "lower") == zem::vst3::plainOfHostValue(p, 0.0) &&
-                   number(rows[i], "upper") == zem::vst3::plainOfHostValue(p, 1.0),
+        expect(std::fabs(number(rows[k], "default") - plainDefault) < 1e-6, name + ": default differs");
+        expect(number(rows[k], "lower") == zem::vst3::plainOfHostValue(p, 0.0) &&
+                   number(rows[k], "upper") == zem::vst3::plainOfHostValue(p, 1.0),
                name + ": range differs");
         const int steps = zem::vst3::stepCountOf(p);
-        const std::set<std::string> flags = words(rows[i].at("flags"));
+        const std::set<std::string> flags = words(rows[k].at("flags"));
         expect(flags.count("toggled") == (steps == 1), name + ": toggled?");
         expect(flags.count("integer_step") == (steps > 1), name + ": integer?");
     }
@@ -217,62 +223,108 @@ void checkLv2info(const std::vector<Row>& rows) {
     }
 }
 
-// The preset labels a host lists, one a line: the factory patches' names,
-// each once, in any order.
-int checkPresetLabels(const char* path) {
-    std::vector<patches::Patch> table;
-    std::string error;
-    expect(patches::factoryPatches(table, error), error);
-    std::vector<std::string> names, labels;
-    for (const patches::Patch& p : table) names.push_back(p.name);
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) labels.push_back(line);
-    std::sort(names.begin(), names.end());
-    std::sort(labels.begin(), labels.end());
-    expect(labels == names, "the host lists " + std::to_string(labels.size()) + " presets, not the " +
-                                std::to_string(names.size()) + " factory patches by name");
+// The preset labels a host lists: the factory patches' names, each as
+// often as every other (once from an LV2 host; a VST 3 host may list the
+// program and the preset file of each), in any order.
+int checkPresetLabels(const std::vector<std::string>& labels) {
+    const std::vector<Veldane::Patch>& table = Veldane::factoryPatches();
+    expect(!table.empty(), Veldane::factoryTableError());
+    std::map<std::string, int> listed;
+    for (const std::string& label : labels) ++listed[label];
+    for (const Veldane::Patch& p : table) {
+        const int times = listed.count(p.name) ? listed[p.name] : 0;
+        expect(times > 0 && times * table.size() == labels.size(),
+               p.name + " is listed " + std::to_string(times) + " times among " + std::to_string(labels.size()));
+        listed.erase(p.name);
+    }
+    for (const auto& [label, times] : listed) expect(false, "\"" + label + "\" is no factory patch");
     return static_cast<int>(labels.size());
 }
 
-// The control values a host holds after applying the preset of `name`.
-int checkAppliedPreset(const char* path, const std::string& name) {
-    std::vector<patches::Patch> table;
-    std::string error;
-    expect(patches::factoryPatches(table, error), error);
-    const patches::Patch* patch = patches::findPatch(table, name);
+// The factory patch `name`; it must leave the defaults, or a host that
+// applied it could not be told from one that ignored it.
+const Veldane::Patch* appliedPatch(const std::string& name) {
+    const Veldane::Patch* patch = Veldane::findPatch(Veldane::factoryPatches(), name);
     expect(patch != nullptr, "no factory patch " + name);
-    // Only a patch that leaves the defaults tells a host that applied the
-    // preset from one that ignored it.
     const Veldane::Parameters defaults;
     bool leavesDefaults = false;
     for (int id = 0; patch != nullptr && id < Veldane::kParamCount; ++id)
         leavesDefaults |= id != Veldane::kReserved &&
                           patch->values[static_cast<std::size_t>(id)] != defaults.at(id)->normalized();
     expect(leavesDefaults, name + " holds the defaults: applying it shows nothing");
-    presetcheck::PortValues values;
-    std::ifstream in(path);
-    for (std::string symbol, value; std::getline(in, symbol, '\t') && std::getline(in, value);)
-        values.emplace_back(symbol, std::strtod(value.c_str(), nullptr));
-    if (patch != nullptr)
+    return patch;
+}
+
+// The LV2 control values (by symbol, plain) a host holds after applying the
+// preset of `name`.
+int checkAppliedPreset(const presetcheck::PortValues& values, const std::string& name) {
+    if (const Veldane::Patch* patch = appliedPatch(name))
         for (const std::string& difference : presetcheck::differences(*patch, values)) expect(false, difference);
     return static_cast<int>(values.size());
+}
+
+// The VST 3 values Ardour holds after loading the preset of `name`, in its
+// plain values (framework/vst3/parameter_view.h): each must show what the
+// patch shows, for every parameter a host may change.
+int checkAppliedVst3Preset(const std::vector<Row>& rows, const std::string& name) {
+    const Veldane::Patch* patch = appliedPatch(name);
+    Veldane::Parameters fromHost, fromPatch;
+    std::set<int> seen;
+    for (const Row& row : rows) {
+        const int id = Veldane::findParameter(fromHost, row.at("name"));
+        expect(id >= 0 && seen.insert(id).second, row.at("name") + ": no such parameter, or given twice");
+        if (id < 0 || patch == nullptr) continue;
+        zem::Parameter& p = *fromHost.at(id);
+        zem::vst3::setFromHostValue(p, zem::vst3::hostValueOfPlain(p, number(row, "value")));
+        fromPatch.set(id, patch->values[static_cast<std::size_t>(id)]);
+        expect(presetcheck::display(p) == presetcheck::display(*fromPatch.at(id)),
+               row.at("name") + " shows " + presetcheck::display(p) + ", the patch " +
+                   presetcheck::display(*fromPatch.at(id)));
+    }
+    expect(seen.size() == Veldane::kParamCount - 1, std::to_string(seen.size()) + " parameters, not every one but the placeholder");
+    return static_cast<int>(rows.size());
+}
+
+// The port groups an RDF reader finds (lv2-check.sh --groups): every control
+// port in the group of its panel section.
+void checkLv2Groups(const std::vector<Row>& rows) {
+    const Veldane::Parameters fresh;
+    std::map<std::string, std::string> groupOf;
+    for (const Row& row : rows) groupOf[row.at("symbol")] = row.at("group");
+    expect(rows.size() == Veldane::lv2::kControlPortCount, std::to_string(rows.size()) + " ports in groups");
+    for (std::uint32_t port = Veldane::lv2::kFirstControlPort; port < Veldane::lv2::kPortCount; ++port) {
+        const int id = Veldane::lv2::paramOfControlPort(port);
+        const std::string symbol = Veldane::lv2::portSymbol(fresh.at(id)->name);
+        expect(groupOf[symbol] == Veldane::panelSections[Veldane::sectionOf(id)].name,
+               symbol + " is in the group \"" + groupOf[symbol] + "\"");
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (argc != (mode == "preset" ? 4 : 3)) {
-        std::cerr << "usage: host_view_check ardour-vst2|ardour-vst3|ardour-lv2|lv2info FILE.tsv\n"
+    const bool withPatch = mode == "preset" || mode == "ardour-preset-lv2" || mode == "ardour-preset-vst3";
+    if (argc != (withPatch ? 4 : 3)) {
+        std::cerr << "usage: host_view_check ardour-vst2|ardour-vst3|ardour-lv2|lv2info|lv2-groups FILE.tsv\n"
                      "       host_view_check presets LABELS.txt\n"
-                     "       host_view_check preset FILE.tsv PATCH_NAME\n";
+                     "       host_view_check ardour-presets FILE.tsv\n"
+                     "       host_view_check preset CONTROLS.txt PATCH_NAME\n"
+                     "       host_view_check ardour-preset-lv2|ardour-preset-vst3 FILE.tsv PATCH_NAME\n";
         return 2;
     }
     int rows = 0;
     if (mode == "presets") {
-        rows = checkPresetLabels(argv[2]);
+        std::vector<std::string> labels;
+        std::ifstream in(argv[2]);
+        for (std::string line; std::getline(in, line);) labels.push_back(line);
+        rows = checkPresetLabels(labels);
     } else if (mode == "preset") {
-        rows = checkAppliedPreset(argv[2], argv[3]);
+        presetcheck::PortValues values;
+        std::ifstream in(argv[2]);
+        for (std::string symbol, value; std::getline(in, symbol, '\t') && std::getline(in, value);)
+            values.emplace_back(symbol, std::strtod(value.c_str(), nullptr));
+        rows = checkAppliedPreset(values, argv[3]);
     } else {
         const std::vector<Row> table = readTable(argv[2]);
         rows = static_cast<int>(table.size());
@@ -284,6 +336,19 @@ int main(int argc, char** argv) {
             checkArdourLv2(table);
         } else if (mode == "lv2info") {
             checkLv2info(table);
+        } else if (mode == "lv2-groups") {
+            checkLv2Groups(table);
+        } else if (mode == "ardour-presets") {
+            std::vector<std::string> labels;
+            for (const Row& row : table) labels.push_back(row.at("label"));
+            checkPresetLabels(labels);
+        } else if (mode == "ardour-preset-lv2") {
+            presetcheck::PortValues values;
+            for (const Row& row : table)
+                values.emplace_back(Veldane::lv2::portSymbol(row.at("name").c_str()), number(row, "value"));
+            checkAppliedPreset(values, argv[3]);
+        } else if (mode == "ardour-preset-vst3") {
+            checkAppliedVst3Preset(table, argv[3]);
         } else {
             std::cerr << "host_view_check: unknown view " << mode << "\n";
             return 2;

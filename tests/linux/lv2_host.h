@@ -20,6 +20,7 @@
 
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
+#include "tools/testhost/audio_call.h"
 #include "tools/testhost/script.h"
 #include "wrappers/lv2/ports.h"
 
@@ -90,7 +91,7 @@ public:
     // with the MIDI added since the last block.
     void run(float* out, std::uint32_t frames) {
         prepare(out);
-        d.run(handle, frames);
+        testhost::audioCall([&] { d.run(handle, frames); });
     }
     // What run() does before calling the plug-in: the MIDI added since the
     // last block goes into the sequence buffer, the output is connected.

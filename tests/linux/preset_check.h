@@ -11,7 +11,7 @@
 
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
-#include "tools/patches/patch_table.h"
+#include "synth/patches.h"
 #include "wrappers/lv2/ports.h"
 
 namespace presetcheck {
@@ -25,7 +25,7 @@ inline std::string display(const zem::Parameter& p) {
 }
 
 // What differs from the patch, one message each; none when the values give it.
-inline std::vector<std::string> differences(const patches::Patch& patch, const PortValues& ports) {
+inline std::vector<std::string> differences(const Veldane::Patch& patch, const PortValues& ports) {
     const Veldane::Parameters fresh;
     std::map<std::string, int> idOfSymbol, seen;
     for (int id = 0; id < Veldane::kParamCount; ++id)

@@ -55,6 +55,15 @@ inline int scale() {
     return value >= 1 ? value : 1;
 }
 
+// A run's length in seconds instead, for the probes that can run for a given
+// time: VELDANE_PROBE_SECONDS (scripts/fuzz.sh sets it), 0 when unset or
+// invalid (the run then goes by scale()).
+inline double seconds() {
+    const char* text = std::getenv("VELDANE_PROBE_SECONDS");
+    const double value = text ? std::atof(text) : 0.0;
+    return value > 0.0 ? value : 0.0;
+}
+
 // The host's window around an editor, made once per process; null without a
 // display (the probes that open the editor run under
 // scripts/wine-window-run.sh).

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <thread>
 #include <vector>
@@ -23,8 +24,13 @@ namespace {
 using namespace Veldane;
 
 // Long enough for thousands of blocks and mode and filter switches, short
-// enough for the test command, also under the sanitizer's slowdown.
-constexpr auto kStormTime = std::chrono::seconds(2);
+// enough for the test command, also under the sanitizer's slowdown;
+// VELDANE_STORM_SECONDS asks for a longer storm (scripts/fuzz.sh).
+std::chrono::seconds stormTime() {
+    const char* text = std::getenv("VELDANE_STORM_SECONDS");
+    const long seconds = text ? std::atol(text) : 0;
+    return std::chrono::seconds(seconds > 0 ? seconds : 2);
+}
 constexpr std::uint32_t kSeeds[] = {11, 23}; // one per automating thread: a failure repeats
 
 TEST(ParameterStorm, HostThreadsAutomateWhileTheAudioThreadRenders) {
@@ -64,7 +70,7 @@ TEST(ParameterStorm, HostThreadsAutomateWhileTheAudioThreadRenders) {
             blocks.fetch_add(1, std::memory_order_relaxed);
         }
     });
-    std::this_thread::sleep_for(kStormTime);
+    std::this_thread::sleep_for(stormTime());
     stop = true;
     for (std::thread& t : hosts) t.join();
     audio.join();

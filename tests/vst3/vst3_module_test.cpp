@@ -1,27 +1,35 @@
 // The built VST 3 bundle as a host meets it: the module loaded by our VST 3
 // host (tools/vst3host) from the bundle, natively and, in the 64-bit Windows
 // build, under wine64. Factory, buses and parameters against the plug-in's
-// own table; notes and parameter points inside a block against the VST 2.4
-// plug-in's render of the same events; state saved, restored and refused;
-// and the calls hostile or careless hosts make.
+// own table, units against the panel's sections, the program list against
+// the factory patches, and the .vstpreset files the native build writes;
+// notes and parameter points inside a block against the VST 2.4 plug-in's
+// render of the same events; state saved, restored and refused; and the
+// calls hostile or careless hosts make.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "formats/file_bytes.h"
 #include "framework/vst3/parameter_view.h"
+#include "framework/vst3/plugin.h"
+#include "framework/vst3/preset_file.h"
 #include "framework/vst3/text.h"
 #include "synth/parameters.h"
+#include "synth/patches.h"
 #include "tests/golden.h"
 #include "tests/midi_block.h"
 #include "tests/parameter_table.h"
 #include "tools/testhost/script.h"
 #include "tests/vst3/bundle.h"
 #include "tools/vst3host/host.h"
+#include "ui/panel_sections.h"
 #include "wrappers/vst2/entry.h"
 #include "wrappers/vst3/identity.h"
 
@@ -31,6 +39,8 @@ using namespace vst3host;
 
 constexpr double kRate = 44100.0;
 constexpr int32 kBlock = 1024;
+// The table's parameters, then the two MIDI parameters and the program.
+constexpr int32 kHostParamCount = Veldane::kParamCount + 3;
 // An interface id no one has.
 constexpr Uid kForeignIid = makeUid(0x0BADF00D, 0x12345678, 0x9ABCDEF0, 0x0F1E2D3C);
 
@@ -49,9 +59,26 @@ protected:
     }
 
     // Every parameter's normalized value, by id.
-    std::vector<ParamValue> values() {
+    std::vector<ParamValue> values() { return valuesOf(instance); }
+    static std::vector<ParamValue> valuesOf(Instance& i) {
         std::vector<ParamValue> out;
-        for (ParamID id : instance.parameterIds()) out.push_back(instance.controller->getParamNormalized(id));
+        for (ParamID id : i.parameterIds()) out.push_back(i.controller->getParamNormalized(id));
+        return out;
+    }
+    // The table parameters' host values, as they stand and as the patch sets them.
+    std::vector<ParamValue> tableValues() { return tableValuesOf(instance); }
+    static std::vector<ParamValue> tableValuesOf(Instance& i) {
+        std::vector<ParamValue> out;
+        for (int id = 0; id < Veldane::kParamCount; ++id) out.push_back(i.controller->getParamNormalized(id));
+        return out;
+    }
+    static std::vector<ParamValue> patchValues(const Veldane::Patch& patch) {
+        Veldane::Parameters params;
+        std::vector<ParamValue> out;
+        for (int id = 0; id < Veldane::kParamCount; ++id) {
+            params.set(id, patch.values[static_cast<std::size_t>(id)]);
+            out.push_back(hostValueOf(*params.at(id)));
+        }
         return out;
     }
 
@@ -124,25 +151,31 @@ TEST_F(Vst3Module, OneComponentWithTwoBuses) {
 }
 
 // Every parameter against the plug-in's own table: id, title, unit, steps,
-// default, kind; the display texts at the ends of each control; and text to
-// value and back through the same parameter classes.
+// default, kind, the unit of its panel section (the placeholder hidden and
+// read-only in the root unit); the display texts at the ends of each
+// control, entries named whole; and text to value and back through the same
+// parameter classes.
 TEST_F(Vst3Module, ParametersAsTheTableHasThem) {
     IEditController* ec = instance.controller;
-    ASSERT_EQ(ec->getParameterCount(), Veldane::vst3::kHostParamCount);
+    ASSERT_EQ(ec->getParameterCount(), kHostParamCount);
     const Veldane::Parameters table;
     for (int32 i = 0; i < Veldane::kParamCount; ++i) {
         ParameterInfo info{};
         ASSERT_EQ(ec->getParameterInfo(i, info), kResultOk);
         const zem::Parameter& p = *table.at(i);
         const ExpectedParameter& want = kExpectedParameters[i];
+        const int section = Veldane::sectionOf(i);
         EXPECT_EQ(info.id, static_cast<ParamID>(i));
         EXPECT_EQ(ascii(info.title), want.name);
         EXPECT_EQ(ascii(info.units), want.label);
         EXPECT_EQ(info.stepCount, stepCountOf(p)) << want.name;
         EXPECT_DOUBLE_EQ(info.defaultNormalizedValue, hostValueOf(p)) << want.name;
-        EXPECT_EQ(info.flags, flagsOf(p)) << want.name;
+        EXPECT_EQ(info.unitId, section + 1) << want.name;
+        EXPECT_EQ(info.flags, section >= 0 ? flagsOf(p) : ParameterInfo::kIsHidden | ParameterInfo::kIsReadOnly)
+            << want.name;
         EXPECT_DOUBLE_EQ(ec->getParamNormalized(info.id), info.defaultNormalizedValue) << want.name;
-        EXPECT_EQ(instance.display(info.id, 0.0), want.display[0]) << want.name;
+        // VST 2.4's texts are cut to eight characters; these are whole.
+        EXPECT_EQ(instance.display(info.id, 0.0).substr(0, 8), want.display[0]) << want.name;
         EXPECT_EQ(instance.display(info.id, 1.0), want.display[2]) << want.name;
         for (double v : {0.0, 0.3, 0.62, 1.0}) {
             const std::string shown = instance.display(info.id, v);
@@ -160,16 +193,141 @@ TEST_F(Vst3Module, ParametersAsTheTableHasThem) {
     auto* mapping = static_cast<IMidiMapping*>(raw);
     ParamID id = 0;
     EXPECT_EQ(mapping->getMidiControllerAssignment(0, 3, kPitchBend, id), kResultTrue);
-    EXPECT_EQ(id, Veldane::vst3::kPitchBendParam);
+    EXPECT_EQ(id, kPitchBendParam);
     EXPECT_EQ(mapping->getMidiControllerAssignment(0, 0, kCtrlSustainOnOff, id), kResultTrue);
-    EXPECT_EQ(id, Veldane::vst3::kSustainParam);
+    EXPECT_EQ(id, kSustainParam);
     EXPECT_EQ(mapping->getMidiControllerAssignment(0, 0, 7, id), kResultFalse);
     mapping->release();
-    for (int32 i = Veldane::kParamCount; i < Veldane::vst3::kHostParamCount; ++i) {
+    for (int32 i = Veldane::kParamCount; i < Veldane::kParamCount + 2; ++i) {
         ParameterInfo info{};
         ASSERT_EQ(ec->getParameterInfo(i, info), kResultOk);
         EXPECT_EQ(info.flags, ParameterInfo::kIsHidden);
     }
+    EXPECT_EQ(instance.display(Veldane::kVoiceMode, 0.0), "Retrigger");
+}
+
+// The units: the root (the plug-in, holding the program list) and one per
+// panel section, named as the panel names it, in its order.
+TEST_F(Vst3Module, UnitsAreThePanelSections) {
+    IUnitInfo* units = instance.unitInfo();
+    ASSERT_NE(units, nullptr);
+    ASSERT_EQ(units->getUnitCount(), 1 + Veldane::panelSectionCount);
+    UnitInfo unit{};
+    ASSERT_EQ(units->getUnitInfo(0, unit), kResultOk);
+    EXPECT_EQ(unit.id, kRootUnitId);
+    EXPECT_EQ(unit.parentUnitId, kNoParentUnitId);
+    EXPECT_EQ(unit.programListId, kFactoryProgramList);
+    for (int k = 0; k < Veldane::panelSectionCount; ++k) {
+        ASSERT_EQ(units->getUnitInfo(k + 1, unit), kResultOk);
+        EXPECT_EQ(unit.id, k + 1);
+        EXPECT_EQ(unit.parentUnitId, kRootUnitId);
+        EXPECT_EQ(ascii(unit.name), Veldane::panelSections[k].name);
+        EXPECT_EQ(unit.programListId, kNoProgramListId);
+    }
+    EXPECT_EQ(units->getUnitInfo(1 + Veldane::panelSectionCount, unit), kInvalidArgument);
+    EXPECT_EQ(units->getUnitInfo(-1, unit), kInvalidArgument);
+}
+
+// The program list holds the factory patches by name and category, in table
+// order; choosing a program, through the controller as a preset menu does
+// or inside a process call (which then reports every value the host may
+// change), gives every parameter its patch value, and a state saved
+// afterwards restores the patch in a new instance.
+TEST_F(Vst3Module, ProgramsAreTheFactoryPatches) {
+    const std::vector<Veldane::Patch>& table = Veldane::factoryPatches();
+    IUnitInfo* units = instance.unitInfo();
+    ASSERT_NE(units, nullptr);
+    ASSERT_EQ(units->getProgramListCount(), 1);
+    ProgramListInfo list{};
+    ASSERT_EQ(units->getProgramListInfo(0, list), kResultOk);
+    EXPECT_EQ(list.id, kFactoryProgramList);
+    ASSERT_EQ(list.programCount, static_cast<int32>(table.size()));
+    ParameterInfo program{};
+    ASSERT_EQ(instance.controller->getParameterInfo(kHostParamCount - 1, program), kResultOk);
+    EXPECT_EQ(program.flags & ParameterInfo::kIsProgramChange, ParameterInfo::kIsProgramChange);
+    EXPECT_EQ(program.stepCount + 1, list.programCount);
+    EXPECT_EQ(program.unitId, kRootUnitId);
+
+    for (int32 k = 0; k < list.programCount; ++k) {
+        String128 text{};
+        ASSERT_EQ(units->getProgramName(list.id, k, text), kResultOk);
+        EXPECT_EQ(ascii(text), table[k].name);
+        ASSERT_EQ(units->getProgramInfo(list.id, k, kPresetAttributeInstrument, text), kResultOk);
+        EXPECT_EQ(ascii(text), table[k].category);
+        const ParamValue value = static_cast<ParamValue>(k) / program.stepCount;
+        EXPECT_EQ(instance.display(program.id, value), table[k].name);
+        ParamValue back = -1.0;
+        copyText(text, 128, table[k].name.c_str());
+        ASSERT_EQ(instance.controller->getParamValueByString(program.id, text, back), kResultOk);
+        EXPECT_DOUBLE_EQ(back, value);
+
+        ASSERT_TRUE(instance.chooseProgram(k));
+        EXPECT_EQ(tableValues(), patchValues(table[k])) << table[k].name;
+    }
+    String128 text{};
+    EXPECT_EQ(units->getProgramName(list.id, list.programCount, text), kInvalidArgument);
+    EXPECT_EQ(units->getProgramName(list.id + 1, 0, text), kInvalidArgument);
+    EXPECT_EQ(units->getProgramInfo(list.id, 0, "Nonesuch", text), kResultFalse);
+
+    // Inside a process call, from its sample on; then saved and restored.
+    ASSERT_TRUE(instance.start(kRate, kBlock));
+    ParameterChanges changes, reported;
+    changes.add(program.id, 100, 3.0 / program.stepCount);
+    std::vector<float> out(kBlock);
+    ASSERT_EQ(instance.process(out.data(), kBlock, nullptr, &changes, &reported), kResultOk);
+    const std::vector<ParamValue> patch3 = patchValues(table[3]);
+    EXPECT_EQ(tableValues(), patch3);
+    ASSERT_EQ(reported.queues.size(), static_cast<std::size_t>(Veldane::kParamCount - 1)); // all but the placeholder
+    for (const auto& queue : reported.queues) {
+        ASSERT_EQ(queue->points.size(), 1u);
+        EXPECT_EQ(queue->points[0].offset, 100);
+        EXPECT_EQ(queue->points[0].value, patch3[queue->id]) << queue->id;
+    }
+    Instance fresh;
+    std::string error;
+    ASSERT_TRUE(fresh.open(bundleModule().factory, error)) << error;
+    ASSERT_TRUE(fresh.loadState(instance.saveState()));
+    EXPECT_EQ(tableValuesOf(fresh), patchValues(table[3]));
+    instance.close();
+}
+
+// Every preset file the build writes, read back as a host reads the files of
+// a preset folder, holds its patch; files that are cut short, damaged or of
+// another plug-in are refused and change nothing.
+TEST_F(Vst3Module, PresetFilesHoldTheirPatches) {
+    const std::string folder = VELDANE_VST3_PRESETS_DIR "/Orvandel/Veldane/";
+    std::string error;
+    for (const Veldane::Patch& patch : Veldane::factoryPatches()) {
+        Instance fresh;
+        ASSERT_TRUE(fresh.open(bundleModule().factory, error)) << error;
+        ASSERT_TRUE(fresh.loadPresetFile(folder + patch.name + ".vstpreset", error)) << error;
+        EXPECT_EQ(tableValuesOf(fresh), patchValues(patch)) << patch.name;
+    }
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(formats::readFileBytes(folder + "Warm Pad.vstpreset", 1 << 20, bytes, error)) << error;
+    PresetFile file;
+    ASSERT_TRUE(readPresetFile(bytes.data(), bytes.size(), file, error)) << error;
+    EXPECT_EQ(file.classId, uidText(Veldane::vst3::kClassId));
+    EXPECT_NE(file.metaInfo.find("<Attr id=\"Name\" value=\"Warm Pad\" type=\"string\"/>"), std::string::npos);
+    EXPECT_NE(file.metaInfo.find("<Attr id=\"MusicalInstrument\" value=\"Pad\" type=\"string\"/>"),
+              std::string::npos);
+
+    std::vector<std::vector<std::uint8_t>> bad;
+    for (std::size_t n : {std::size_t{0}, std::size_t{20}, std::size_t{47}, bytes.size() / 2, bytes.size() - 1})
+        bad.emplace_back(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+    for (std::size_t at : {std::size_t{0}, std::size_t{9}, std::size_t{40}, std::size_t{48}, bytes.size() - 30}) {
+        bad.push_back(bytes); // header, class id, list offset, state, chunk list
+        bad.back()[at] ^= 0x21;
+    }
+    const std::string path = testing::TempDir() + "bad.vstpreset";
+    const std::vector<ParamValue> defaults = values();
+    for (const auto& damaged : bad) {
+        ASSERT_TRUE(formats::writeFileBytes(path, damaged, error)) << error;
+        EXPECT_FALSE(instance.loadPresetFile(path, error)) << damaged.size();
+        EXPECT_EQ(values(), defaults);
+    }
+    EXPECT_FALSE(instance.loadPresetFile(folder + "No Such Patch.vstpreset", error));
 }
 
 // --- Rendering -------------------------------------------------------------------
@@ -351,7 +509,7 @@ TEST_F(Vst3Module, CallsInTheWrongStateAreRefused) {
     IEditController* ec = instance.controller;
     ParameterInfo info{};
     EXPECT_EQ(ec->getParameterInfo(-1, info), kInvalidArgument);
-    EXPECT_EQ(ec->getParameterInfo(Veldane::vst3::kHostParamCount, info), kInvalidArgument);
+    EXPECT_EQ(ec->getParameterInfo(kHostParamCount, info), kInvalidArgument);
     EXPECT_EQ(ec->getParamStringByValue(Veldane::kFilterQ, 0.5, nullptr), kInvalidArgument);
     EXPECT_EQ(ec->getParamStringByValue(999, 0.5, info.title), kInvalidArgument);
     ParamValue v = 0.25;

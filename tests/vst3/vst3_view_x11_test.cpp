@@ -92,9 +92,11 @@ protected:
         return scratch.at(index)->normalized();
     }
 
-    Instance instance;
+    // The host's objects outlive the instance, which lets go of them when it
+    // is destroyed.
     ComponentHandler handler;
     RunLoopFrame frame;
+    Instance instance;
     IPlugView* view = nullptr;
 };
 

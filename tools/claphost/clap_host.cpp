@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <type_traits>
 
 #include "tools/claphost/gui_frame.h"
+#include "tools/testhost/audio_call.h"
 #include "tools/testhost/platform.h"
 
 namespace claphost {
@@ -37,13 +40,32 @@ bool ZEM_CLAPCALL unregisterTimer(const clap_host* host, clap_id id) {
     return true;
 }
 constexpr clap_host_timer_support kTimers = {&registerTimer, &unregisterTimer};
-constexpr clap_host_params kHostParams = {[](const clap_host*, std::uint32_t) {},
-                                          [](const clap_host*, clap_id, std::uint32_t) {}, &countRequest};
+constexpr clap_host_params kHostParams = {
+    [](const clap_host* host, std::uint32_t flags) { hostOf(host).rescans.push_back(flags); },
+    [](const clap_host*, clap_id, std::uint32_t) {}, &countRequest};
+constexpr clap_host_preset_load kHostPresetLoad = {
+    [](const clap_host* host, std::uint32_t, const char*, const char*, std::int32_t, const char* message) {
+        hostOf(host).loadErrors.push_back(message != nullptr ? message : "");
+    },
+    [](const clap_host* host, std::uint32_t, const char*, const char* key) {
+        hostOf(host).loaded.push_back(key != nullptr ? key : "");
+    }};
 
 const void* ZEM_CLAPCALL hostExtension(const clap_host*, const char* id) {
     if (id != nullptr && std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &kTimers;
     if (id != nullptr && std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &kHostParams;
+    if (id != nullptr && std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0) return &kHostPresetLoad;
     return nullptr;
+}
+
+// The host's identity, as its host record and its preset indexer give it.
+template <class Record>
+void nameHost(Record& record) {
+    record.clap_version = CLAP_VERSION;
+    record.name = "claphost";
+    record.vendor = "Orvandel";
+    record.url = "";
+    record.version = "1.0.0";
 }
 
 // The list's callbacks find their EventList through ctx.
@@ -75,13 +97,54 @@ const clap_plugin_descriptor* Library::descriptor() const {
                                                                          : nullptr;
 }
 
+std::vector<std::string> standardClapFolders() {
+#ifdef _WIN32
+    const char separator = ';';
+#else
+    const char separator = ':';
+#endif
+    std::vector<std::string> folders;
+    if (const char* path = std::getenv("CLAP_PATH")) {
+        std::string entries = path;
+        for (std::size_t start = 0; start <= entries.size();) {
+            const std::size_t end = std::min(entries.find(separator, start), entries.size());
+            if (end > start) folders.push_back(entries.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+    const auto under = [&](const char* variable, const char* tail) {
+        if (const char* base = std::getenv(variable); base != nullptr && *base != '\0')
+            folders.push_back(std::string(base) + tail);
+    };
+#ifdef _WIN32
+    under("COMMONPROGRAMFILES", "\\CLAP");
+    under("LOCALAPPDATA", "\\Programs\\Common\\CLAP");
+#else
+    under("HOME", "/.clap");
+    folders.push_back("/usr/lib/clap");
+#endif
+    return folders;
+}
+
+std::vector<std::string> findClapFiles(const std::vector<std::string>& folders) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> files;
+    for (const std::string& folder : folders) {
+        std::error_code error;
+        std::vector<std::string> found;
+        for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+             !error && it != end; it.increment(error)) {
+            if (it->path().extension() == ".clap" && it->is_regular_file(error)) found.push_back(it->path().string());
+        }
+        std::sort(found.begin(), found.end());
+        files.insert(files.end(), found.begin(), found.end());
+    }
+    return files;
+}
+
 Host::Host() {
-    record.clap_version = CLAP_VERSION;
+    nameHost(record);
     record.host_data = this;
-    record.name = "claphost";
-    record.vendor = "Orvandel";
-    record.url = "";
-    record.version = "1.0.0";
     record.get_extension = &hostExtension;
     record.request_restart = &countRequest;
     record.request_process = &countRequest;
@@ -173,7 +236,7 @@ InStream::InStream(std::vector<std::uint8_t> data, std::size_t chunk, std::size_
         if (self->position >= self->failAt) return -1;
         const std::size_t n = static_cast<std::size_t>(
             std::min<std::uint64_t>({size, self->chunk, self->bytes.size() - self->position}));
-        std::memcpy(buffer, self->bytes.data() + self->position, n);
+        if (n > 0) std::memcpy(buffer, self->bytes.data() + self->position, n);
         self->position += n;
         return static_cast<std::int64_t>(n);
     };
@@ -197,6 +260,8 @@ Instance::Instance(const Library& library, Host& host) {
     notePorts = static_cast<const clap_plugin_note_ports*>(extension(CLAP_EXT_NOTE_PORTS));
     latency = static_cast<const clap_plugin_latency*>(extension(CLAP_EXT_LATENCY));
     gui = static_cast<const clap_plugin_gui*>(extension(CLAP_EXT_GUI));
+    remoteControls = static_cast<const clap_plugin_remote_controls*>(extension(CLAP_EXT_REMOTE_CONTROLS));
+    presetLoad = static_cast<const clap_plugin_preset_load*>(extension(CLAP_EXT_PRESET_LOAD));
 }
 
 Instance::~Instance() {
@@ -221,7 +286,7 @@ void Instance::deactivate() {
 
 template <class Sample>
 clap_process_status Instance::processAny(std::uint32_t frames, const EventList& events, Sample* out) {
-    if (!processing) processing = plugin->start_processing(plugin);
+    if (!processing) processing = testhost::audioCall([this] { return plugin->start_processing(plugin); });
     Sample* channels[1] = {out};
     clap_audio_buffer output{};
     if constexpr (std::is_same_v<Sample, float>) {
@@ -241,7 +306,7 @@ clap_process_status Instance::processAny(std::uint32_t frames, const EventList& 
     p.in_events = &events.list;
     p.out_events = &outEvents;
     steadyTime += frames;
-    return plugin->process(plugin, &p);
+    return testhost::audioCall([&] { return plugin->process(plugin, &p); });
 }
 
 clap_process_status Instance::process(std::uint32_t frames, const EventList& events, float* out) {
@@ -276,6 +341,135 @@ bool Instance::idOf(const std::string& name, clap_id& id) const {
         }
     }
     return false;
+}
+
+bool Instance::loadPreset(const DiscoveredPreset& preset) {
+    const char* location = preset.locationKind == CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN ? nullptr : preset.path.c_str();
+    return presetLoad != nullptr && presetLoad->from_location(plugin, preset.locationKind, location, preset.loadKey.c_str());
+}
+
+// --- Preset discovery ------------------------------------------------------------
+
+namespace {
+
+// What one provider declares and describes, gathered by the indexer and the
+// receiver below.
+struct Index {
+    std::vector<clap_preset_discovery_location> locations;
+    std::vector<std::string> locationPaths; // owned copies of the locations' paths
+    std::vector<DiscoveredPreset> presets;
+    std::string errors;
+    DiscoveredPreset* current = nullptr; // the preset being described
+};
+
+Index& indexOf(const clap_preset_discovery_indexer* indexer) { return *static_cast<Index*>(indexer->indexer_data); }
+Index& indexOf(const clap_preset_discovery_metadata_receiver* r) { return *static_cast<Index*>(r->receiver_data); }
+
+// Each receiver call describes the preset begin_preset started.
+template <class Apply>
+void describe(const clap_preset_discovery_metadata_receiver* r, Apply&& apply) {
+    if (indexOf(r).current != nullptr) apply(*indexOf(r).current);
+}
+
+clap_preset_discovery_metadata_receiver makeReceiver(Index& index) {
+    clap_preset_discovery_metadata_receiver r{};
+    r.receiver_data = &index;
+    r.on_error = [](const clap_preset_discovery_metadata_receiver* self, std::int32_t, const char* message) {
+        indexOf(self).errors += std::string(message != nullptr ? message : "?") + "; ";
+    };
+    r.begin_preset = [](const clap_preset_discovery_metadata_receiver* self, const char* name, const char* key) {
+        Index& index = indexOf(self);
+        DiscoveredPreset preset;
+        preset.name = name != nullptr ? name : "";
+        preset.loadKey = key != nullptr ? key : "";
+        index.presets.push_back(preset);
+        index.current = &index.presets.back();
+        return true;
+    };
+    r.add_plugin_id = [](const clap_preset_discovery_metadata_receiver* self, const clap_universal_plugin_id* id) {
+        describe(self, [id](DiscoveredPreset& p) {
+            if (id != nullptr && id->abi != nullptr && id->id != nullptr)
+                p.pluginIds.push_back(std::string(id->abi) + ":" + id->id);
+        });
+    };
+    r.set_soundpack_id = [](const clap_preset_discovery_metadata_receiver*, const char*) {};
+    r.set_flags = [](const clap_preset_discovery_metadata_receiver* self, std::uint32_t flags) {
+        describe(self, [flags](DiscoveredPreset& p) { p.flags = flags; });
+    };
+    r.add_creator = [](const clap_preset_discovery_metadata_receiver* self, const char* creator) {
+        describe(self, [creator](DiscoveredPreset& p) { p.creators.push_back(creator != nullptr ? creator : ""); });
+    };
+    r.set_description = [](const clap_preset_discovery_metadata_receiver*, const char*) {};
+    r.set_timestamps = [](const clap_preset_discovery_metadata_receiver*, clap_timestamp, clap_timestamp) {};
+    r.add_feature = [](const clap_preset_discovery_metadata_receiver* self, const char* feature) {
+        describe(self, [feature](DiscoveredPreset& p) { p.features.push_back(feature != nullptr ? feature : ""); });
+    };
+    r.add_extra_info = [](const clap_preset_discovery_metadata_receiver*, const char*, const char*) {};
+    return r;
+}
+
+clap_preset_discovery_indexer makeIndexer(Index& index) {
+    clap_preset_discovery_indexer indexer{};
+    nameHost(indexer);
+    indexer.indexer_data = &index;
+    indexer.declare_filetype = [](const clap_preset_discovery_indexer*, const clap_preset_discovery_filetype* t) {
+        return t != nullptr;
+    };
+    indexer.declare_location = [](const clap_preset_discovery_indexer* self, const clap_preset_discovery_location* l) {
+        if (l == nullptr) return false;
+        Index& index = indexOf(self);
+        index.locations.push_back(*l);
+        index.locationPaths.push_back(l->location != nullptr ? l->location : "");
+        return true;
+    };
+    indexer.declare_soundpack = [](const clap_preset_discovery_indexer*, const clap_preset_discovery_soundpack* p) {
+        return p != nullptr;
+    };
+    indexer.get_extension = [](const clap_preset_discovery_indexer*, const char*) -> const void* { return nullptr; };
+    return indexer;
+}
+
+} // namespace
+
+bool discoverPresets(const Library& library, std::vector<DiscoveredPreset>& presets, std::string& error) {
+    const auto* factory = static_cast<const clap_preset_discovery_factory*>(
+        library.entry->get_factory(CLAP_PRESET_DISCOVERY_FACTORY_ID));
+    if (factory == nullptr) {
+        error = "the library has no preset-discovery factory";
+        return false;
+    }
+    presets.clear();
+    for (std::uint32_t i = 0; i < factory->count(factory); ++i) {
+        const clap_preset_discovery_provider_descriptor* d = factory->get_descriptor(factory, i);
+        Index index;
+        const clap_preset_discovery_indexer indexer = makeIndexer(index);
+        const clap_preset_discovery_provider* provider =
+            d != nullptr ? factory->create(factory, &indexer, d->id) : nullptr;
+        if (provider == nullptr) {
+            error = "preset provider " + std::to_string(i) + " could not be created";
+            return false;
+        }
+        bool ok = provider->init(provider);
+        const clap_preset_discovery_metadata_receiver receiver = makeReceiver(index);
+        for (std::size_t l = 0; ok && l < index.locations.size(); ++l) {
+            const std::size_t first = index.presets.size();
+            const char* path = index.locations[l].location != nullptr ? index.locationPaths[l].c_str() : nullptr;
+            ok = provider->get_metadata(provider, index.locations[l].kind, path, &receiver);
+            index.current = nullptr;
+            for (std::size_t k = first; k < index.presets.size(); ++k) {
+                index.presets[k].provider = d->id;
+                index.presets[k].locationKind = index.locations[l].kind;
+                index.presets[k].path = index.locationPaths[l];
+            }
+        }
+        provider->destroy(provider);
+        if (!ok) {
+            error = std::string("preset provider ") + d->id + " failed: " + index.errors;
+            return false;
+        }
+        presets.insert(presets.end(), index.presets.begin(), index.presets.end());
+    }
+    return true;
 }
 
 bool resolveNames(const Instance& instance, testhost::Script& script, std::string& error) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/clap/extensions.h"
+#include "framework/clap/preset_discovery.h"
 #include "tools/testhost/script.h"
 
 namespace claphost {
@@ -26,6 +27,15 @@ struct Library {
     const clap_plugin_descriptor* descriptor() const;
 };
 
+// The folders CLAP hosts search by default, in order: the entries of
+// CLAP_PATH (':'-separated on Linux, ';' on Windows), then on Linux ~/.clap
+// and /usr/lib/clap, on Windows %COMMONPROGRAMFILES%\CLAP and
+// %LOCALAPPDATA%\Programs\Common\CLAP. Folders that do not exist are kept.
+std::vector<std::string> standardClapFolders();
+// Every *.clap file in and below those folders that exist, in folder order,
+// each folder's sorted by path.
+std::vector<std::string> findClapFiles(const std::vector<std::string>& folders);
+
 // The host record handed to the plug-in, counting what the plug-in asks of it.
 class Host {
 public:
@@ -37,7 +47,31 @@ public:
     int requests = 0; // request_restart, request_process, request_callback and request_flush calls
     std::vector<clap_id> timers; // registered, not yet unregistered
     clap_id nextTimer = 1;
+    std::vector<std::uint32_t> rescans;  // the flags of each params rescan asked for
+    std::vector<std::string> loaded;     // load keys the plug-in reported loaded (preset-load)
+    std::vector<std::string> loadErrors; // messages of the preset loads it reported failed
 };
+
+// A preset as a host's preset browser indexes it, through the library's
+// preset-discovery factory: where it is, how to load it and what it is.
+struct DiscoveredPreset {
+    std::string provider;        // the provider's id
+    std::uint32_t locationKind = 0; // CLAP_PRESET_DISCOVERY_LOCATION_*
+    std::string path;               // the location's path; empty for the plug-in location (null there)
+    std::string name;
+    std::string loadKey;
+    std::vector<std::string> pluginIds; // "ABI:ID"
+    std::uint32_t flags = 0;
+    std::vector<std::string> creators;
+    std::vector<std::string> features;
+};
+
+// Indexes the library's presets as a host's browser does: creates each
+// provider of its preset-discovery factory, lets it declare its locations
+// (init) and has it describe the presets at each (get_metadata). Answers
+// false with `error` when the library has no such factory or a provider
+// fails (a provider's own error reports are in the message).
+bool discoverPresets(const Library& library, std::vector<DiscoveredPreset>& presets, std::string& error);
 
 // A host's list of input events for one processing call, in time order as
 // added; records are copied in.
@@ -96,6 +130,8 @@ public:
     const clap_plugin_note_ports* notePorts = nullptr;
     const clap_plugin_latency* latency = nullptr;
     const clap_plugin_gui* gui = nullptr;
+    const clap_plugin_remote_controls* remoteControls = nullptr;
+    const clap_plugin_preset_load* presetLoad = nullptr;
 
     bool activate(double rate, std::uint32_t maxFrames);
     void deactivate();
@@ -110,6 +146,9 @@ public:
     std::vector<double> values() const;
     // The id of the parameter named `name`; false when there is none.
     bool idOf(const std::string& name, clap_id& id) const;
+    // Loads a preset found by discoverPresets through the preset-load
+    // extension; answers the plug-in's answer (false without the extension).
+    bool loadPreset(const DiscoveredPreset& preset);
 
     bool active = false;
     bool processing = false;

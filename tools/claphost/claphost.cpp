@@ -5,7 +5,8 @@
 //   claphost info LIBRARY.clap
 //       Prints the entry's version, the plug-in's descriptor, its ports,
 //       latency, the extensions it offers and, for every parameter, its id,
-//       name, flags, range and default, and its texts at both ends.
+//       name, module, flags, range and default, and its texts at both ends;
+//       then its remote-control pages.
 //   claphost render LIBRARY.clap SCRIPT OUT.wav [--midi] [--double] [--rate R] [--block N]
 //       Plays a test-host script (tools/testhost/script.h) and writes the mono
 //       output as a 32-bit float WAV file. Notes go as CLAP note events (with
@@ -13,16 +14,31 @@
 //       their own samples inside each block; a script's normalized values
 //       are turned into plain values through Veldane's parameter classes,
 //       so a script sounds here as through the VST 2.4 test host.
+//   claphost scan
+//       Searches the folders CLAP hosts search by default (CLAP_PATH, then
+//       the system's standard folders) as a host does, and prints each
+//       plug-in found: file, id, name, vendor and version, tab-separated.
+//       Fails when it finds none; a file that does not load is reported.
+//       so a script sounds here as through the VST 2.4 test host. With
+//       --preset NAME the preset of that name, found as `presets` finds it,
+//       is loaded first.
+//   claphost presets LIBRARY.clap
+//       Lists the presets a host's preset browser finds through the library's
+//       preset-discovery factory (name, load key, flags, features), loads
+//       each through the plug-in's preset-load extension and says how many
+//       loaded.
 //   claphost gui LIBRARY.clap [TIMES]
 //       Opens the plug-in's editor in a window of ours TIMES times (default
 //       1), as a host embeds it, and checks each time that one window of the
 //       editor's size appears, paints, and is gone after closing. Needs a
 //       display (scripts/x11-run.sh, scripts/wine-window-run.sh).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/claphost/clap_host.h"
 #include "tools/claphost/veldane_plain.h"
@@ -85,7 +101,7 @@ int info(const char* path) {
     }
     std::printf("extensions    ");
     for (const char* id : {CLAP_EXT_PARAMS, CLAP_EXT_STATE, CLAP_EXT_AUDIO_PORTS, CLAP_EXT_NOTE_PORTS, CLAP_EXT_LATENCY,
-                           CLAP_EXT_RENDER, CLAP_EXT_GUI})
+                           CLAP_EXT_RENDER, CLAP_EXT_GUI, CLAP_EXT_REMOTE_CONTROLS, CLAP_EXT_PRESET_LOAD})
         if (instance.plugin->get_extension(instance.plugin, id) != nullptr) std::printf(" %s", id);
     std::printf("\n");
     for (bool input : {true, false}) {
@@ -125,22 +141,84 @@ int info(const char* path) {
     }
 
     const std::uint32_t count = instance.params ? instance.params->count(instance.plugin) : 0;
-    std::printf("\nparameters     %u\n%-3s %-20s %-24s %-9s %-9s %-9s %-14s %-14s\n", count, "id", "name", "flags", "min",
-                "max", "default", "at min", "at max");
+    std::printf("\nparameters     %u\n%-3s %-20s %-9s %-24s %-9s %-9s %-9s %-14s %-14s\n", count, "id", "name", "module",
+                "flags", "min", "max", "default", "at min", "at max");
     for (std::uint32_t i = 0; i < count; ++i) {
         clap_param_info p{};
         if (!instance.params->get_info(instance.plugin, i, &p)) continue;
-        std::printf("%-3u %-20s %-24s %-9g %-9g %-9g %-14s %-14s\n", p.id, ("\"" + std::string(p.name) + "\"").c_str(),
+        std::printf("%-3u %-20s %-9s %-24s %-9g %-9g %-9g %-14s %-14s\n", p.id,
+                    ("\"" + std::string(p.name) + "\"").c_str(), p.module[0] != '\0' ? p.module : "-",
                     flagsText(p.flags).c_str(), p.min_value, p.max_value, p.default_value,
                     textOf(instance, p.id, p.min_value).c_str(), textOf(instance, p.id, p.max_value).c_str());
     }
+    const std::uint32_t pages = instance.remoteControls ? instance.remoteControls->count(instance.plugin) : 0;
+    std::printf("\nremote pages   %u\n", pages);
+    for (std::uint32_t i = 0; i < pages; ++i) {
+        clap_remote_controls_page page{};
+        if (!instance.remoteControls->get(instance.plugin, i, &page)) continue;
+        std::printf("%-3u %-9s %-9s", page.page_id, page.section_name, page.page_name);
+        for (clap_id id : page.param_ids) id == CLAP_INVALID_ID ? std::printf(" -") : std::printf(" %u", id);
+        std::printf("\n");
+    }
     return 0;
+}
+
+int scan() {
+    const std::vector<std::string> folders = standardClapFolders();
+    for (const std::string& folder : folders) std::fprintf(stderr, "searching %s\n", folder.c_str());
+    int found = 0;
+    for (const std::string& file : findClapFiles(folders)) {
+        Library library;
+        std::string error;
+        if (!library.open(file.c_str(), error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            continue;
+        }
+        for (std::uint32_t i = 0; i < library.factory->get_plugin_count(library.factory); ++i) {
+            const clap_plugin_descriptor* d = library.factory->get_plugin_descriptor(library.factory, i);
+            if (d == nullptr) continue;
+            std::printf("%s\t%s\t%s\t%s\t%s\n", file.c_str(), d->id, d->name, d->vendor ? d->vendor : "",
+                        d->version ? d->version : "");
+            ++found;
+        }
+    }
+    if (found == 0) std::fprintf(stderr, "no CLAP plug-in found\n");
+    return found > 0 ? 0 : 1;
+}
+
+// Indexes the library's presets as a host's browser does; false (with the
+// reason on stderr) when that fails.
+bool discover(const Library& library, std::vector<DiscoveredPreset>& presets) {
+    std::string error;
+    if (discoverPresets(library, presets, error)) return true;
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
+}
+
+int presets(const char* path) {
+    Library library;
+    std::vector<DiscoveredPreset> found;
+    if (!openLibrary(path, library) || !discover(library, found)) return 1;
+    Host host;
+    Instance instance(library, host);
+    if (instance.plugin == nullptr) return 1;
+    std::printf("%-24s %-24s %-8s %s\n", "preset", "load key", "flags", "features");
+    int loaded = 0;
+    for (const DiscoveredPreset& p : found) {
+        std::string features;
+        for (const std::string& f : p.features) features += (features.empty() ? "" : ", ") + f;
+        std::printf("%-24s %-24s 0x%-6X %s\n", p.name.c_str(), p.loadKey.c_str(), p.flags, features.c_str());
+        loaded += instance.loadPreset(p) ? 1 : 0;
+    }
+    std::printf("%zu presets found through the preset-discovery factory, %d loaded\n", found.size(), loaded);
+    return loaded == static_cast<int>(found.size()) ? 0 : 1;
 }
 
 struct Options {
     bool midi = false, useDouble = false;
     double rate = kDefaultRate;
     int block = kDefaultBlock;
+    std::string preset; // loaded first, when given
 };
 
 int render(const char* path, const char* scriptPath, const char* outPath, const Options& options) {
@@ -161,6 +239,16 @@ int render(const char* path, const char* scriptPath, const char* outPath, const 
     if (!resolveNames(instance, script, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
+    }
+    if (!options.preset.empty()) {
+        std::vector<DiscoveredPreset> found;
+        if (!discover(library, found)) return 1;
+        const auto preset = std::find_if(found.begin(), found.end(),
+                                         [&](const DiscoveredPreset& p) { return p.name == options.preset; });
+        if (preset == found.end() || !instance.loadPreset(*preset)) {
+            std::fprintf(stderr, "no preset \"%s\" could be found and loaded\n", options.preset.c_str());
+            return 1;
+        }
     }
     const std::vector<float> out =
         playScript(instance, script, options.rate, options.block, options.midi, &veldanePlainOf, options.useDouble);
@@ -186,8 +274,11 @@ int gui(const char* path, int times) {
 
 int usage() {
     std::fprintf(stderr, "usage: claphost info LIBRARY.clap\n"
+                         "       claphost scan\n"
+                         "       claphost presets LIBRARY.clap\n"
                          "       claphost gui LIBRARY.clap [TIMES]\n"
-                         "       claphost render LIBRARY.clap SCRIPT OUT.wav [--midi] [--double] [--rate R] [--block N]\n");
+                         "       claphost render LIBRARY.clap SCRIPT OUT.wav [--midi] [--double] [--rate R] [--block N]\n"
+                         "                      [--preset NAME]\n");
     return 64;
 }
 
@@ -195,6 +286,8 @@ int usage() {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "scan") == 0) return scan();
+    if (argc == 3 && std::strcmp(argv[1], "presets") == 0) return presets(argv[2]);
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "gui") == 0) return gui(argv[2], argc == 4 ? std::atoi(argv[3]) : 1);
     if (argc < 5 || std::strcmp(argv[1], "render") != 0) return usage();
     Options options;
@@ -207,6 +300,8 @@ int main(int argc, char** argv) {
             options.rate = std::atof(argv[++i]);
         } else if (std::strcmp(argv[i], "--block") == 0 && i + 1 < argc) {
             options.block = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--preset") == 0 && i + 1 < argc) {
+            options.preset = argv[++i];
         } else {
             return usage();
         }

@@ -1,5 +1,6 @@
 #include "tools/patches/lv2_presets.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <ostream>
@@ -67,7 +68,7 @@ double presetValue(int id, const zem::Parameter& patchValue, const zem::PlainRan
 
 // One preset's port values, or false with `error` when one lies outside
 // its port's range.
-bool writePorts(std::ostream& out, const Patch& patch, const Lv2Plugin& plugin, std::string& error)
+bool writePorts(std::ostream& out, const Veldane::Patch& patch, const Lv2Plugin& plugin, std::string& error)
 {
     Veldane::Parameters scratch;
     for (int id = 0; id < Veldane::kParamCount; ++id)
@@ -93,14 +94,29 @@ std::string lv2PresetUri(const std::string& pluginUri, const std::string& patchN
     return pluginUri + "/presets/" + slugOf(patchName);
 }
 
+std::string lv2BankUri(const std::string& pluginUri, const std::string& category)
+{
+    return pluginUri + "/banks/" + slugOf(category);
+}
+
 bool writeLv2Presets(std::ostream& presets, std::ostream& manifest, const std::string& presetsFile,
-                     const std::vector<Patch>& patches, const Lv2Plugin& plugin, std::string& error)
+                     const std::vector<Veldane::Patch>& patches, const Lv2Plugin& plugin, std::string& error)
 {
     std::ostringstream body, entries;
     body << kPrefixes << "\n# Written at build time from the factory patches; edits here are lost.\n";
     entries << "\n# The factory presets (" << presetsFile << ").\n" << kPrefixes;
+    // A bank per category, in the order the table first names them.
+    std::vector<std::string> banks;
+    for (const Veldane::Patch& patch : patches) {
+        if (std::find(banks.begin(), banks.end(), patch.category) != banks.end())
+            continue;
+        banks.push_back(patch.category);
+        body << "\n<" << lv2BankUri(plugin.uri, patch.category) << ">\n"
+             << "    a pset:Bank ;\n"
+             << "    rdfs:label " << quoted(patch.category) << " .\n";
+    }
     std::map<std::string, std::string> nameOfUri;
-    for (const Patch& patch : patches) {
+    for (const Veldane::Patch& patch : patches) {
         const std::string uri = lv2PresetUri(plugin.uri, patch.name);
         if (slugOf(patch.name).empty()) {
             error = "\"" + patch.name + "\" has no letter or digit to make its preset URI of";
@@ -114,6 +130,7 @@ bool writeLv2Presets(std::ostream& presets, std::ostream& manifest, const std::s
              << "    a pset:Preset ;\n"
              << "    lv2:appliesTo <" << plugin.uri << "> ;\n"
              << "    rdfs:label " << quoted(patch.name) << " ;\n"
+             << "    pset:bank <" << lv2BankUri(plugin.uri, patch.category) << "> ;\n"
              << "    lv2:port";
         if (!writePorts(body, patch, plugin, error))
             return false;

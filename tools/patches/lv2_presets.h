@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/patches/patch_table.h"
+#include "synth/patches.h"
 
 namespace patches {
 
@@ -29,13 +29,18 @@ struct Lv2Plugin {
 // ("Round Sub" -> PLUGIN_URI/presets/round-sub); it stays while the name does.
 std::string lv2PresetUri(const std::string& pluginUri, const std::string& patchName);
 
+// A category's bank URI, the same way (PLUGIN_URI/banks/sync-ring).
+std::string lv2BankUri(const std::string& pluginUri, const std::string& category);
+
 // Writes the presets, in table order: into `presets` the file the bundle
-// names in its manifest (`presetsFile`), each a pset:Preset with its label,
-// the plug-in it applies to and one value per control port; into `manifest`
-// the entries that make hosts find them (to follow the plug-in's entry in
-// the bundle's manifest.ttl). Fails, writing nothing, when two names give
-// the same URI or a value lies outside its port's range.
+// names in its manifest (`presetsFile`), a pset:Bank per category (labelled
+// with it, in the order the table first names them), then each patch as a
+// pset:Preset with its label, its category's bank, the plug-in it applies
+// to and one value per control port; into `manifest` the entries that make
+// hosts find them (to follow the plug-in's entry in the bundle's
+// manifest.ttl). Fails, writing nothing, when two names give the same URI
+// or a value lies outside its port's range.
 bool writeLv2Presets(std::ostream& presets, std::ostream& manifest, const std::string& presetsFile,
-                     const std::vector<Patch>& patches, const Lv2Plugin& plugin, std::string& error);
+                     const std::vector<Veldane::Patch>& patches, const Lv2Plugin& plugin, std::string& error);
 
 } // namespace patches

@@ -1,11 +1,14 @@
 // veldane-presets: writes a patch table as VST 2.4 preset files, one program
-// per patch (NAME.fxp) and the whole table as one bank, in table order.
+// per patch (NAME.fxp). No bank: the VST 2.4 plug-in has no programs, and a
+// host that loads a bank into a plug-in without programs keeps only its last
+// patch.
 //
 // Usage: veldane-presets TABLE SOURCE_NAME OUTDIR
 //   TABLE        the patch table to read (presets/factory-patches.txt)
 //   SOURCE_NAME  how messages name it (the path relative to the source tree)
 //   OUTDIR       where the files go; .fxp and .fxb files already there are
-//                removed first, so a renamed patch leaves no stale file
+//                removed first, so a renamed patch (or the bank earlier
+//                builds wrote) leaves no stale file
 // A table that does not read whole (a value the plug-in would show
 // differently, an unknown parameter, ...) writes nothing and exits with 1 and
 // "SOURCE_NAME:LINE: what is wrong", which fails the build that runs it.
@@ -24,11 +27,9 @@
 #include "formats/file_bytes.h"
 #include "formats/vst_preset.h"
 #include "tools/patches/patch_check.h"
-#include "tools/patches/patch_table.h"
+#include "tools/patches/patch_files.h"
 
 namespace {
-
-constexpr char kBankName[] = "Veldane Factory.fxb";
 
 int fail(const std::string& message)
 {
@@ -36,11 +37,11 @@ int fail(const std::string& message)
     return 1;
 }
 
-int measure(const std::vector<patches::Patch>& table)
+int measure(const std::vector<Veldane::Patch>& table)
 {
     std::printf("%-12s %-24s %12s %14s %12s\n", "category", "patch", "note (dBFS)", "8 voices peak", "DC (dBFS)");
     std::vector<double> levels;
-    for (const patches::Patch& p : table) {
+    for (const Veldane::Patch& p : table) {
         const patches::PatchMeasures m = patches::measurePatch(p);
         levels.push_back(m.noteLevelDb);
         std::printf("%-12s %-24s %12.1f %14.1f %12.1f\n", p.category.c_str(), p.name.c_str(), m.noteLevelDb,
@@ -63,7 +64,7 @@ int main(int argc, char** argv)
         return 64;
     }
     std::string error;
-    std::vector<patches::Patch> table;
+    std::vector<Veldane::Patch> table;
     if (!patches::readPatchTableFile(argv[measuring ? 2 : 1], argv[measuring ? 3 : 2], table, error))
         return fail(error);
     if (measuring)
@@ -72,15 +73,11 @@ int main(int argc, char** argv)
 
     // Every file is made in memory first: nothing is written unless all are good.
     const formats::PresetOwner owner = patches::vstPresetOwner();
-    std::vector<formats::Preset> programs;
-    std::vector<std::vector<std::uint8_t>> files(table.size() + 1);
+    std::vector<std::vector<std::uint8_t>> files(table.size());
     for (std::size_t i = 0; i < table.size(); ++i) {
-        programs.push_back(patches::toPreset(table[i]));
-        if (!formats::writeFxp(owner, programs.back(), files[i], error))
+        if (!formats::writeFxp(owner, patches::toPreset(table[i]), files[i], error))
             return fail(table[i].name + ": " + error);
     }
-    if (!formats::writeFxb(owner, programs, files.back(), error))
-        return fail(error);
 
     std::error_code ec;
     std::filesystem::create_directories(outDir, ec);
@@ -92,12 +89,9 @@ int main(int argc, char** argv)
             std::filesystem::remove(entry.path(), ec);
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const bool bank = i == table.size();
-        const std::filesystem::path path = outDir / (bank ? std::string(kBankName) : table[i].name + ".fxp");
-        if (!formats::writeFileBytes(path.string(), files[i], error))
+        if (!formats::writeFileBytes((outDir / (table[i].name + ".fxp")).string(), files[i], error))
             return fail(error);
     }
-    std::printf("veldane-presets: %zu programs (.fxp) and the bank \"%s\" in %s\n", table.size(), kBankName,
-                outDir.string().c_str());
+    std::printf("veldane-presets: %zu programs (.fxp) in %s\n", table.size(), outDir.string().c_str());
     return 0;
 }

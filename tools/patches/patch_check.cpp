@@ -33,7 +33,7 @@ double toDb(double x)
 // Plays `notes` from a fresh synthesizer holding the patch, as a host
 // would: note-ons at the start, note-offs after `hold` seconds, then
 // kReleaseSeconds more.
-std::vector<float> play(const Patch& patch, const std::vector<int>& notes, double hold)
+std::vector<float> play(const Veldane::Patch& patch, const std::vector<int>& notes, double hold)
 {
     Veldane::setRandomSeed(Veldane::kInitialRandomSeed);
     Veldane::Synth synth;
@@ -57,7 +57,7 @@ std::vector<float> play(const Patch& patch, const std::vector<int>& notes, doubl
 
 } // namespace
 
-PatchMeasures measurePatch(const Patch& patch)
+PatchMeasures measurePatch(const Veldane::Patch& patch)
 {
     PatchMeasures m{};
     const std::vector<float> note = play(patch, {kNote}, kNoteSeconds);

@@ -5,7 +5,7 @@
 // 44.1 kHz in blocks of 512, the random sequence at its first seed, so the
 // figures are the same on every run.
 
-#include "tools/patches/patch_table.h"
+#include "synth/patches.h"
 
 namespace patches {
 
@@ -24,6 +24,6 @@ struct PatchMeasures {
     double noteDcDb;
 };
 
-PatchMeasures measurePatch(const Patch& patch);
+PatchMeasures measurePatch(const Veldane::Patch& patch);
 
 } // namespace patches

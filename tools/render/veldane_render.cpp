@@ -23,11 +23,12 @@
 #include <string>
 #include <vector>
 
+#include "base/version.h"
 #include "formats/file_bytes.h"
 #include "formats/midi_file.h"
 #include "formats/vst_preset.h"
 #include "synth/random.h"
-#include "tools/patches/patch_table.h"
+#include "tools/patches/patch_files.h"
 #include "tools/render/song_player.h"
 
 namespace {
@@ -90,7 +91,8 @@ int usage(FILE* to)
                      "      --max-length SECONDS  longest song accepted (default 3600, at most 86400)\n"
                      "      --block N           samples per block, as a host's buffer (default 512)\n"
                      "      --script FILE       also writes what was played as a script for the test host\n"
-                     "  -l, --list              lists the factory patches\n");
+                     "  -l, --list              lists the factory patches\n"
+                     "  -V, --version           prints the version\n");
     return 64;
 }
 
@@ -111,7 +113,8 @@ bool readNumber(const char* text, double low, double high, bool whole, double& v
     return true;
 }
 
-// What parseArguments answers for a command line that asks for help only.
+// What parseArguments answers for a command line that asks for help or the
+// version only.
 constexpr int kHelpShown = -1;
 
 // Answers 0 when the command line is good, kHelpShown, or else the exit status.
@@ -141,6 +144,9 @@ int parseArguments(int argc, char** argv, Options& o)
         bool good = true;
         if (a == "-h" || a == "--help") {
             usage(stdout);
+            return kHelpShown;
+        } else if (a == "-V" || a == "--version") {
+            std::printf("veldane-render %s\n", Veldane::kVersion);
             return kHelpShown;
         } else if (a == "-l" || a == "--list") {
             o.list = true;
@@ -197,11 +203,10 @@ int parseArguments(int argc, char** argv, Options& o)
 
 int listPatches()
 {
-    std::vector<patches::Patch> table;
-    std::string error;
-    if (!patches::factoryPatches(table, error))
-        return fail(error);
-    for (const patches::Patch& p : table)
+    const std::vector<Veldane::Patch>& table = Veldane::factoryPatches();
+    if (table.empty())
+        return fail(Veldane::factoryTableError());
+    for (const Veldane::Patch& p : table)
         std::printf("%-12s %s\n", p.category.c_str(), p.name.c_str());
     return 0;
 }
@@ -210,10 +215,7 @@ int listPatches()
 bool applyPatch(const Options& o, Veldane::Parameters& params, std::string& error)
 {
     if (!o.patch.empty()) {
-        std::vector<patches::Patch> table;
-        if (!patches::factoryPatches(table, error))
-            return false;
-        const patches::Patch* patch = patches::findPatch(table, o.patch);
+        const Veldane::Patch* patch = Veldane::findPatch(Veldane::factoryPatches(), o.patch);
         if (!patch) {
             error = "there is no factory patch called \"" + o.patch + "\" (veldane-render --list shows them)";
             return false;
@@ -236,7 +238,7 @@ bool applyPatch(const Options& o, Veldane::Parameters& params, std::string& erro
     for (const std::string& s : o.settings) {
         int id = 0;
         float value = 0.0f;
-        if (!patches::parseSetting(params, s, id, value, error)) {
+        if (!Veldane::parseSetting(params, s, id, value, error)) {
             error = "--set: " + error;
             return false;
         }

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tools/testhost/audio_call.h"
+
 namespace testhost {
 
 namespace {
@@ -238,14 +240,16 @@ bool ScriptPlayer::next(std::vector<float>& output) {
         events->numEvents = static_cast<VstInt32>(b.midi.size());
         auto** list = reinterpret_cast<VstEvent**>(b.eventsStorage.data() + header);
         for (std::size_t i = 0; i < b.midi.size(); ++i) list[i] = reinterpret_cast<VstEvent*>(&b.midi[i]);
-        e->dispatcher(e, effProcessEvents, 0, 0, events, 0.0f);
+        audioCall([&] { e->dispatcher(e, effProcessEvents, 0, 0, events, 0.0f); });
     }
     if (useDouble_) {
-        e->processDoubleReplacing(e, b.doubles.silentInputs(), b.doubles.outputPointers.data(), frames);
+        double** inputs = b.doubles.silentInputs();
+        audioCall([&] { e->processDoubleReplacing(e, inputs, b.doubles.outputPointers.data(), frames); });
         const std::vector<double>& out = b.doubles.outputs[0];
         for (int i = 0; i < frames; ++i) output.push_back(static_cast<float>(out[i]));
     } else {
-        e->processReplacing(e, b.floats.silentInputs(), b.floats.outputPointers.data(), frames);
+        float** inputs = b.floats.silentInputs();
+        audioCall([&] { e->processReplacing(e, inputs, b.floats.outputPointers.data(), frames); });
         output.insert(output.end(), b.floats.outputs[0].begin(), b.floats.outputs[0].begin() + frames);
     }
     return true;

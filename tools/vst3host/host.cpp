@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/file_bytes.h"
+#include "framework/vst3/preset_file.h"
 #include "framework/vst3/text.h"
+#include "tools/testhost/audio_call.h"
 #include "tools/testhost/platform.h"
 
 namespace vst3host {
@@ -104,6 +107,7 @@ bool Instance::open(IPluginFactory* factory, std::string& error) {
         return false;
     }
     component = static_cast<IComponent*>(object);
+    std::memcpy(classId.bytes, info.cid, sizeof classId.bytes);
     if (component->initialize(&host) != kResultOk) {
         error = "the component refused initialize";
         return false;
@@ -144,6 +148,7 @@ void Instance::stop() {
 void Instance::close() {
     if (component == nullptr) return;
     stop();
+    releaseAndClear(units);
     if (separateController) controller->terminate();
     releaseAndClear(controller);
     releaseAndClear(processor);
@@ -152,7 +157,8 @@ void Instance::close() {
 }
 
 template <class Sample>
-tresult Instance::processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes, int32 size) {
+tresult Instance::processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes,
+                            ParameterChanges* outputs, int32 size) {
     Sample* channels[1] = {out};
     AudioBusBuffers bus{};
     bus.numChannels = 1;
@@ -165,15 +171,18 @@ tresult Instance::processAny(Sample* out, int32 frames, EventList* events, Param
     data.outputs = out != nullptr ? &bus : nullptr;
     data.inputEvents = events;
     data.inputParameterChanges = changes;
-    return processor->process(data);
+    data.outputParameterChanges = outputs;
+    return testhost::audioCall([&] { return processor->process(data); });
 }
 
-tresult Instance::process(float* out, int32 frames, EventList* events, ParameterChanges* changes) {
-    return processAny(out, frames, events, changes, kSample32);
+tresult Instance::process(float* out, int32 frames, EventList* events, ParameterChanges* changes,
+                          ParameterChanges* outputs) {
+    return processAny(out, frames, events, changes, outputs, kSample32);
 }
 
-tresult Instance::process(double* out, int32 frames, EventList* events, ParameterChanges* changes) {
-    return processAny(out, frames, events, changes, kSample64);
+tresult Instance::process(double* out, int32 frames, EventList* events, ParameterChanges* changes,
+                          ParameterChanges* outputs) {
+    return processAny(out, frames, events, changes, outputs, kSample64);
 }
 
 std::vector<ParamID> Instance::parameterIds() {
@@ -214,6 +223,45 @@ bool Instance::loadState(const std::vector<std::uint8_t>& bytes) {
     if (component->setState(&stream) != kResultOk) return false;
     MemoryStream again(bytes);
     return controller->setComponentState(&again) == kResultOk;
+}
+
+IUnitInfo* Instance::unitInfo() {
+    if (units == nullptr) units = queried<IUnitInfo>(controller, IUnitInfo::iid);
+    if (units == nullptr) units = queried<IUnitInfo>(component, IUnitInfo::iid);
+    return units;
+}
+
+bool Instance::chooseProgram(int32 index) {
+    IUnitInfo* info = unitInfo();
+    for (int32 i = 0; info != nullptr && i < controller->getParameterCount(); ++i) {
+        ParameterInfo p{};
+        if (controller->getParameterInfo(i, p) != kResultOk || !(p.flags & ParameterInfo::kIsProgramChange)) continue;
+        if (index < 0 || index > p.stepCount) return false;
+        const ParamValue value = p.stepCount > 0 ? static_cast<ParamValue>(index) / p.stepCount : 0.0;
+        return controller->setParamNormalized(p.id, value) == kResultOk;
+    }
+    return false;
+}
+
+bool Instance::loadPresetFile(const std::string& path, std::string& error) {
+    // A preset file is its state and a few hundred bytes; a megabyte is none.
+    constexpr std::size_t kMaxPresetFileBytes = std::size_t{1} << 20;
+    std::vector<std::uint8_t> bytes;
+    PresetFile file;
+    if (!formats::readFileBytes(path, kMaxPresetFileBytes, bytes, error) ||
+        !readPresetFile(bytes.data(), bytes.size(), file, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    if (file.classId != uidText(classId)) {
+        error = path + ": a preset of another plug-in (class " + file.classId + ")";
+        return false;
+    }
+    if (!loadState(file.component)) {
+        error = path + ": the plug-in refuses the preset's state";
+        return false;
+    }
+    return true;
 }
 
 bool playScript(Instance& instance, testhost::Script script, double rate, int32 block, std::vector<float>& output,

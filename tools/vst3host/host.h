@@ -47,9 +47,12 @@ public:
     // Stops, terminates and releases everything.
     void close();
 
-    // One block into `out` (mono; null: no output buffer at all).
-    tresult process(float* out, int32 frames, EventList* events = nullptr, ParameterChanges* changes = nullptr);
-    tresult process(double* out, int32 frames, EventList* events = nullptr, ParameterChanges* changes = nullptr);
+    // One block into `out` (mono; null: no output buffer at all); `outputs`
+    // receives the parameter changes the plug-in reports.
+    tresult process(float* out, int32 frames, EventList* events = nullptr, ParameterChanges* changes = nullptr,
+                    ParameterChanges* outputs = nullptr);
+    tresult process(double* out, int32 frames, EventList* events = nullptr, ParameterChanges* changes = nullptr,
+                    ParameterChanges* outputs = nullptr);
 
     // The controller's parameter ids in its order, and the id whose title is `title` (-1: none).
     std::vector<ParamID> parameterIds();
@@ -62,16 +65,32 @@ public:
     std::vector<std::uint8_t> saveState();
     bool loadState(const std::vector<std::uint8_t>& bytes);
 
+    // The controller's units and program lists, or null when it has none
+    // (no reference held beyond the instance's).
+    IUnitInfo* unitInfo();
+    // Chooses program `index` of the list of the unit the program-change
+    // parameter belongs to, as hosts do: the parameter's value index / (n - 1)
+    // given to the controller. False without programs or for a bad index.
+    bool chooseProgram(int32 index);
+    // Loads a VST 3 preset file (framework/vst3/preset_file.h) as hosts do:
+    // its component state to the component, then to the controller. False
+    // with `error` for a file that does not read, is of another class or
+    // that the plug-in refuses.
+    bool loadPresetFile(const std::string& path, std::string& error);
+
     HostApplication host;
     IComponent* component = nullptr;
     IAudioProcessor* processor = nullptr;
     IEditController* controller = nullptr;
     bool separateController = false; // the controller is an object of its own
     bool started = false;
+    Uid classId{};                   // the component's class
 
 private:
+    IUnitInfo* units = nullptr; // queried once, released at close
     template <class Sample>
-    tresult processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes, int32 size);
+    tresult processAny(Sample* out, int32 frames, EventList* events, ParameterChanges* changes,
+                       ParameterChanges* outputs, int32 size);
 };
 
 // Plays a test-host script (tools/testhost/script.h), read for `rate`,

@@ -1,5 +1,6 @@
 // The one symbol the .clap exports: the entry record every CLAP host looks
 // up by name.
+#include "framework/clap/library.h"
 #include "wrappers/clap/plugin.h"
 
 extern "C" const clap_plugin_entry clap_entry;

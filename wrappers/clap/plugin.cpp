@@ -1,8 +1,6 @@
 #include "wrappers/clap/plugin.h"
 
-#include <string>
-
-#include "synth/state.h"
+#include "base/version.h"
 
 namespace Veldane {
 
@@ -19,18 +17,11 @@ const clap_plugin_descriptor ClapPlugin::descriptor = {
     "https://orvandel.com/plugins/veldane",
     "", // manual
     "", // support
-    VELDANE_VERSION,
+    Veldane::kVersion,
     "A small subtractive synthesizer: two oscillators, a resonant filter, two envelopes and an LFO, eight voices.",
     kFeatures,
 };
 
 ClapPlugin::ClapPlugin(const clap_host* host) : Plugin(host, libraryModule()) {}
-
-std::vector<std::uint8_t> ClapPlugin::saveState() const { return Veldane::saveState(synth.params); }
-
-bool ClapPlugin::loadState(const std::uint8_t* data, std::size_t size) {
-    std::string error; // the host learns only that the state was refused
-    return Veldane::loadState(data, size, synth.params, error);
-}
 
 } // namespace Veldane

@@ -1,20 +1,18 @@
 #pragma once
-// Veldane as a CLAP plug-in: a thin translation of the host's calls onto one
-// Veldane::Synth through the framework's CLAP base (framework/clap/plugin.h),
-// which answers the host; its editor is the panel, as in VST 2.4. Parameters keep their ParamId as CLAP id; the
-// state is the synthesizer's versioned record of every value (synth/state.h).
-
-#include <cstddef>
-#include <cstdint>
-#include <vector>
+// Veldane as a CLAP plug-in: the synthesizer (wrappers/synth_plugin.h) under
+// the framework's CLAP base (framework/clap/plugin.h), which answers the
+// host; its editor is the panel, as in VST 2.4. Parameters keep their
+// ParamId as CLAP id; the state is the synthesizer's versioned record of
+// every value (synth/state.h); the factory patches are its presets, found
+// through the library's preset-discovery factory (framework/clap/library.h).
 
 #include "framework/clap/plugin.h"
-#include "synth/synth.h"
 #include "ui/editor.h"
+#include "wrappers/synth_plugin.h"
 
 namespace Veldane {
 
-class ClapPlugin final : public zem::clap::Plugin<ClapPlugin, Parameters, Editor> {
+class ClapPlugin final : public SynthPlugin, public zem::clap::Plugin<ClapPlugin, Parameters, Editor> {
 public:
     // Identity: id "com.orvandel.veldane" (hosts store it in every saved
     // project: it never changes), name, vendor, version, features.
@@ -27,20 +25,6 @@ public:
     // (wrappers/clap/module_*.cpp: the DLL's on Windows, the linked-in
     // images elsewhere).
     static NativeModule libraryModule();
-
-    Synth synth;
-
-    // --- What the framework asks of the plug-in -------------------------------
-    Parameters& parameters() noexcept { return synth.params; }
-    void setSampleRate(double rate) { synth.setSampleRate(rate); }
-    void prepareBlock() { synth.applyParameterChanges(); }
-    void handleEvent(const zem::Event& event) noexcept { synth.handleEvent(event); }
-    template <class Sample>
-    void render(int count, Sample* out) {
-        synth.render(count, out);
-    }
-    std::vector<std::uint8_t> saveState() const;
-    bool loadState(const std::uint8_t* data, std::size_t size);
 };
 
 } // namespace Veldane

@@ -4,9 +4,10 @@
 // names, ranges and defaults come from a freshly built Veldane::Parameters,
 // kinds and ranges from the same plain view the plug-in converts its port
 // values with (framework/plain_value.h), the layout and URIs from
-// wrappers/lv2/ports.h. The plug-in's UI (the panel, an X11 UI in a library
+// wrappers/lv2/ports.h, the ports' groups from the panel's sections
+// (ui/panel_sections.h). The plug-in's UI (the panel, an X11 UI in a library
 // of its own) is declared with it; the presets are the factory patch table's
-// (tools/patches/lv2_presets.h).
+// (tools/patches/lv2_presets.h), in a bank per category.
 //
 // usage: make_turtle BUNDLE_DIR BINARY_FILE_NAME UI_BINARY_FILE_NAME MINOR_VERSION MICRO_VERSION
 //                    TABLE SOURCE_NAME
@@ -27,6 +28,8 @@
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
 #include "tools/patches/lv2_presets.h"
+#include "tools/patches/patch_files.h"
+#include "ui/panel_sections.h"
 #include "wrappers/lv2/ports.h"
 #include "wrappers/vst2/plugin.h"
 
@@ -62,6 +65,10 @@ const char* unitOf(const char* label) {
     fail(std::string("no LV2 unit for the label \"") + label + "\"");
 }
 
+// The URI of a panel section as a port group: the plug-in's, with the
+// section's symbol as fragment.
+std::string groupUri(int section) { return std::string(kPluginUri) + "#" + Veldane::panelSections[section].symbol; }
+
 void writeControlPort(std::ostream& out, int id, const zem::Parameter& p, std::set<std::string>& symbols) {
     const std::string symbol = Veldane::lv2::portSymbol(p.name);
     if (symbol.empty() || !symbols.insert(symbol).second)
@@ -93,6 +100,9 @@ void writeControlPort(std::ostream& out, int id, const zem::Parameter& p, std::s
         break;
     }
     if (const char* unit = unitOf(p.label)) out << " ;\n        units:unit " << unit;
+    const int section = Veldane::sectionOf(id);
+    if (section < 0) fail(std::string("parameter \"") + p.name + "\" has a port but no panel section");
+    out << " ;\n        pg:group <" << groupUri(section) << ">";
     out << "\n    ]";
 }
 
@@ -103,6 +113,7 @@ void writePlugin(std::ostream& out, int minor, int micro) {
            "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
            "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
            "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+           "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
            "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
            "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
            "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -142,6 +153,13 @@ void writePlugin(std::ostream& out, int minor, int micro) {
         writeControlPort(out, id, *params.at(id), symbols);
     }
     out << " .\n";
+    // The panel's sections, which group the control ports.
+    for (int section = 0; section < Veldane::panelSectionCount; ++section) {
+        out << "\n<" << groupUri(section) << ">\n"
+            << "    a pg:InputGroup ;\n"
+            << "    lv2:symbol " << quoted(Veldane::panelSections[section].symbol) << " ;\n"
+            << "    rdfs:label " << quoted(Veldane::panelSections[section].name) << " .\n";
+    }
     // The panel in a child of the host's window (ui:parent), living on the
     // host's idle calls; it asks for its one size (ui:resize) and cannot be
     // resized.
@@ -173,7 +191,7 @@ void writeManifest(std::ostream& out, const char* binary, const char* uiBinary, 
 // The factory patches as presets.ttl's text and the manifest's entries.
 void writePresets(const char* tablePath, const char* sourceName, std::ostream& presets, std::ostream& entries) {
     std::string error;
-    std::vector<patches::Patch> table;
+    std::vector<Veldane::Patch> table;
     if (!patches::readPatchTableFile(tablePath, sourceName, table, error)) fail(error);
     patches::Lv2Plugin plugin{kPluginUri, {}};
     const Veldane::Parameters params;

@@ -6,9 +6,8 @@
 //
 // Threads, as LV2 defines them: instantiate and cleanup run on a host thread
 // while no run() does; connect_port and run on the audio thread (never
-// overlapping). run() never allocates (the event queue grows only past the
-// most events one block has ever brought, as in every format), locks or
-// calls the system.
+// overlapping). run() never allocates (the event queue's storage is reserved
+// with the instance, as in every format), locks or calls the system.
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>

@@ -20,7 +20,7 @@ namespace {
 
 zem::vst3::FUnknown* createPlugin() noexcept {
     try {
-        return static_cast<zem::vst3::IComponent*>(new (std::nothrow) Veldane::vst3::Plugin());
+        return static_cast<zem::vst3::IComponent*>(new (std::nothrow) Veldane::Vst3Plugin());
     } catch (...) {
         return nullptr; // a failed construction has freed what it built
     }

@@ -1,13 +1,10 @@
-#include "tools/patches/patch_table.h"
+#include "synth/patches.h"
 
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 
-#include "formats/file_bytes.h"
-#include "wrappers/vst2/plugin.h"
-
-namespace patches {
+namespace Veldane {
 
 // The factory table's text and where it came from (generated at build time,
 // factory_table.cpp.in).
@@ -16,8 +13,6 @@ extern const char* const kFactoryTableSource;
 
 namespace {
 
-// A patch table is a few kilobytes; anything near this is not one.
-constexpr std::size_t kMaxTableBytes = std::size_t{1} << 20;
 constexpr char kPatchKey[] = "patch:";
 constexpr char kCategoryKey[] = "category:";
 // Longest category name: it heads a column of the documentation's table.
@@ -63,7 +58,7 @@ std::string display(const zem::Parameter& p)
 // display at both ends of its range.
 std::string rangeHint(int id)
 {
-    Veldane::Parameters scratch;
+    Parameters scratch;
     const zem::Parameter& p = *scratch.at(id);
     if (const auto* choice = dynamic_cast<const zem::ParameterEnum*>(&p)) {
         std::string entries;
@@ -103,8 +98,8 @@ public:
 
     bool read(const std::string& text, std::vector<Patch>& out)
     {
-        Veldane::Parameters defaults;
-        for (int id = 0; id < Veldane::kParamCount; ++id)
+        Parameters defaults;
+        for (int id = 0; id < kParamCount; ++id)
             defaultValues[static_cast<std::size_t>(id)] = defaults.get(id);
         std::istringstream lines(text);
         std::string line;
@@ -145,8 +140,8 @@ private:
     {
         if (!finishPatch())
             return false;
-        if (name.empty() || name.size() > formats::kMaxPresetNameLength)
-            return fail(number, "a patch name has 1 to " + std::to_string(formats::kMaxPresetNameLength) +
+        if (name.empty() || name.size() > kMaxPatchNameLength)
+            return fail(number, "a patch name has 1 to " + std::to_string(kMaxPatchNameLength) +
                                     " characters: \"" + name + "\"");
         if (!std::all_of(name.begin(), name.end(), isNameCharacter))
             return fail(number, "a patch name holds only letters, digits, spaces and - + & ' . ( ): \"" + name + "\"");
@@ -202,9 +197,9 @@ private:
 
     const std::string& source;
     std::string& error;
-    Veldane::Parameters scratch; // reads and displays each value
-    std::array<float, Veldane::kParamCount> defaultValues{};
-    std::array<int, Veldane::kParamCount> listed{}; // line of each parameter's setting in the open patch, or 0
+    Parameters scratch; // reads and displays each value
+    std::array<float, kParamCount> defaultValues{};
+    std::array<int, kParamCount> listed{}; // line of each parameter's setting in the open patch, or 0
     std::vector<Patch> patches;
     int number = 0;    // current line
     bool open = false; // a patch has started and not yet been checked whole
@@ -218,33 +213,31 @@ bool parsePatchTable(const std::string& text, const std::string& source, std::ve
     return TableReader(source, error).read(text, patches);
 }
 
-bool readPatchTableFile(const std::string& path, const std::string& source, std::vector<Patch>& patches,
-                        std::string& error)
+namespace {
+
+// The factory table, read once; a failure leaves it empty with the reason.
+struct FactoryTable {
+    std::vector<Patch> patches;
+    std::string error;
+    FactoryTable() { parsePatchTable(kFactoryTableText, kFactoryTableSource, patches, error); }
+};
+
+const FactoryTable& factoryTable()
 {
-    std::vector<std::uint8_t> bytes;
-    std::vector<Patch> table;
-    if (!formats::readFileBytes(path, kMaxTableBytes, bytes, error) ||
-        !parsePatchTable(std::string(bytes.begin(), bytes.end()), source, table, error))
-        return false;
-    if (table.empty()) {
-        error = source + " holds no patch";
-        return false;
-    }
-    patches = std::move(table);
-    return true;
+    static const FactoryTable table;
+    return table;
 }
 
-bool factoryPatches(std::vector<Patch>& patches, std::string& error)
+} // namespace
+
+const std::vector<Patch>& factoryPatches()
 {
-    static std::vector<Patch> table;
-    static std::string tableError;
-    static const bool ok = parsePatchTable(kFactoryTableText, kFactoryTableSource, table, tableError);
-    if (!ok) {
-        error = tableError;
-        return false;
-    }
-    patches = table;
-    return true;
+    return factoryTable().patches;
+}
+
+const std::string& factoryTableError()
+{
+    return factoryTable().error;
 }
 
 const Patch* findPatch(const std::vector<Patch>& patches, const std::string& name)
@@ -256,16 +249,16 @@ const Patch* findPatch(const std::vector<Patch>& patches, const std::string& nam
     return nullptr;
 }
 
-int findParameter(const Veldane::Parameters& params, const std::string& name)
+int findParameter(const Parameters& params, const std::string& name)
 {
     const std::string wanted = lower(name);
-    for (int id = 0; id < Veldane::kParamCount; ++id)
+    for (int id = 0; id < kParamCount; ++id)
         if (lower(params.at(id)->name) == wanted)
             return id;
     return -1;
 }
 
-bool parseSetting(const Veldane::Parameters& params, const std::string& setting, int& id, float& normalized,
+bool parseSetting(const Parameters& params, const std::string& setting, int& id, float& normalized,
                   std::string& error)
 {
     const auto equals = setting.find('=');
@@ -291,14 +284,4 @@ bool parseSetting(const Veldane::Parameters& params, const std::string& setting,
     return true;
 }
 
-formats::PresetOwner vstPresetOwner()
-{
-    return {Veldane::Plugin::uniqueId, Veldane::Plugin::version, static_cast<std::size_t>(Veldane::kParamCount)};
-}
-
-formats::Preset toPreset(const Patch& patch)
-{
-    return {patch.name, std::vector<float>(patch.values.begin(), patch.values.end())};
-}
-
-} // namespace patches
+} // namespace Veldane

@@ -1,9 +1,10 @@
 #pragma once
-// Veldane's patch tables: named sounds written as readable text, one setting a
+// Veldane's patches: named sounds written as readable text, one setting a
 // line, each value as the plug-in displays it. The factory table
 // (presets/factory-patches.txt) is the single source of the factory sounds:
-// the preset files, the renderer's patches by name and the tests all read it
-// through this file.
+// it is built into this library as text (factory_table.cpp.in), so the
+// plug-ins list and load the same patches the preset files, the renderer and
+// the tests are made from.
 //
 // Table format: '#' starts a comment; blank lines are skipped.
 //   patch: NAME          starts a patch (at most 24 characters: letters,
@@ -18,22 +19,27 @@
 // display exactly as written (a whole number may leave out its ".0"), so a
 // patch never holds a value the plug-in would show differently.
 //
-// Threads: any one thread; these functions allocate.
+// Threads: any thread; these functions allocate, except that factoryPatches
+// allocates only on its first call.
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
-#include "formats/vst_preset.h"
 #include "synth/parameters.h"
 
-namespace patches {
+namespace Veldane {
+
+// Longest patch name: what a VST 2.4 program's name field holds, and short
+// enough for every host's preset menu.
+constexpr std::size_t kMaxPatchNameLength = 24;
 
 struct Patch {
-    std::string name;                               // see the table format
-    std::string category;                           // e.g. "Bass"
-    std::array<float, Veldane::kParamCount> values; // normalized value of every parameter, by ParamId
-    int line = 0;                                   // where "patch:" stands in its table
+    std::string name;                     // see the table format
+    std::string category;                 // e.g. "Bass"
+    std::array<float, kParamCount> values; // normalized value of every parameter, by ParamId
+    int line = 0;                         // where "patch:" stands in its table
 };
 
 // Reads a table. `source` names it in messages, which read
@@ -41,32 +47,25 @@ struct Patch {
 bool parsePatchTable(const std::string& text, const std::string& source, std::vector<Patch>& patches,
                      std::string& error);
 
-// Reads the table in the file `path` (named `source` in messages, as above);
-// a file that does not read, is not a table or holds no patch is an error.
-bool readPatchTableFile(const std::string& path, const std::string& source, std::vector<Patch>& patches,
-                        std::string& error);
-
-// The factory table built into the program (the text of
-// presets/factory-patches.txt when it was built), read once.
-bool factoryPatches(std::vector<Patch>& patches, std::string& error);
+// The factory patches, in table order: the table built into the library,
+// read on the first call (which allocates; later calls never do). The build
+// refuses a table that does not read (tools/patches/make_presets.cpp), so the
+// list is never empty in a built plug-in; should the text ever fail to read,
+// it is empty and factoryTableError() says why.
+const std::vector<Patch>& factoryPatches();
+const std::string& factoryTableError();
 
 // The patch called `name`, ignoring case; null when there is none.
 const Patch* findPatch(const std::vector<Patch>& patches, const std::string& name);
 
 // The id of the parameter whose name is `name`, ignoring case; -1 for none.
-int findParameter(const Veldane::Parameters& params, const std::string& name);
+int findParameter(const Parameters& params, const std::string& name);
 
 // Reads "PARAMETER = VALUE" (spaces around '=' optional) for `params`: the
 // parameter's id and the normalized value of VALUE. Unlike a table, any value
 // the parameter can take is accepted, also one that displays rounded. On
 // failure says why in `error`.
-bool parseSetting(const Veldane::Parameters& params, const std::string& setting, int& id, float& normalized,
+bool parseSetting(const Parameters& params, const std::string& setting, int& id, float& normalized,
                   std::string& error);
 
-// Whose VST 2.4 preset files these are: Veldane's unique ID, version and
-// parameter count, as the plug-in reports them.
-formats::PresetOwner vstPresetOwner();
-// The patch as a VST 2.4 program (its name and its values in ParamId order).
-formats::Preset toPreset(const Patch& patch);
-
-} // namespace patches
+} // namespace Veldane
