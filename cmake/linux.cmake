@@ -151,9 +151,27 @@ gtest_discover_tests(clap_plugin_tests)
 add_test(NAME clap_matches_vst2
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/clap/matches_vst2.sh $<TARGET_FILE:claphost> $<TARGET_FILE:veldane_clap_linux>
           $<TARGET_FILE:testhost> $<TARGET_FILE:veldane_vst2_linux> ${CMAKE_BINARY_DIR}/clap_matches_vst2)
-# Its editor in our window on a virtual display, opened and closed 100 times.
+# Its editor in our window on a virtual display, opened and closed 100 times
+# at each scale: with no word on it (100 %), at the host's 150 and 200 %
+# (gui.set_scale); and opened at the X server's 200 % (Xft.dpi 192) and at
+# VELDANE_SCALE's 150 %, which outranks the X server.
 add_test(NAME clap_gui
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 100)
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 100
+          --size 702x366)
+add_test(NAME clap_gui_150
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 100
+          --scale 1.5 --size 1053x549)
+add_test(NAME clap_gui_200
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 100
+          --scale 2 --size 1404x732)
+add_test(NAME clap_gui_xft_dpi
+  COMMAND ${CMAKE_COMMAND} -E env XFT_DPI=192
+          ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 1
+          --size 1404x732)
+add_test(NAME clap_gui_variable
+  COMMAND ${CMAKE_COMMAND} -E env XFT_DPI=192 VELDANE_SCALE=1.5
+          ${CMAKE_SOURCE_DIR}/scripts/x11-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:veldane_clap_linux> 1
+          --size 1053x549)
 
 # The VST 3 bundle loaded by our VST 3 host (tools/vst3host), against the
 # table, the VST 2.4 plug-in's render and hostile calls.

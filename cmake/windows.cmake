@@ -17,11 +17,15 @@ add_library(Veldane SHARED
 set_target_properties(Veldane PROPERTIES PREFIX "" OUTPUT_NAME "Veldane")
 target_compile_options(Veldane PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(Veldane PRIVATE veldane_vst2)
-# windres does not report the images as dependencies of the resource script.
+# windres does not report the images as dependencies of the resource scripts.
 set(veldane_images panel knob slider_handle lamp_on lamp_off)
 list(TRANSFORM veldane_images PREPEND "${CMAKE_SOURCE_DIR}/resources/")
 list(TRANSFORM veldane_images APPEND ".png")
 set_source_files_properties(resources/veldane.rc PROPERTIES OBJECT_DEPENDS "${veldane_images}")
+# The editors that scale (CLAP, VST 3) carry every scale's images.
+file(GLOB veldane_scaled_images ${CMAKE_SOURCE_DIR}/resources/*.png)
+set_source_files_properties(resources/veldane_scaled.rc PROPERTIES
+  OBJECT_DEPENDS "${veldane_scaled_images};${CMAKE_SOURCE_DIR}/resources/veldane.rc")
 
 # An editor in a window of our own, its pixels read back and saved as PNG:
 # shared by the test host and the editor window tests.
@@ -133,7 +137,7 @@ add_test(NAME render_matches_dll
 if(VELDANE_CLAP)
   target_sources(claphost_core PRIVATE tools/claphost/gui_frame_win32.cpp)
   target_link_libraries(claphost_core PUBLIC window_capture)
-  add_library(VeldaneClap SHARED wrappers/clap/veldane.def)
+  add_library(VeldaneClap SHARED wrappers/clap/veldane.def resources/veldane_scaled.rc)
   set_target_properties(VeldaneClap PROPERTIES
     PREFIX "" OUTPUT_NAME Veldane SUFFIX .clap ARCHIVE_OUTPUT_NAME VeldaneClap LINKER_LANGUAGE CXX)
   target_link_libraries(VeldaneClap PRIVATE veldane_clap)
@@ -152,7 +156,15 @@ if(VELDANE_CLAP)
             $<TARGET_FILE:testhost> $<TARGET_FILE:Veldane> ${CMAKE_BINARY_DIR}/clap_matches_vst2
             ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
   add_test(NAME clap_gui
-    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:VeldaneClap> 100)
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:claphost> gui $<TARGET_FILE:VeldaneClap> 100
+            --size 702x366)
+  # Its editor's picture against the Linux one's at 96 DPI (100 %) and, in a
+  # prefix of 192 DPI, at 200 %.
+  foreach(dpi 96 192)
+    add_test(NAME clap_gui_matches_linux_${dpi}dpi
+      COMMAND bash ${CMAKE_SOURCE_DIR}/tests/clap/gui_matches_linux.sh ${VELDANE_NATIVE_BUILD_DIR}
+              $<TARGET_FILE:claphost> $<TARGET_FILE:VeldaneClap> ${dpi} ${CMAKE_BINARY_DIR}/clap_gui_${dpi}dpi)
+  endforeach()
 endif()
 
 # --- VST 3 (64-bit build) ---------------------------------------------------------
@@ -162,7 +174,7 @@ endif()
 # process of its own, so it is the first thing the loaded module plays).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(VELDANE_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Veldane.vst3)
-  add_library(Veldane_vst3 SHARED wrappers/vst3/dll_main.cpp wrappers/vst3/veldane.def resources/veldane.rc)
+  add_library(Veldane_vst3 SHARED wrappers/vst3/dll_main.cpp wrappers/vst3/veldane.def resources/veldane_scaled.rc)
   set_target_properties(Veldane_vst3 PROPERTIES
     PREFIX "" OUTPUT_NAME Veldane SUFFIX .vst3 ARCHIVE_OUTPUT_NAME VeldaneVst3 LINKER_LANGUAGE CXX
     RUNTIME_OUTPUT_DIRECTORY ${VELDANE_VST3_BUNDLE}/Contents/x86_64-win)
@@ -184,10 +196,14 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_executable(vst3_view_win_tests tests/vst3/vst3_view_win_test.cpp)
   target_compile_options(vst3_view_win_tests PRIVATE ${VELDANE_WARNINGS})
   target_compile_definitions(vst3_view_win_tests PRIVATE VELDANE_VST3_BUNDLE="${VELDANE_VST3_BUNDLE}")
-  target_link_libraries(vst3_view_win_tests PRIVATE vst3host_core window_capture GTest::gtest psapi)
+  target_link_libraries(vst3_view_win_tests PRIVATE vst3host_core veldane_ui window_capture GTest::gtest psapi)
   add_dependencies(vst3_view_win_tests Veldane_vst3)
   add_test(NAME vst3_view_win_tests
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:vst3_view_win_tests> --gtest_brief=1)
+  # The same in a prefix whose screen has 192 DPI: the panel at 200 %.
+  add_test(NAME vst3_view_win_tests_192dpi
+    COMMAND ${CMAKE_COMMAND} -E env WINE_DPI=192
+            ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:vst3_view_win_tests> --gtest_brief=1 --dpi 192)
 
   # What users download (packaging/make-dist.sh, from the native, 32-bit and
   # 64-bit trees beside this one): the archives against the install layout,

@@ -5,28 +5,37 @@ target_sources(zem_editor PRIVATE framework/platform_window_x11.cpp)
 target_link_libraries(zem_editor PUBLIC X11::X11)
 target_sources(veldane_gfx PRIVATE gfx/embedded_images.cpp gfx/system_text_none.cpp)
 
-# The version label, drawn at build time with Pillow and DejaVu Sans (the
-# plug-in carries no font renderer; see ui/label_control.h).
+# The version label at each scale, drawn at build time with Pillow and
+# DejaVu Sans (the plug-in carries no font renderer; see ui/label_control.h),
+# under the numbers ui/editor.h gives it (versionLabelImageId, 100 higher
+# per scale).
 set(veldane_image_dir ${CMAKE_BINARY_DIR}/images)
-set(veldane_label_image ${veldane_image_dir}/version_label.png)
-add_custom_command(OUTPUT ${veldane_label_image}
-  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/scripts/make-images.py --label "${VELDANE_VERSION_LABEL}"
-          ${veldane_label_image}
-  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/make-images.py
-  COMMENT "Drawing the version label"
-  VERBATIM)
-
-# The images of resources/veldane.rc under the numbers it gives them, and
-# the label under the number ui/editor.h gives it (versionLabelImageId).
-set(veldane_embedded_images "106=${veldane_label_image}")
-set(veldane_embedded_files ${veldane_label_image})
-file(STRINGS ${CMAKE_SOURCE_DIR}/resources/veldane.rc veldane_rc_lines REGEX "^[0-9]+ PNG \"[^\"]+\"")
-foreach(line IN LISTS veldane_rc_lines)
-  string(REGEX MATCH "^([0-9]+) PNG \"([^\"]+)\"" match "${line}")
-  list(APPEND veldane_embedded_images "${CMAKE_MATCH_1}=${CMAKE_SOURCE_DIR}/${CMAKE_MATCH_2}")
-  list(APPEND veldane_embedded_files ${CMAKE_SOURCE_DIR}/${CMAKE_MATCH_2})
+set(veldane_embedded_images "")
+set(veldane_embedded_files "")
+foreach(percent 100 150 200)
+  math(EXPR id "106 + 100 * (${percent} - 100) / 50")
+  set(label ${veldane_image_dir}/version_label_${percent}.png)
+  add_custom_command(OUTPUT ${label}
+    COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/scripts/make-images.py --label "${VELDANE_VERSION_LABEL}"
+            ${label} ${percent}
+    DEPENDS ${CMAKE_SOURCE_DIR}/scripts/make-images.py
+    COMMENT "Drawing the version label at ${percent} %"
+    VERBATIM)
+  list(APPEND veldane_embedded_images "${id}=${label}")
+  list(APPEND veldane_embedded_files ${label})
 endforeach()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/veldane.rc)
+
+# The images of resources/veldane_scaled.rc (which holds those of
+# resources/veldane.rc) under the numbers they give them.
+foreach(rc veldane.rc veldane_scaled.rc)
+  file(STRINGS ${CMAKE_SOURCE_DIR}/resources/${rc} veldane_rc_lines REGEX "^[0-9]+ PNG \"[^\"]+\"")
+  foreach(line IN LISTS veldane_rc_lines)
+    string(REGEX MATCH "^([0-9]+) PNG \"([^\"]+)\"" match "${line}")
+    list(APPEND veldane_embedded_images "${CMAKE_MATCH_1}=${CMAKE_SOURCE_DIR}/${CMAKE_MATCH_2}")
+    list(APPEND veldane_embedded_files ${CMAKE_SOURCE_DIR}/${CMAKE_MATCH_2})
+  endforeach()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/${rc})
+endforeach()
 set(veldane_images_source ${veldane_image_dir}/library_images.cpp)
 # One command-line word: '|' between the images instead of CMake's ';'.
 string(REPLACE ";" "|" veldane_embedded_images "${veldane_embedded_images}")

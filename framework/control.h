@@ -4,8 +4,16 @@
 // the editor's back buffer and turns mouse input into a new state, which it
 // reports with IEditor::controlChanged. Controls contain no window-system
 // code, so their behaviour is tested natively against a stand-in editor.
+//
+// At a scale other than 100 % (framework/editor_scale.h) a control's bounds,
+// images and mouse positions are in window pixels, while what it keeps of its
+// state (a knob's value, a slider's position) stays in panel pixels: a mouse
+// movement counts for its length divided by the scale, so the same hand
+// movement turns a knob by the same part of its travel at every size, and a
+// control moved to another scale keeps its state.
 
 #include "base/platform.h"
+#include "framework/editor_scale.h"
 
 class LICE_IBitmap;
 
@@ -54,6 +62,8 @@ public:
     PixelRect bounds{0, 0, 0, 0};
     // The editor that owns the control; not owned.
     IEditor* editor = nullptr;
+    // The scale the control is shown at: window pixels per panel pixel.
+    Scale scale;
 
     Control() = default;
     Control(int parameterIndex, const PixelRect& bounds, IEditor* editor)

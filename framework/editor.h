@@ -46,10 +46,32 @@ public:
     // The editor's window was woken for changes other threads made: bring its
     // controls up to date with them.
     virtual void applyPendingEditorUpdates() = 0;
+    // The user picked a size in the editor's zoom menu (percent, one of
+    // zem::Scale::kPercents). A format whose host can give the editor
+    // another size keeps the choice with the instance and shows the panel at
+    // it; the default, for one that cannot, ignores it.
+    virtual void zoomChosen(int percent) { (void)percent; }
+    // The screen under the editor's window changed its scale (factor 1 is
+    // 96 DPI). A format whose editor follows the screen shows the panel at
+    // the new scale; the default ignores it.
+    virtual void screenFactorChanged(double factor) { (void)factor; }
 
 protected:
     // Never deleted through this interface.
     ~IEditController() = default;
+};
+
+// The host's window around an open editor, as the editor's owner asks it for
+// another size (CLAP's request_resize, VST 3's resizeView, LV2's ui:resize).
+// UI thread.
+class IEditorFrame {
+public:
+    // The editor now is width x height window pixels: make room for it.
+    // Answers whether the host agreed.
+    virtual bool resizeEditor(int width, int height) = 0;
+
+protected:
+    ~IEditorFrame() = default;
 };
 
 // Delivers one mouse event: to the control holding the capture alone, wherever

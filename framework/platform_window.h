@@ -8,8 +8,8 @@
 //
 // The window turns the system's input into the editor's terms (button
 // presses, double-clicks, moves with modifiers, wheel notches, a lost
-// capture), keeps a back buffer the editor composes into, and puts the
-// composed pixels on screen. Which control an event reaches, what a drag or
+// capture, the screen's scale), keeps a back buffer the editor composes
+// into, and puts the composed pixels on screen. Which control an event reaches, what a drag or
 // a double-click does and which rectangle repaints are the editor's business
 // (framework/editor_window.h), shared by every platform.
 //
@@ -40,6 +40,8 @@ public:
     virtual void mouseDoubleClick(int x, int y) = 0;
     // Left button released.
     virtual void mouseUp(int x, int y) = 0;
+    // Right button pressed (it asks for a context menu).
+    virtual void rightMouseDown(int x, int y) = 0;
     // Pointer moved, with or without a button held.
     virtual void mouseMove(int x, int y, MouseModifiers mods) = 0;
     // Wheel turned by whole notches, positive away from the user; keys is
@@ -56,6 +58,10 @@ public:
     // wake() reached this window's thread, or the window's idle time came:
     // apply the parameter changes other threads marked.
     virtual void woken() = 0;
+    // The screen under the window changed its scale (Windows: the window
+    // moved to a monitor of another DPI, or the DPI setting changed);
+    // factor 1 is 96 DPI.
+    virtual void screenFactorChanged(double factor) = 0;
 
 protected:
     ~WindowClient() = default;
@@ -77,6 +83,12 @@ public:
     static std::unique_ptr<PlatformWindow> create(NativeModule module, NativeWindow parent, int width, int height,
                                                   WindowClient& client);
 
+    // UI thread. The scale the screen asks for, for a window inside `parent`
+    // (null: the screen the host's windows open on): Windows, the DPI of
+    // `parent` (of the system without one) over 96; X11, the X server's
+    // Xft.dpi resource over 96. 0 when the system says nothing.
+    static double screenFactor(NativeWindow parent);
+
     // Any thread, never blocking: makes the thread of the window `w` call
     // WindowClient::woken soon. Answers whether that is under way; false for
     // a null window. (Win32 posts a message; X11 windows are woken by their
@@ -93,6 +105,10 @@ public:
     // Asks for a repaint of r: WindowClient::paint comes later, from the
     // window system's paint request (Win32) or the next idle call (X11).
     virtual void invalidate(const PixelRect& r) = 0;
+    // Gives the window and its back buffer a new size and repaints all of
+    // it; answers false, keeping the old size, when the back buffer cannot
+    // have the new one.
+    virtual bool resize(int width, int height) = 0;
     // All pointer input goes to this window until releaseMouse, wherever the
     // pointer is.
     virtual void captureMouse() = 0;

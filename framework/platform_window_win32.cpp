@@ -2,6 +2,17 @@
 // a 32-bit DIB section (LICE_SysBitmap) that GDI can also draw text into.
 // The system delivers every message through the host's message loop, so the
 // idle call has nothing to do.
+//
+// DPI: the screen's scale is the DPI of the host's window. The window is
+// created with the host window's DPI awareness (the thread's awareness
+// context is set to it around the creation; a child of another awareness
+// than its parent is refused by default): in a per-monitor aware host it is
+// per-monitor aware, so the system neither stretches its pixels nor hides a
+// change of monitor from it; in a host that is not DPI aware the system
+// reports 96 DPI and stretches the host's windows, the panel's with them.
+// The functions for this came with Windows 10 (1607) and are looked up at
+// run time, so the plug-in still loads on older systems, where the system
+// DPI stands for every window.
 
 #include <windows.h>
 
@@ -20,6 +31,74 @@ constexpr const char* editorWindowClassName = "ZemPluginWndClass";
 constexpr const char* editorWindowName = "ZemPluginEditorWindow";
 // One wheel notch in the units of WM_MOUSEWHEEL's delta.
 constexpr int wheelDeltaPerNotch = 120;
+// The DPI a factor of 1 stands for.
+constexpr double baseDpi = 96.0;
+// Messages of Windows 8.1 and 10 that older headers lack: a top-level
+// window's DPI changed (the new DPI in wParam's low word), and a child's
+// after its parent's did.
+constexpr UINT dpiChangedMessage = 0x02E0;
+constexpr UINT dpiChangedAfterParentMessage = 0x02E3;
+
+// The newer user32 functions, found at run time; null where the system has
+// none. A DPI awareness context is a handle.
+using DpiAwarenessContext = HANDLE;
+
+struct DpiFunctions {
+    UINT(WINAPI* dpiForWindow)(HWND) = nullptr;
+    UINT(WINAPI* dpiForSystem)() = nullptr;
+    DpiAwarenessContext(WINAPI* windowContext)(HWND) = nullptr;
+    DpiAwarenessContext(WINAPI* setThreadContext)(DpiAwarenessContext) = nullptr;
+
+    DpiFunctions() {
+        HMODULE user32 = GetModuleHandleA("user32.dll");
+        if (user32 == nullptr) return;
+        find(user32, "GetDpiForWindow", dpiForWindow);
+        find(user32, "GetDpiForSystem", dpiForSystem);
+        find(user32, "GetWindowDpiAwarenessContext", windowContext);
+        find(user32, "SetThreadDpiAwarenessContext", setThreadContext);
+    }
+
+    template <class Function>
+    static void find(HMODULE module, const char* name, Function& into) {
+        into = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    }
+};
+
+const DpiFunctions& dpiFunctions() {
+    static const DpiFunctions functions;
+    return functions;
+}
+
+// The DPI of window w (of the system for null), or 0 when unknown.
+UINT dpiOf(HWND w) {
+    const DpiFunctions& f = dpiFunctions();
+    if (w != nullptr && f.dpiForWindow != nullptr) return f.dpiForWindow(w);
+    if (f.dpiForSystem != nullptr) return f.dpiForSystem();
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return 0;
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 0;
+}
+
+// While it lives, windows this thread creates have the DPI awareness of
+// window `like`.
+class AwarenessOf {
+public:
+    explicit AwarenessOf(HWND like) {
+        const DpiFunctions& f = dpiFunctions();
+        if (like == nullptr || f.windowContext == nullptr || f.setThreadContext == nullptr) return;
+        if (DpiAwarenessContext context = f.windowContext(like)) previous = f.setThreadContext(context);
+    }
+    ~AwarenessOf() {
+        if (previous != nullptr) dpiFunctions().setThreadContext(previous);
+    }
+    AwarenessOf(const AwarenessOf&) = delete;
+    AwarenessOf& operator=(const AwarenessOf&) = delete;
+
+private:
+    DpiAwarenessContext previous = nullptr;
+};
 
 // Editor windows alive in the process, all plug-in instances together: the
 // window class is registered when the first appears and unregistered when the
@@ -44,8 +123,11 @@ public:
     Win32Window(HINSTANCE module, HWND parent, int width, int height, WindowClient& client)
         : module(module), client(client) {
         if (liveWindowCount++ == 0) registerWindowClass(module);
-        window = CreateWindowExA(0, editorWindowClassName, editorWindowName, WS_CHILD | WS_VISIBLE, 0, 0, width,
-                                 height, parent, nullptr, module, this);
+        {
+            AwarenessOf awareness(parent);
+            window = CreateWindowExA(0, editorWindowClassName, editorWindowName, WS_CHILD | WS_VISIBLE, 0, 0, width,
+                                     height, parent, nullptr, module, this);
+        }
         backBuffer.resize(width, height);
     }
 
@@ -84,6 +166,20 @@ public:
     }
 
     void idle() override {}
+
+    bool resize(int width, int height) override {
+        if (window == nullptr || width <= 0 || height <= 0) return false;
+        const int oldWidth = backBuffer.width(), oldHeight = backBuffer.height();
+        backBuffer.resize(width, height);
+        if (backBuffer.pixels() == nullptr) {
+            // No memory for the new size: keep the old one.
+            backBuffer.resize(oldWidth, oldHeight);
+            return false;
+        }
+        SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(window, nullptr, FALSE);
+        return true;
+    }
 
 private:
     static void registerWindowClass(HINSTANCE module) {
@@ -129,6 +225,15 @@ private:
             return 0;
         case WM_LBUTTONDBLCLK:
             client.mouseDoubleClick(x, y);
+            return 0;
+        case WM_RBUTTONDOWN:
+            client.rightMouseDown(x, y);
+            return 0;
+        case dpiChangedMessage:
+            client.screenFactorChanged(LOWORD(wParam) / baseDpi);
+            return 0;
+        case dpiChangedAfterParentMessage:
+            if (const UINT dpi = dpiOf(hwnd)) client.screenFactorChanged(dpi / baseDpi);
             return 0;
         case WM_MOUSEWHEEL: {
             // The wheel's position comes in screen coordinates.
@@ -203,6 +308,10 @@ std::unique_ptr<PlatformWindow> PlatformWindow::create(NativeModule module, Nati
 
 bool PlatformWindow::wake(NativeWindow w) {
     return w != nullptr && PostMessageA(static_cast<HWND>(w), editorUpdateMessage(), 0, 0) != 0;
+}
+
+double PlatformWindow::screenFactor(NativeWindow parent) {
+    return dpiOf(static_cast<HWND>(parent)) / baseDpi;
 }
 
 } // namespace zem

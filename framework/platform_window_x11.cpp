@@ -10,12 +10,18 @@
 // that it will come), so no thread but the UI thread talks to the X server.
 //
 // Pixels go to the server with XPutImage: a full repaint is one 1 MB
-// request, which a local server takes in about a millisecond, and repaints
-// during a drag cover a single control. Shared memory (MIT-SHM) would save
-// that copy, but not enough to be worth a second path.
+// request (4 MB at 200 %), which a local server takes in a millisecond or
+// a few, and repaints during a drag cover a single control. Shared memory
+// (MIT-SHM) would save that copy, but not enough to be worth a second path.
+//
+// The screen's scale is the X server's Xft.dpi resource (the one desktop
+// settings and toolkits set for a high-density screen), read from the
+// resource string the server keeps on the root window.
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -26,6 +32,7 @@
 
 // Last: Xlib's macros (None, Bool, Status...) must not meet our headers.
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 
 namespace zem {
@@ -41,6 +48,8 @@ constexpr long eventMask =
 // the user) or 5 (towards the user).
 constexpr unsigned wheelUpButton = 4;
 constexpr unsigned wheelDownButton = 5;
+// The DPI a factor of 1 stands for, as on every desktop.
+constexpr double baseDpi = 96.0;
 
 // --- Errors -------------------------------------------------------------------
 // Xlib has one error handler for the whole process, and its default one ends
@@ -141,6 +150,25 @@ public:
         if (c.bottom > dirty.bottom) dirty.bottom = c.bottom;
     }
 
+    bool resize(int width, int height) override {
+        if (display == nullptr || window == 0 || gone || width <= 0 || height <= 0) return false;
+        if (width == backBuffer.width() && height == backBuffer.height()) return true;
+        const int oldWidth = backBuffer.width(), oldHeight = backBuffer.height();
+        backBuffer.resize(width, height);
+        if (backBuffer.pixels() == nullptr) {
+            // No memory for the new size: keep the old one.
+            backBuffer.resize(oldWidth, oldHeight);
+            describeBackBuffer();
+            return false;
+        }
+        if (!describeBackBuffer()) return false;
+        holdSize(width, height);
+        XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        hasDirty = false;
+        invalidate(PixelRect{0, 0, width, height});
+        return true;
+    }
+
     // The press that started the drag holds X11's implicit grab until its
     // release: every pointer event reaches this window meanwhile, also from
     // outside it. Nothing more to ask of the server.
@@ -182,30 +210,54 @@ private:
         window = XCreateWindow(display, parent, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
                                depth, InputOutput, visual, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask,
                                &attributes);
-        // The panel has one size. A host that sizes the child from its hints
-        // (suil, which embeds X11 UIs in GTK hosts such as jalv.gtk3, clamps
-        // its allocation to them) neither stretches nor squeezes it.
-        XSizeHints hints{};
-        hints.flags = PMinSize | PMaxSize | PBaseSize;
-        hints.min_width = hints.max_width = hints.base_width = width;
-        hints.min_height = hints.max_height = hints.base_height = height;
-        XSetWMNormalHints(display, window, &hints);
+        holdSize(width, height);
         XMapWindow(display, window);
         gc = XCreateGC(display, window, 0, nullptr);
         // A parent that does not exist on this display shows up here.
         XSync(display, False);
         if (errors == nullptr || errors->errors.load() != 0) return false;
+        this->visual = visual;
+        this->depth = depth;
+        if (!describeBackBuffer()) return false;
+        invalidate(PixelRect{0, 0, width, height});
+        return true;
+    }
+
+    // The panel has one size at a time. A host that sizes the child from its
+    // hints (suil, which embeds X11 UIs in GTK hosts such as jalv.gtk3,
+    // clamps its allocation to them) neither stretches nor squeezes it.
+    void holdSize(int width, int height) {
+        XSizeHints hints{};
+        hints.flags = PMinSize | PMaxSize | PBaseSize;
+        hints.min_width = hints.max_width = hints.base_width = width;
+        hints.min_height = hints.max_height = hints.base_height = height;
+        XSetWMNormalHints(display, window, &hints);
+    }
+
+    // Makes `image` describe the back buffer's pixels as they are now.
+    bool describeBackBuffer() {
+        forgetImage();
+        if (backBuffer.pixels() == nullptr) return false;
         image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0,
-                             reinterpret_cast<char*>(backBuffer.pixels()), static_cast<unsigned>(width),
-                             static_cast<unsigned>(height), 32, backBuffer.rowSpan() * 4);
+                             reinterpret_cast<char*>(backBuffer.pixels()), static_cast<unsigned>(backBuffer.width()),
+                             static_cast<unsigned>(backBuffer.height()), 32, backBuffer.rowSpan() * 4);
         if (image == nullptr) return false;
         // The words are in this machine's byte order; Xlib converts for a
         // server of the other order.
         image->byte_order = littleEndian() ? LSBFirst : MSBFirst;
         // A server that packs 24-bit pixels into 3 bytes cannot take our words.
-        if (image->bits_per_pixel != 32) return false;
-        invalidate(PixelRect{0, 0, width, height});
+        if (image->bits_per_pixel != 32) {
+            forgetImage();
+            return false;
+        }
         return true;
+    }
+
+    void forgetImage() {
+        if (image == nullptr) return;
+        image->data = nullptr; // the back buffer's pixels; not Xlib's to free
+        XDestroyImage(image);
+        image = nullptr;
     }
 
     // Destroys the window and closes the connection; the server frees
@@ -213,11 +265,7 @@ private:
     // destroyed a moment ago) are trapped.
     void close() {
         if (display == nullptr) return;
-        if (image != nullptr) {
-            image->data = nullptr; // the back buffer's pixels; not Xlib's to free
-            XDestroyImage(image);
-            image = nullptr;
-        }
+        forgetImage();
         if (window != 0 && !gone) XDestroyWindow(display, window);
         if (gc != nullptr) XFreeGC(display, gc);
         // Gone from the server before the host's next request.
@@ -248,6 +296,7 @@ private:
                                   event.xbutton.button == wheelUpButton ? 1 : -1);
             } else {
                 clicks.reset();
+                if (event.xbutton.button == Button3) client.rightMouseDown(event.xbutton.x, event.xbutton.y);
             }
             break;
         case ButtonRelease:
@@ -318,6 +367,8 @@ private:
     Display* display = nullptr; // the editor's own connection; owned
     TrappedDisplay* errors = nullptr; // its entry in the error table
     Window window = 0;          // the editor window; 0 until created
+    Visual* visual = nullptr;   // the window's, which the image describes pixels for
+    int depth = 0;
     GC gc = nullptr;
     XImage* image = nullptr; // backBuffer as Xlib sees it; the pixels are backBuffer's
     // The part of the window waiting to be repainted, in window pixels.
@@ -343,6 +394,25 @@ std::unique_ptr<PlatformWindow> PlatformWindow::create(NativeModule, NativeWindo
 
 bool PlatformWindow::wake(NativeWindow w) {
     return w != nullptr;
+}
+
+double PlatformWindow::screenFactor(NativeWindow) {
+    // Every screen of a server shares its resources: the parent says nothing more.
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return 0.0;
+    double dpi = 0.0;
+    if (const char* resources = XResourceManagerString(display)) {
+        XrmInitialize();
+        if (XrmDatabase database = XrmGetStringDatabase(resources)) {
+            char* type = nullptr;
+            XrmValue value{};
+            if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr)
+                dpi = std::strtod(value.addr, nullptr);
+            XrmDestroyDatabase(database);
+        }
+    }
+    XCloseDisplay(display);
+    return std::isfinite(dpi) && dpi > 0.0 ? dpi / baseDpi : 0.0;
 }
 
 } // namespace zem

@@ -4,8 +4,11 @@
 // report of the editor's edits to the host (audioMasterAutomate). The open
 // editor, the editor's view of the plug-in and the route of parameter changes
 // to it from any thread are zem::EditorOwner's (framework/editor_owner.h, over
-// framework/editor_link.h, which says what EditorT offers; here EditorT also
-// gives its fixed size as static `width` and `height` in pixels).
+// framework/editor_link.h, which says what EditorT offers). VST 2.4 offers
+// no agreed way for a plug-in to ask its host for another editor size, and
+// hosts stretch the windows of plug-ins that do not scale themselves: the
+// panel has its one size, EditorT's static `width` and `height` in pixels,
+// and no zoom menu.
 // zem::NoEditor stands for "no editor on this platform": the host then sees
 // no editor flag and no rectangle.
 //
@@ -27,10 +30,16 @@ namespace zem {
 
 // The editor type of a platform without an editor window.
 struct NoEditor {
-    NoEditor(NativeModule, IEditController*, NativeWindow) {}
+    static constexpr int width = 0;
+    static constexpr int height = 0;
+    static constexpr const char* scaleVariable = nullptr;
+    NoEditor(NativeModule, IEditController*, NativeWindow, Scale, bool) {}
     void updateControl(int) {}
     void idle() {}
     NativeWindow windowHandle() const { return nullptr; }
+    Scale scale() const { return Scale(); }
+    bool setScale(Scale) { return false; }
+    static double screenFactor(NativeWindow) { return 0.0; }
     static bool wake(NativeWindow) { return false; }
 };
 

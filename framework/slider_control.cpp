@@ -8,13 +8,26 @@
 namespace zem {
 
 SliderControl::SliderControl(int parameterIndex, const PixelRect& bounds, IEditor* editor, LICE_IBitmap* handleImage,
-                             int artworkHandleHeight)
-    : Control(parameterIndex, bounds, editor), image(handleImage), handleHeight(artworkHandleHeight) {
-    if (image != nullptr && image->height() > 0)
-        handleHeight = image->height();
-    travel = (bounds.bottom - bounds.top) - handleHeight;
+                             int artworkHandleHeight, Scale scale)
+    : Control(parameterIndex, bounds, editor) {
+    place(bounds, handleImage, artworkHandleHeight, scale);
+}
+
+void SliderControl::place(const PixelRect& newBounds, LICE_IBitmap* handleImage, int artworkHandleHeight,
+                          Scale newScale) {
+    bounds = newBounds;
+    image = handleImage;
+    scale = newScale;
+    const double f = scale.factor();
+    const int trackPixels = bounds.bottom - bounds.top;
+    const int imagePixels = image != nullptr && image->height() > 0 ? image->height() : scale.pixels(artworkHandleHeight);
+    // The image's height in panel pixels: its drawn height, rounded back.
+    handleHeight = image != nullptr && image->height() > 0 ? static_cast<int>(image->height() / f + 0.5)
+                                                           : artworkHandleHeight;
+    travel = static_cast<int>(trackPixels / f + 0.5) - handleHeight;
     if (travel < 0)
         travel = 0;
+    travelScale = travel > 0 && trackPixels > imagePixels ? static_cast<double>(trackPixels - imagePixels) / travel : f;
 }
 
 void SliderControl::setValue(float n) {
@@ -23,13 +36,15 @@ void SliderControl::setValue(float n) {
     // Multiplied in single precision: the handle lands on the same pixel as
     // the value the host stored.
     position = static_cast<double>(static_cast<float>(travel) * n);
+    anchorPosition = position;
+    anchorTravel = 0.0;
     editor->invalidateRect(bounds);
 }
 
 void SliderControl::draw(LICE_IBitmap& target) {
     if (image == nullptr)
         return;
-    const int top = bounds.bottom - static_cast<int>(position + 0.5) - handleHeight;
+    const int top = bounds.bottom - static_cast<int>(position * travelScale + 0.5) - image->height();
     blit(&target, image, bounds.left, top, nullptr, BlitMode::sourceAlpha);
 }
 
@@ -37,10 +52,11 @@ void SliderControl::mouseDown(int x, int y) {
     (void)x;
     dragging = true;
     const double handleTop = travel - position;
-    if (y < handleTop || y > handleTop + handleHeight) {
+    const double panelY = y / scale.factor();
+    if (panelY < handleTop || panelY > handleTop + handleHeight) {
         // Pressed on the track beside the handle: its middle jumps under the
         // pointer, then the drag goes on from there.
-        double p = travel + handleHeight / 2 - y;
+        double p = travel + handleHeight / 2 - panelY;
         if (p < 0)
             p = 0;
         if (p > travel)
@@ -49,6 +65,8 @@ void SliderControl::mouseDown(int x, int y) {
         editor->invalidateRect(bounds);
         editor->controlChanged(parameterIndex);
     }
+    anchorPosition = position;
+    anchorTravel = 0.0;
     lastY = y;
     editor->captureMouse(this);
 }
@@ -66,16 +84,20 @@ void SliderControl::mouseMove(int x, int y, MouseModifiers mods) {
     (void)x;
     if (!dragging || y == lastY)
         return;
-    position -= (y - lastY) * (mods.shift ? fineFactor : 1.0);
+    const double moved = anchorTravel + (y - lastY) * (mods.shift ? fineFactor : 1.0);
+    const double p = anchorPosition - moved / scale.factor();
     // While the handle sits at an end, lastY keeps the last point inside the
     // travel: the handle follows again only once the pointer comes back past
     // where the end was reached.
-    if (position > travel)
+    if (p > travel) {
         position = travel;
-    else if (position < 0)
+    } else if (p < 0) {
         position = 0;
-    else
+    } else {
+        position = p;
+        anchorTravel = moved;
         lastY = y;
+    }
     editor->invalidateRect(bounds);
     editor->controlChanged(parameterIndex);
 }

@@ -1,10 +1,13 @@
 #!/usr/bin/python3
-"""Draws the editor's five images into resources/ (or the directory given),
-or, with --label, the version label that the Linux editor shows in place of
-the text Windows draws at run time (the build calls it with the version).
+"""Draws the editor's images into resources/ (or the directory given) at each
+scale the editor shows its panel at: 100 % (panel.png, knob.png, ...), 150 %
+and 200 % (panel_150.png, knob_200.png, ...), each drawn at its own
+resolution, and the zoom menu at all three; or, with --label, the version
+label that the Linux editor shows in place of the text Windows draws at run
+time (the build calls it with the version, once per scale).
 
     /usr/bin/python3 scripts/make-images.py [OUTPUT_DIR]
-    /usr/bin/python3 scripts/make-images.py --label TEXT OUTPUT.png
+    /usr/bin/python3 scripts/make-images.py --label TEXT OUTPUT.png [PERCENT]
 
 Needs Debian's python3-pil and fonts-dejavu-core (scripts/setup.sh installs
 them). The output depends only on this script, Pillow and the fonts, so running
@@ -13,6 +16,13 @@ it again reproduces the committed files.
 Shapes are drawn at SS times the final size and reduced with premultiplied
 alpha, which gives smooth edges; small text is drawn at the final size, where
 FreeType's hinting keeps it crisp.
+
+Coordinates are the 100 % panel's pixels ("panel pixels"); at another scale
+they are multiplied out when drawn. Where a control's image meets the panel
+drawn under it (a knob in its well, lamps in their housing, a handle in its
+slot), both use the position and size the editor gives the control at that
+scale, the panel pixel rounded half up to a whole pixel (px(); the editor's
+zem::Scale::pixels computes the same), so the two always line up.
 """
 import math
 import os
@@ -21,6 +31,7 @@ import sys
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 SS = 8  # supersampling factor for shapes
+SCALES = (100, 150, 200)  # the sizes the panel is drawn at, in percent
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 FONT_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
 FONT_CONDENSED_BOLD = os.path.join(FONT_DIR, "DejaVuSansCondensed-Bold.ttf")
@@ -107,6 +118,39 @@ def font(path, size):
     return ImageFont.truetype(path, size)
 
 
+# The scale being drawn: percent, and F, supersampled pixels per panel pixel
+# (SS at 100 %; a whole number at every scale).
+PERCENT = 100
+F = SS
+
+
+def set_scale(percent):
+    global PERCENT, F
+    PERCENT = percent
+    F = SS * percent // 100
+
+
+def k():
+    """Final pixels per panel pixel."""
+    return PERCENT / 100
+
+
+def px(v):
+    """A whole number of panel pixels as a whole number of final pixels,
+    rounded half up, as the editor places its controls."""
+    return (v * PERCENT + 50) // 100
+
+
+def snapped(v):
+    """A whole number of panel pixels, placed as the editor places a control,
+    back in (fractional) panel pixels."""
+    return px(v) * SS / F
+
+
+def scaled_size(size):
+    return (px(size[0]), px(size[1]))
+
+
 def reduce(big):
     """Shrinks a supersampled RGBA layer by SS with premultiplied alpha, so that
     transparent pixels lend no colour to the edges."""
@@ -115,12 +159,50 @@ def reduce(big):
 
 
 def layer(size):
-    return Image.new("RGBA", (size[0] * SS, size[1] * SS), (0, 0, 0, 0))
+    """A supersampled layer for an image of `size` panel pixels."""
+    return Image.new("RGBA", (size[0] * F, size[1] * F), (0, 0, 0, 0))
 
 
 def s(v):
-    """A final-size coordinate in supersampled pixels."""
-    return v * SS
+    """A panel coordinate in supersampled pixels."""
+    return v * F
+
+
+def pixel_art(size, final, colour_at):
+    """An image of `final` pixels drawn from a design of `size` panel pixels
+    whose every pixel has one colour, colour_at(x, y, gx, gy): (x, y) is the
+    panel pixel, (gx, gy) the exact position, in panel pixels, of the final
+    pixel's centre, for gradients. A final pixel covering parts of several
+    panel pixels mixes them by the area it covers, so lines stay sharp where
+    they fall on whole pixels and are shaded where they do not. At 100 %
+    every final pixel is one panel pixel."""
+    w, h = size
+    fw, fh = final
+    kx, ky = fw / w, fh / h
+
+    def spans(i, scale, count):
+        lo, hi = i / scale, (i + 1) / scale
+        out = []
+        for c in range(int(math.floor(lo)), min(count, int(math.ceil(hi)))):
+            out.append((c, (min(c + 1, hi) - max(c, lo)) * scale))
+        return out
+
+    img = Image.new("RGBA", final)
+    out = img.load()
+    for fy in range(fh):
+        rows = spans(fy, ky, h)
+        gy = (fy + 0.5) / ky - 0.5
+        for fx in range(fw):
+            cols = spans(fx, kx, w)
+            gx = (fx + 0.5) / kx - 0.5
+            acc = [0.0, 0.0, 0.0, 0.0]
+            for y, wy in rows:
+                for x, wx in cols:
+                    c = colour_at(x, y, gx, gy)
+                    for j in range(4):
+                        acc[j] += c[j] * wx * wy
+            out[fx, fy] = tuple(max(0, min(255, round(a))) for a in acc)
+    return img
 
 
 def circle(draw, cx, cy, r, fill):
@@ -224,12 +306,13 @@ def knob_pointer():
 def make_knob():
     base = knob_base()
     pointer = knob_pointer()
-    strip = Image.new("RGBA", (KNOB_SIZE, KNOB_SIZE * KNOB_FRAMES), (0, 0, 0, 0))
+    size = px(KNOB_SIZE)
+    strip = Image.new("RGBA", (size, size * KNOB_FRAMES), (0, 0, 0, 0))
     for i in range(KNOB_FRAMES):
         frame = base.copy()
         # Pillow turns counter-clockwise for positive angles.
         frame.alpha_composite(pointer.rotate(-knob_angle(i), resample=Image.BICUBIC))
-        strip.paste(reduce(frame), (0, i * KNOB_SIZE))
+        strip.paste(reduce(frame), (0, i * size))
     return strip
 
 
@@ -237,58 +320,52 @@ def make_knob():
 
 def make_handle():
     w, h = HANDLE_SIZE
-    img = Image.new("RGBA", HANDLE_SIZE)
-    px = img.load()
     mid = h // 2
-    for y in range(h):
-        for x in range(w):
-            t = y / (h - 1)
-            v = 214 - 60 * t                    # lit from above
-            if y == mid - 1:
-                v = 118
-            elif y == mid:
-                v = 24                          # the middle line marks the value
-            elif y == mid + 1:
-                v = 226
-            elif ((y - 2) % 3 == 0 and 2 <= y < mid - 2) or ((y - mid - 3) % 3 == 0 and mid + 3 <= y < h - 2):
-                v -= 52                         # ridge groove
-            elif ((y - 3) % 3 == 0 and 3 <= y < mid - 1) or ((y - mid - 4) % 3 == 0 and mid + 4 <= y < h - 1):
-                v += 26                         # ridge crest
-            if y == 0:
-                v = 236
-            elif y == h - 1:
-                v = 92
-            elif x == 0:
-                v = min(255, v + 20)
-            elif x == w - 1:
-                v = v - 58
-            g = max(0, min(255, round(v)))
-            px[x, y] = (g, g, min(255, g + 4), 255)
     # Rounded corners: the only partly transparent pixels.
-    for x, y in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)):
-        r, g, b, _ = px[x, y]
-        px[x, y] = (r, g, b, 96)
-    for x, y in ((1, 0), (0, 1), (w - 2, 0), (w - 1, 1), (1, h - 1), (0, h - 2), (w - 2, h - 1), (w - 1, h - 2)):
-        r, g, b, _ = px[x, y]
-        px[x, y] = (r, g, b, 214)
-    return img
+    corners = {(0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)}
+    beside_corners = {(1, 0), (0, 1), (w - 2, 0), (w - 1, 1), (1, h - 1), (0, h - 2), (w - 2, h - 1), (w - 1, h - 2)}
+
+    def colour_at(x, y, gx, gy):
+        t = gy / (h - 1)
+        v = 214 - 60 * t                        # lit from above
+        if y == mid - 1:
+            v = 118
+        elif y == mid:
+            v = 24                          # the middle line marks the value
+        elif y == mid + 1:
+            v = 226
+        elif ((y - 2) % 3 == 0 and 2 <= y < mid - 2) or ((y - mid - 3) % 3 == 0 and mid + 3 <= y < h - 2):
+            v -= 52                         # ridge groove
+        elif ((y - 3) % 3 == 0 and 3 <= y < mid - 1) or ((y - mid - 4) % 3 == 0 and mid + 4 <= y < h - 1):
+            v += 26                         # ridge crest
+        if y == 0:
+            v = 236
+        elif y == h - 1:
+            v = 92
+        elif x == 0:
+            v = min(255, v + 20)
+        elif x == w - 1:
+            v = v - 58
+        g = max(0, min(255, round(v)))
+        alpha = 96 if (x, y) in corners else 214 if (x, y) in beside_corners else 255
+        return (g, g, min(255, g + 4), alpha)
+
+    return pixel_art(HANDLE_SIZE, scaled_size(HANDLE_SIZE), colour_at)
 
 
 def make_lamp(face_top, face_bottom, rim, inner_light):
     w, h = LAMP_SIZE
-    img = Image.new("RGBA", LAMP_SIZE)
-    px = img.load()
-    for y in range(h):
-        for x in range(w):
-            if x in (0, w - 1) or y in (0, h - 1):
-                px[x, y] = rim + (255,)
-                continue
-            t = (y - 1) / (h - 3)
-            c = tuple(round(a + (b - a) * t) for a, b in zip(face_top, face_bottom))
-            if y == 1:
-                c = tuple(min(255, v + inner_light) for v in c)
-            px[x, y] = c + (255,)
-    return img
+
+    def colour_at(x, y, gx, gy):
+        if x in (0, w - 1) or y in (0, h - 1):
+            return rim + (255,)
+        t = min(1.0, max(0.0, (gy - 1) / (h - 3)))
+        c = tuple(round(a + (b - a) * t) for a, b in zip(face_top, face_bottom))
+        if y == 1:
+            c = tuple(min(255, v + inner_light) for v in c)
+        return c + (255,)
+
+    return pixel_art(LAMP_SIZE, scaled_size(LAMP_SIZE), colour_at)
 
 
 # --- Panel ---------------------------------------------------------------------
@@ -335,10 +412,11 @@ def make_panel():
     shapes = layer(PANEL_SIZE)
     d = ImageDraw.Draw(shapes)
 
-    # Engraved separators: a dark line with a light one beside it.
+    # Engraved separators: a dark line with a light one beside it, on whole
+    # pixels at every scale.
     for x in SEPARATORS:
-        d.rectangle([s(x), s(8), s(x + 1) - 1, s(h - 8) - 1], fill=SEPARATOR_DARK + (255,))
-        d.rectangle([s(x + 1), s(8), s(x + 2) - 1, s(h - 8) - 1], fill=SEPARATOR_LIGHT + (150,))
+        d.rectangle([px(x) * SS, s(8), px(x + 1) * SS - 1, s(h - 8) - 1], fill=SEPARATOR_DARK + (255,))
+        d.rectangle([px(x + 1) * SS, s(8), px(x + 2) * SS - 1, s(h - 8) - 1], fill=SEPARATOR_LIGHT + (150,))
 
     for title, left, right, top in SECTIONS:
         d.rounded_rectangle([s(left + 7), s(top), s(right - 7), s(top + TITLE_HEIGHT)], radius=s(2.5),
@@ -347,7 +425,7 @@ def make_panel():
     # Knob wells with their scales: a tick per position on stepped knobs,
     # eleven on continuous ones, the ends and the middle drawn longer.
     for left, top, steps, _ in KNOBS:
-        cx, cy = left + KNOB_SIZE / 2, top + KNOB_SIZE / 2
+        cx, cy = snapped(left) + snapped(KNOB_SIZE) / 2, snapped(top) + snapped(KNOB_SIZE) / 2
         circle(d, cx, cy, 18.6, WELL + (255,))
         ticks = steps if steps >= 2 else 11
         for i in range(ticks):
@@ -362,18 +440,21 @@ def make_panel():
     # Lamp housings: one dark frame around each group; the gaps between the
     # lamps stay dark.
     for left, top, items in LAMPS:
-        bottom = top + (len(items) - 1) * RADIO_SPACING + LAMP_SIZE[1]
-        d.rounded_rectangle([s(left - 2), s(top - 2), s(left + LAMP_SIZE[0] + 2), s(bottom + 2)], radius=s(2),
+        left, bottom = snapped(left), snapped(top) + snapped((len(items) - 1) * RADIO_SPACING) + snapped(LAMP_SIZE[1])
+        top = snapped(top)
+        d.rounded_rectangle([s(left - 2), s(top - 2), s(left + snapped(LAMP_SIZE[0]) + 2), s(bottom + 2)], radius=s(2),
                             fill=WELL + (255,))
 
     # Slider slots with a scale on their left: eleven ticks at the handle's
     # middle line for 0, 0.1 .. 1.
     for left, top, _ in SLIDERS:
-        cx = left + HANDLE_SIZE[0] / 2
-        d.rounded_rectangle([s(cx - 2.5), s(top + 4), s(cx + 2.5), s(top + SLIDER_HEIGHT - 4)], radius=s(2.5),
+        left, top = snapped(left), snapped(top)
+        height, handle = snapped(SLIDER_HEIGHT), snapped(HANDLE_SIZE[1])
+        cx = left + snapped(HANDLE_SIZE[0]) / 2
+        d.rounded_rectangle([s(cx - 2.5), s(top + 4), s(cx + 2.5), s(top + height - 4)], radius=s(2.5),
                             fill=WELL + (255,))
         for i in range(11):
-            y = top + SLIDER_HEIGHT - HANDLE_SIZE[1] / 2 - SLIDER_TRAVEL * i / 10
+            y = top + height - handle / 2 - (height - handle) * i / 10
             major = i in (0, 5, 10)
             x0 = left - (8 if major else 6)
             d.rectangle([s(x0), s(y - 0.5), s(left - 2), s(y + 0.5)], fill=WHITE + (255 if major else 200,))
@@ -382,48 +463,95 @@ def make_panel():
     for left, top, items in LAMPS:
         for i, item in enumerate(items):
             if item.startswith("~"):
-                y = top + i * RADIO_SPACING + 1.5
-                thick_line(d, wave_points(item[1:], left + 27, y, 17, 8), 1.2, WHITE + (255,))
+                y = snapped(top) + snapped(i * RADIO_SPACING) + (snapped(LAMP_SIZE[1]) - 8) / 2
+                x = snapped(left) + snapped(LAMP_SIZE[0]) + 7
+                thick_line(d, wave_points(item[1:], x, y, 17, 8), 1.2, WHITE + (255,))
 
-    panel = Image.new("RGBA", PANEL_SIZE, RED + (255,))
+    panel = Image.new("RGBA", scaled_size(PANEL_SIZE), RED + (255,))
     panel.alpha_composite(reduce(shapes))
 
-    # Text at final size.
+    # Text at final size, in final pixels.
     t = ImageDraw.Draw(panel)
-    title_font = font(FONT_BOLD, 10)
-    legend_font = font(FONT_CONDENSED_BOLD, 9)
+    title_font = font(FONT_BOLD, px(10))
+    legend_font = font(FONT_CONDENSED_BOLD, px(9))
     for title, left, right, top in SECTIONS:
-        draw_text(t, ((left + right) / 2, top + TITLE_HEIGHT / 2 + 0.5), title, title_font, RED, "mm")
+        draw_text(t, ((left + right) / 2 * k(), (top + TITLE_HEIGHT / 2) * k() + 0.5), title, title_font, RED, "mm")
     for left, top, _, legend in KNOBS:
-        draw_text(t, (left + KNOB_SIZE / 2, top + KNOB_SIZE + 4), legend, legend_font, WHITE, "mt")
+        draw_text(t, (px(left) + px(KNOB_SIZE) / 2, px(top) + px(KNOB_SIZE) + px(4)), legend, legend_font, WHITE, "mt")
     for left, top, items in LAMPS:
         for i, item in enumerate(items):
             if not item.startswith("~"):
-                y = top + i * RADIO_SPACING + LAMP_SIZE[1] / 2
-                draw_text(t, (left + LAMP_SIZE[0] + 6, y), item, legend_font, WHITE, "lm")
+                y = px(top) + px(i * RADIO_SPACING) + px(LAMP_SIZE[1]) / 2
+                draw_text(t, (px(left) + px(LAMP_SIZE[0]) + px(6), y), item, legend_font, WHITE, "lm")
     for left, top, legend in SLIDERS:
-        draw_text(t, (left + HANDLE_SIZE[0] / 2, top + SLIDER_HEIGHT + 3), legend, legend_font, WHITE, "mt")
+        draw_text(t, (px(left) + px(HANDLE_SIZE[0]) / 2, px(top) + px(SLIDER_HEIGHT) + px(3)), legend, legend_font,
+                  WHITE, "mt")
 
     # The wordmark, spaced out a little, left-aligned with the version label.
-    mark_font = font(FONT_BOLD, 21)
-    x = WORDMARK_LEFT
+    mark_font = font(FONT_BOLD, px(21))
+    x = px(WORDMARK_LEFT)
     for ch in WORDMARK:
-        t.text((x, WORDMARK_BOTTOM), ch, font=mark_font, fill=WHITE, anchor="ls")
-        x += t.textlength(ch, font=mark_font) + 1.5
+        t.text((x, px(WORDMARK_BOTTOM)), ch, font=mark_font, fill=WHITE, anchor="ls")
+        x += t.textlength(ch, font=mark_font) + 1.5 * k()
     return panel
 
 
 def make_label(text):
     """The text in its cell, transparent around the glyphs. Glyphs are placed
-    on whole pixels (Pillow's basic layout), as GDI places them."""
-    fnt = ImageFont.truetype(FONT_REGULAR, LABEL_SIZE, layout_engine=ImageFont.Layout.BASIC)
+    on whole pixels (Pillow's basic layout), as GDI places them. At another
+    scale the cell, the font and the baseline grow with it, as the Windows
+    editor's font does."""
+    fnt = ImageFont.truetype(FONT_REGULAR, px(LABEL_SIZE), layout_engine=ImageFont.Layout.BASIC)
     width = math.ceil(max(fnt.getlength(text), fnt.getbbox(text, anchor="ls")[2])) + 1
-    coverage = Image.new("L", (width, LABEL_CELL_HEIGHT), 0)
-    ImageDraw.Draw(coverage).text((0, LABEL_ASCENT), text, font=fnt, fill=255, anchor="ls")
+    coverage = Image.new("L", (width, px(LABEL_CELL_HEIGHT)), 0)
+    ImageDraw.Draw(coverage).text((0, px(LABEL_ASCENT)), text, font=fnt, fill=255, anchor="ls")
     alpha = coverage.point(lambda a: round(255 * (a / 255) ** (1 / LABEL_GAMMA)))
     label = Image.new("RGBA", coverage.size, LABEL_COLOUR + (0,))
     label.putalpha(alpha)
     return label
+
+
+# --- The zoom menu ---------------------------------------------------------------
+# A right-click on the panel's background opens it where the pointer is
+# (ui/zoom_menu.h): a light box of one row per size, the row under the
+# pointer lit in the panel's red, a check mark beside the size shown. Three
+# images per scale: the box, the same box with every row lit (the editor
+# copies the lit row from it), and the check mark, one row tall.
+MENU_ITEMS = ["100 %", "150 %", "200 %"]
+MENU_WIDTH = 66
+MENU_ROW = 18
+MENU_BORDER = 1
+MENU_TEXT_LEFT = 20   # the check mark's cell is the row's first MENU_ROW pixels
+MENU_TEXT_SIZE = 11
+MENU_FACE = (246, 246, 248)
+MENU_INK = WELL
+
+
+def menu_size():
+    return (px(MENU_WIDTH), len(MENU_ITEMS) * px(MENU_ROW) + 2 * px(MENU_BORDER))
+
+
+def make_menu(lit):
+    """The box, its rows plain or all lit; text on whole pixels, as the
+    panel's legends."""
+    w, h = menu_size()
+    border, row = px(MENU_BORDER), px(MENU_ROW)
+    img = Image.new("RGBA", (w, h), MENU_INK + (255,))
+    d = ImageDraw.Draw(img)
+    fnt = font(FONT_REGULAR, px(MENU_TEXT_SIZE))
+    for i, item in enumerate(MENU_ITEMS):
+        top = border + i * row
+        d.rectangle([border, top, w - border - 1, top + row - 1], fill=(RED if lit else MENU_FACE) + (255,))
+        d.text((px(MENU_TEXT_LEFT), top + row / 2), item, font=fnt, fill=WHITE if lit else MENU_INK, anchor="lm")
+    return img
+
+
+def make_check():
+    """A check mark in a square cell of one row, on transparency."""
+    size = px(MENU_ROW)
+    big = layer((MENU_ROW, MENU_ROW))
+    thick_line(ImageDraw.Draw(big), [(5.0, 9.5), (8.0, 12.5), (13.0, 5.5)], 2.0, MENU_INK + (255,))
+    return reduce(big).crop((0, 0, size, size))
 
 
 def save(img, path):
@@ -432,19 +560,34 @@ def save(img, path):
     img.convert("RGBA").save(path, format="PNG", optimize=True)
 
 
+def file_name(name, percent):
+    """panel.png at 100 %, panel_150.png at 150 %."""
+    return name + ("" if percent == 100 else "_%d" % percent) + ".png"
+
+
 def main():
-    if len(sys.argv) == 4 and sys.argv[1] == "--label":
+    if len(sys.argv) in (4, 5) and sys.argv[1] == "--label":
+        percent = int(sys.argv[4]) if len(sys.argv) == 5 else 100
+        if percent not in SCALES:
+            sys.exit("make-images.py: the label is drawn at %s percent" % ", ".join(map(str, SCALES)))
+        set_scale(percent)
         os.makedirs(os.path.dirname(os.path.abspath(sys.argv[3])), exist_ok=True)
         save(make_label(sys.argv[2]), sys.argv[3])
         return
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
                                                               "resources")
     os.makedirs(out, exist_ok=True)
-    save(make_panel(), os.path.join(out, "panel.png"))
-    save(make_knob(), os.path.join(out, "knob.png"))
-    save(make_handle(), os.path.join(out, "slider_handle.png"))
-    save(make_lamp((255, 255, 255), (236, 236, 240), (196, 196, 202), 0), os.path.join(out, "lamp_on.png"))
-    save(make_lamp((78, 78, 84), (58, 58, 63), (30, 30, 33), 14), os.path.join(out, "lamp_off.png"))
+    for percent in SCALES:
+        set_scale(percent)
+        save(make_panel(), os.path.join(out, file_name("panel", percent)))
+        save(make_knob(), os.path.join(out, file_name("knob", percent)))
+        save(make_handle(), os.path.join(out, file_name("slider_handle", percent)))
+        save(make_lamp((255, 255, 255), (236, 236, 240), (196, 196, 202), 0),
+             os.path.join(out, file_name("lamp_on", percent)))
+        save(make_lamp((78, 78, 84), (58, 58, 63), (30, 30, 33), 14), os.path.join(out, file_name("lamp_off", percent)))
+        save(make_menu(False), os.path.join(out, file_name("zoom_menu", percent)))
+        save(make_menu(True), os.path.join(out, file_name("zoom_menu_lit", percent)))
+        save(make_check(), os.path.join(out, file_name("zoom_check", percent)))
 
 
 if __name__ == "__main__":

@@ -4,10 +4,11 @@
 # the demo phrase through both and takes the editor's picture; then the
 # factory presets, the demo song, and the Linux plug-ins with what a Linux
 # host sees of each and a picture of the Linux editor beside the Windows
-# one, both Veldane.clap files as our CLAP host sees them, and both
-# Veldane.vst3 bundles as our VST 3 host sees them, each playing the demo
-# phrase; how many factory presets each host finds in each format; last, what
-# users download, in dist/. Installs what is missing.
+# one, both Veldane.clap files as our CLAP host sees them and the panel at
+# 200 % as each shows it (the Windows one on a screen of 192 DPI), for the
+# README, and both Veldane.vst3 bundles as our VST 3 host sees them, each
+# playing the demo phrase; how many factory presets each host finds in each
+# format; last, what users download, in dist/. Installs what is missing.
 source "$(dirname "$0")/common.sh"
 prepare
 configure_and_build win32
@@ -78,6 +79,23 @@ echo "== Veldane.clap, CLAP for Linux: $build/native/clap/Veldane.clap"
 echo
 echo "== Veldane.clap, CLAP for 64-bit Windows: $build/win64/Veldane.clap"
 "$top/scripts/wine-run.sh" "$build/win64/claphost.exe" info "$build/win64/Veldane.clap"
+
+# The panel at 200 %: Veldane.clap's editor at our CLAP host's scale of 2 on
+# Linux, and under wine on a screen of 192 DPI, which must show the same
+# artwork; reduced 2:1 it is held against the panel at 100 %. The README
+# shows it (docs/images/editor-200.png).
+echo
+"$top/scripts/x11-run.sh" "$build/native/claphost" gui "$build/native/clap/Veldane.clap" 1 --scale 1 \
+  --picture "$build/editor-clap-100.png" >/dev/null
+"$top/scripts/x11-run.sh" "$build/native/claphost" gui "$build/native/clap/Veldane.clap" 1 --scale 2 \
+  --picture "$build/editor-200.png" >/dev/null
+echo "the panel at 200 % (Veldane.clap on Linux): $build/editor-200.png"
+"$build/native/compare_captures" --halved "$build/editor-clap-100.png" "$build/editor-200.png"
+WINE_DPI=192 "$top/scripts/wine-window-run.sh" "$build/win64/claphost.exe" gui "$build/win64/Veldane.clap" 1 \
+  --picture "$build/editor-win64-200.png" >/dev/null
+echo "the same under wine at 192 DPI (the 64-bit Windows Veldane.clap): $build/editor-win64-200.png"
+"$build/native/compare_captures" "$build/editor-win64-200.png" "$build/editor-200.png"
+cp "$build/editor-200.png" "$top/docs/images/editor-200.png"
 
 # The Linux editor as a host's X11 window shows it (on a virtual display),
 # beside the Windows one, and how far the two pictures differ.

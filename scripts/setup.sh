@@ -29,8 +29,9 @@ packages=("${plugin_packages[@]}")
   libfftw3-dev
   gnuplot-nox sox
   clang libclang-rt-14-dev
-  # Real pointer input for the X11 editor tests.
-  libxtst-dev
+  # Real pointer input for the X11 editor tests, and xrdb, which gives a
+  # virtual display the Xft.dpi of a high-density screen.
+  libxtst-dev x11-xserver-utils
   # Real hosts for the Linux plug-ins (scripts/hosts/): Ardour with its Lua
   # session tool, jalv on a JACK server, the LV2 validators and lv2info,
   # Qtractor's plug-in scanner, and screenshots of windows under Xvfb.

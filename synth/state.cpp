@@ -19,23 +19,38 @@ std::uint32_t getU32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
+void putEntry(std::vector<std::uint8_t>& out, std::uint32_t id, float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    putU32(out, id);
+    putU32(out, bits);
+}
+
+// A zoom worth keeping: a whole percentage of a plausible size (which sizes
+// the panel has is the editor's business).
+constexpr int kLargestZoom = 1000;
+
+bool isPanelZoom(float percent) {
+    return percent >= 1.0f && percent <= kLargestZoom && percent == static_cast<float>(static_cast<int>(percent));
+}
+
 } // namespace
 
-std::vector<std::uint8_t> saveState(const Parameters& params) {
+std::vector<std::uint8_t> saveState(const Parameters& params, const InstanceSettings& settings) {
+    const float zoom = static_cast<float>(settings.panelZoom);
+    const bool hasZoom = isPanelZoom(zoom);
     std::vector<std::uint8_t> out(kMagic, kMagic + 4);
     putU32(out, kStateVersion);
-    putU32(out, kParamCount);
-    for (std::uint32_t id = 0; id < kParamCount; ++id) {
-        const float value = params.get(static_cast<int>(id));
-        std::uint32_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        putU32(out, id);
-        putU32(out, bits);
-    }
+    putU32(out, kParamCount + (hasZoom ? 1 : 0));
+    for (std::uint32_t id = 0; id < kParamCount; ++id)
+        putEntry(out, id, params.get(static_cast<int>(id)));
+    if (hasZoom)
+        putEntry(out, kPanelZoomId, zoom);
     return out;
 }
 
-bool loadState(const std::uint8_t* data, std::size_t size, Parameters& params, std::string& error) {
+bool loadState(const std::uint8_t* data, std::size_t size, Parameters& params, std::string& error,
+               InstanceSettings* settings) {
     if (data == nullptr || size < kHeaderBytes) {
         error = "the state is too short to be Veldane's";
         return false;
@@ -57,6 +72,8 @@ bool loadState(const std::uint8_t* data, std::size_t size, Parameters& params, s
     }
     float values[kParamCount];
     bool named[kParamCount] = {};
+    bool namedZoom = false;
+    float zoom = 0.0f;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint8_t* entry = data + kHeaderBytes + std::size_t(i) * kEntryBytes;
         const std::uint32_t id = getU32(entry);
@@ -67,7 +84,16 @@ bool loadState(const std::uint8_t* data, std::size_t size, Parameters& params, s
             error = "the state holds a value that is not a number for id " + std::to_string(id);
             return false;
         }
-        if (id >= kParamCount) continue; // a parameter of a later version
+        if (id == kPanelZoomId) {
+            if (namedZoom) {
+                error = "the state names the panel's zoom twice";
+                return false;
+            }
+            namedZoom = true;
+            zoom = value;
+            continue;
+        }
+        if (id >= kParamCount) continue; // a parameter or setting of a later version
         if (named[id]) {
             error = "the state names id " + std::to_string(id) + " twice";
             return false;
@@ -77,6 +103,8 @@ bool loadState(const std::uint8_t* data, std::size_t size, Parameters& params, s
     }
     for (int id = 0; id < kParamCount; ++id)
         if (named[id]) params.set(id, values[id]);
+    if (settings != nullptr && namedZoom)
+        settings->panelZoom = isPanelZoom(zoom) ? static_cast<int>(zoom) : 0;
     return true;
 }
 

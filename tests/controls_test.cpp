@@ -469,6 +469,52 @@ public:
     Veldane::Panel panel;
 };
 
+// At 150 % a window pixel is two thirds of a panel pixel: a control keeps
+// its state in panel pixels, so the same hand movement (three window pixels
+// for two panel pixels) gives the same value, and the handle still meets
+// both ends of its track though the track's 165 pixels less the handle's 41
+// are not 83 times 1.5.
+TEST(ScaledControls, CountPanelPixelsAndDrawOnWindowPixels) {
+    RecordingEditor editor;
+    const zem::Scale s = zem::Scale::ofPercent(150);
+    Knob knob = makeKnob(editor);
+    knob.scale = s;
+    knob.mouseDown(0, 300);
+    dragBy(knob, 300, -96);
+    dragBy(knob, 204, 12, kShift);
+    EXPECT_DOUBLE_EQ(knob.value, (64 - 8 * 0.25) / 256);
+
+    LICE_MemBitmap handle(21, 41);
+    std::fill(handle.pixels(), handle.pixels() + 21 * 41, 0xFF0000FFu);
+    zem::SliderControl slider(0, zem::makeRect(0, 30, 21, 165), &editor, &handle, 27, s);
+    EXPECT_EQ(slider.travel, 83);
+    LICE_MemBitmap target(21, 200);
+    for (float value : {1.0f, 0.0f}) {
+        std::fill(target.pixels(), target.pixels() + 21 * 200, 0u);
+        slider.setValue(value);
+        slider.draw(target);
+        const int top = value > 0 ? 30 : 195 - 41;
+        EXPECT_EQ(colour(target.pixels()[(top - 1) * 21]), 0u) << value;
+        EXPECT_EQ(colour(target.pixels()[top * 21]), 0xFFu) << value;
+        EXPECT_EQ(colour(target.pixels()[(top + 40) * 21]), 0xFFu) << value;
+        EXPECT_EQ(colour(target.pixels()[(top + 41) * 21]), 0u) << value;
+    }
+    slider.mouseDown(5, 45); // 30 panel pixels down, above the handle: its middle jumps there
+    EXPECT_DOUBLE_EQ(slider.normalizedValue(), (83 + 13 - 30) / 83.0);
+    slider.mouseMove(5, 45 + 60, kPlain);
+    EXPECT_DOUBLE_EQ(slider.normalizedValue(), (83 + 13 - 30 - 40) / 83.0);
+
+    // Cells of 13 panel pixels, 19.5 window pixels: item 1 from 19.5 on.
+    RadioControl radio(0, zem::makeRect(0, 0, 30, 56), &editor, nullptr, nullptr, 3, 13);
+    radio.scale = s;
+    radio.mouseDown(5, 19);
+    EXPECT_EQ(radio.selected, 0);
+    radio.mouseDown(5, 20);
+    EXPECT_EQ(radio.selected, 1);
+    radio.mouseDown(5, 39);
+    EXPECT_EQ(radio.selected, 2);
+}
+
 class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -512,17 +558,22 @@ TEST_F(PanelTest, EveryParameterButTheReservedOneHasOneControlAndNoneOverlap) {
     EXPECT_EQ(editor->panel.controlFor(Veldane::kParamCount), nullptr);
     EXPECT_EQ(editor->panel.controlFor(-1), nullptr);
     // With edges counted as inside, no point may reach two controls; and all
-    // lie on the 702 x 366 panel.
+    // lie on the 702 x 366 panel, and at every scale on the panel's window.
     const auto& list = editor->panel.controls;
-    for (size_t a = 0; a < std::size(list); ++a) {
-        const PixelRect& r = list[a]->bounds;
-        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= 702 && r.bottom <= 366) << a;
-        for (size_t b = a + 1; b < std::size(list); ++b) {
-            const PixelRect& q = list[b]->bounds;
-            const bool touch = r.left <= q.right && q.left <= r.right && r.top <= q.bottom && q.top <= r.bottom;
-            EXPECT_FALSE(touch) << list[a]->parameterIndex << " and " << list[b]->parameterIndex;
+    for (int percent : zem::Scale::kPercents) {
+        const zem::Scale s = zem::Scale::ofPercent(percent);
+        editor->panel.place(s, Veldane::PanelImages());
+        for (size_t a = 0; a < std::size(list); ++a) {
+            const PixelRect& r = list[a]->bounds;
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= s.pixels(702) && r.bottom <= s.pixels(366)) << a;
+            for (size_t b = a + 1; b < std::size(list); ++b) {
+                const PixelRect& q = list[b]->bounds;
+                const bool touch = r.left <= q.right && q.left <= r.right && r.top <= q.bottom && q.top <= r.bottom;
+                EXPECT_FALSE(touch) << percent << " %: " << list[a]->parameterIndex << " and " << list[b]->parameterIndex;
+            }
         }
     }
+    EXPECT_EQ(list[0]->bounds.left, 24 * 2) << "at 200 % last";
 }
 
 // Hosts group the parameters by the section their control sits in

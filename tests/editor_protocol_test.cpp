@@ -1,13 +1,16 @@
 // The framework's editor protocol on a plug-in of its own, with an editor
 // that records what it is asked: opening and closing, which parameter
-// changes reach the editor, edits from the editor, and closing the instance
-// with its editor still open.
+// changes reach the editor, edits from the editor, closing the instance
+// with its editor still open, and the editor's scale: where it comes from,
+// the user's zoom and the host's answer to a new size.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <limits>
 #include <utility>
 #include <vector>
 
+#include "framework/editor_link.h"
 #include "framework/plugin_with_editor.h"
 #include "tests/hosted_plugin.h"
 
@@ -20,20 +23,52 @@ struct RecordingEditor {
     // The window system refuses the next windows (no display, say).
     static inline bool refuse = false;
 
-    RecordingEditor(NativeModule, zem::IEditController* plugin, NativeWindow parent) : plugin(plugin), parent(parent) { ++live; }
+    // The variable that sets the scale, and the screen's factor as the
+    // platform would report it: for the host's window, when parentScreen is
+    // set, else for the screen as a whole.
+    static constexpr const char* scaleVariable = "ZEM_TEST_EDITOR_SCALE";
+    static inline double screen = 0.0;
+    static inline double parentScreen = -1.0;
+
+    RecordingEditor(NativeModule, zem::IEditController* plugin, NativeWindow parent, zem::Scale scale, bool zoomMenu)
+        : plugin(plugin), parent(parent), shown(scale), zoomMenu(zoomMenu) {
+        ++live;
+    }
     ~RecordingEditor() { --live; }
     RecordingEditor(const RecordingEditor&) = delete;
     RecordingEditor& operator=(const RecordingEditor&) = delete;
     void updateControl(int index) { updates.push_back(index); }
     void idle() { ++idles; }
     NativeWindow windowHandle() const { return refuse ? nullptr : parent; }
+    zem::Scale scale() const { return shown; }
+    bool setScale(zem::Scale s) {
+        shown = s;
+        return true;
+    }
+    static double screenFactor(NativeWindow parent) {
+        return parent != nullptr && parentScreen >= 0.0 ? parentScreen : screen;
+    }
     static bool wake(NativeWindow) { return false; }
 
     zem::IEditController* plugin;
     NativeWindow parent;
+    zem::Scale shown;
+    bool zoomMenu;
     std::vector<int> updates;
     int idles = 0;
 };
+
+// Sets (or, for null, removes) an environment variable.
+void setVariable(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : ""); // an empty value removes it
+#else
+    if (value != nullptr)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
 
 struct Automation {
     static inline std::vector<std::pair<int, float>> calls;
@@ -85,6 +120,22 @@ protected:
     ToyPlugin* plugin = nullptr;
     char parent = 0;
 };
+
+// VST 2.4 offers no way to ask the host for another size: the panel keeps
+// its one size whatever the screen, the environment or the user says.
+TEST_F(EditorProtocol, AVst2EditorHasItsOneSize) {
+    RecordingEditor::screen = 2.0;
+    setVariable(RecordingEditor::scaleVariable, "1.5");
+    ASSERT_EQ(dispatch(effEditOpen, &parent), 1);
+    RecordingEditor* editor = plugin->editor();
+    EXPECT_EQ(editor->shown.percent(), 100);
+    EXPECT_FALSE(editor->zoomMenu);
+    editor->plugin->zoomChosen(200);
+    editor->plugin->screenFactorChanged(1.5);
+    EXPECT_EQ(editor->shown.percent(), 100);
+    setVariable(RecordingEditor::scaleVariable, nullptr);
+    RecordingEditor::screen = 0.0;
+}
 
 TEST_F(EditorProtocol, OneEditorAtATimeShowingEveryParameterWhenItOpens) {
     EXPECT_NE(effect->flags & effFlagsHasEditor, 0);
@@ -156,6 +207,112 @@ TEST_F(EditorProtocol, ClosingTheInstanceClosesItsEditorFirst) {
     EXPECT_EQ(RecordingEditor::live, 0);
     EXPECT_EQ(effect->object, nullptr);
     EXPECT_EQ(dispatch(effEditOpen, &parent), 0);
+}
+
+// --- The scale of an editor that scales (framework/editor_link.h) ---------------
+
+struct NoController final : zem::IEditController {
+    zem::Parameter* parameter(int) override { return nullptr; }
+    void edit(int, float) override {}
+    void applyPendingEditorUpdates() override {}
+};
+
+// The host's window around the editor: records each size it is asked for,
+// and agrees unless told not to.
+struct RecordingFrame final : zem::IEditorFrame {
+    bool resizeEditor(int width, int height) override {
+        asked.push_back({width, height});
+        return agree;
+    }
+    std::vector<std::pair<int, int>> asked;
+    bool agree = true;
+};
+
+class ScalingLink : public ::testing::Test {
+protected:
+    void SetUp() override { link.enableScaling(); }
+    void TearDown() override {
+        link.close();
+        setVariable(RecordingEditor::scaleVariable, nullptr);
+        RecordingEditor::screen = 0.0;
+        RecordingEditor::parentScreen = -1.0;
+    }
+    bool open() { return link.open(nullptr, &controller, &parent, &frame); }
+    int shown() { return link.current()->shown.percent(); }
+
+    zem::EditorLink<RecordingEditor, 3> link;
+    NoController controller;
+    RecordingFrame frame;
+    char parent = 0;
+};
+
+// Strongest first: the user's zoom, the host, the environment, the screen;
+// a factor picks the largest drawn scale not above it.
+TEST_F(ScalingLink, TheScaleComesFromTheStrongestSourceThatSpeaks) {
+    EXPECT_EQ(link.scale().percent(), 100) << "nobody says anything";
+    RecordingEditor::screen = 1.75;
+    EXPECT_EQ(link.scale().percent(), 150);
+    EXPECT_EQ(link.width(), 180);
+    EXPECT_EQ(link.height(), 120);
+    setVariable(RecordingEditor::scaleVariable, "2");
+    EXPECT_EQ(link.scale().percent(), 200);
+    setVariable(RecordingEditor::scaleVariable, "large");
+    EXPECT_EQ(link.scale().percent(), 150) << "a variable that holds no factor says nothing";
+    link.setHostFactor(1.0);
+    EXPECT_EQ(link.scale().percent(), 100);
+    link.setHostFactor(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(link.scale().percent(), 150) << "a host's NaN is no word";
+    link.setZoom(200);
+    link.setHostFactor(1.0);
+    EXPECT_EQ(link.scale().percent(), 200);
+    link.setZoom(120);
+    EXPECT_EQ(link.zoom(), 0) << "a size the panel is not drawn at is no zoom";
+    EXPECT_EQ(link.scale().percent(), 100);
+}
+
+TEST_F(ScalingLink, AnOpenEditorFollowsAndAsksTheHostForRoom) {
+    RecordingEditor::screen = 2.0;
+    ASSERT_TRUE(open());
+    EXPECT_EQ(shown(), 200);
+    EXPECT_TRUE(link.current()->zoomMenu);
+    EXPECT_TRUE(frame.asked.empty()) << "the host was told this size before the window existed";
+
+    // The user's pick: shown, kept, the host asked for the room.
+    link.current()->plugin->zoomChosen(100);
+    link.chooseZoom(150);
+    EXPECT_EQ(shown(), 150);
+    EXPECT_EQ(link.zoom(), 150);
+    EXPECT_EQ(frame.asked, (std::vector<std::pair<int, int>>{{180, 120}}));
+
+    // A host that refuses the size: the panel and the kept zoom stay.
+    frame.agree = false;
+    link.chooseZoom(200);
+    EXPECT_EQ(shown(), 150);
+    EXPECT_EQ(link.zoom(), 150);
+    frame.agree = true;
+
+    // The zoom outranks the screen; without it the screen counts again.
+    frame.asked.clear();
+    link.screenChanged(1.0);
+    EXPECT_EQ(shown(), 150);
+    link.setZoom(0);
+    EXPECT_EQ(shown(), 100);
+    link.screenChanged(1.5);
+    EXPECT_EQ(shown(), 150);
+    link.setHostFactor(1.0);
+    EXPECT_EQ(shown(), 100);
+    EXPECT_EQ(frame.asked, (std::vector<std::pair<int, int>>{{120, 80}, {180, 120}, {120, 80}}));
+}
+
+// A host window on a screen of another scale than get_size assumed gets the
+// right size asked of it as soon as the editor opens.
+TEST_F(ScalingLink, AnEditorOpeningAtAnotherScaleThanPromisedAsksForItsSize) {
+    RecordingEditor::screen = 1.0;
+    RecordingEditor::parentScreen = 2.0;
+    EXPECT_EQ(link.width(), 120) << "what get_size tells the host";
+    ASSERT_TRUE(open());
+    EXPECT_EQ(shown(), 200);
+    EXPECT_EQ(frame.asked, (std::vector<std::pair<int, int>>{{240, 160}}));
 }
 
 } // namespace

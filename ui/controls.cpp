@@ -80,7 +80,7 @@ void Knob::mouseDown(int x, int y) {
     (void)x;
     lastY = y;
     dragStartValue = value;
-    dragOffset = 0.0;
+    dragPixels = 0.0;
     dragging = true;
     editor->captureMouse(this);
 }
@@ -92,11 +92,14 @@ void Knob::mouseMove(int x, int y, zem::MouseModifiers mods) {
     const int dy = y - lastY;
     lastY = y;
     const double factor = mods.shift ? fineFactor : 1.0;
-    // Screen y grows downwards; moving up raises the value.
-    dragOffset -= factor * dy * dragSensitivity;
+    // Screen y grows downwards; moving up raises the value. The window
+    // pixels add up exactly (whole numbers, quarters with Shift), and only
+    // their sum becomes panel pixels: a drag gives the same value at every
+    // scale, however the system cuts it into moves.
+    dragPixels -= factor * dy;
     const double oldValue = value;
     const int oldFrame = frameIndex;
-    settle(dragStartValue + dragOffset);
+    settle(dragStartValue + dragPixels / scale.factor() * dragSensitivity);
     finishEdit(oldValue, oldFrame);
 }
 
@@ -181,16 +184,17 @@ void RadioControl::setSelected(int i) {
 
 void RadioControl::draw(LICE_IBitmap& target) {
     for (int i = 0; i < count; ++i)
-        blit(&target, i == selected ? onImage : offImage, bounds.left, bounds.top + i * spacing, nullptr,
+        blit(&target, i == selected ? onImage : offImage, bounds.left, bounds.top + scale.pixels(i * spacing), nullptr,
              BlitMode::copy);
 }
 
 void RadioControl::mouseDown(int x, int y) {
     (void)x;
-    // A press above the group (y < 0) selects nothing rather than item 0,
-    // which integer division towards zero would give.
-    if (y >= 0 && y / spacing < count)
-        selected = y / spacing;
+    // Items own whole cells of panel pixels. A press above the group (y < 0)
+    // selects nothing rather than item 0.
+    const int item = static_cast<int>(std::floor(y / scale.factor() / spacing));
+    if (y >= 0 && item < count)
+        selected = item;
     editor->invalidateRect(bounds);
     editor->controlChanged(parameterIndex);
 }

@@ -12,7 +12,7 @@
 // frame stack and rounded.
 class Knob : public zem::Control {
 public:
-    // Value change per pixel of vertical drag: 256 pixels span the whole range.
+    // Value change per panel pixel of vertical drag: 256 span the whole range.
     static constexpr double dragSensitivity = 1.0 / 256.0;
     // Drag factor with Shift held: 1024 pixels span the range.
     static constexpr double fineFactor = 0.25;
@@ -27,9 +27,10 @@ public:
     int lastY = 0;
     // value when the drag began.
     double dragStartValue = 0.0;
-    // Accumulated value change of the drag, not clamped: dragging past an end
-    // keeps counting, so the way back starts where the end was passed.
-    double dragOffset = 0.0;
+    // The drag's pointer travel so far in window pixels, upwards positive,
+    // Shift moves counted a quarter; not clamped: dragging past an end keeps
+    // counting, so the way back starts where the end was passed.
+    double dragPixels = 0.0;
     // 0 for a continuous knob; otherwise the number of positions (>= 2).
     int steps = 0;
     // Number of frames in the image.
@@ -95,13 +96,13 @@ public:
 };
 
 // A column of lamps, one lit: the selected item. Item i sits i × spacing
-// pixels below the top and owns that many pixels (lamp and the gap below it).
+// panel pixels below the top and owns that many (lamp and the gap below it).
 class RadioControl : public zem::Control {
 public:
     LICE_IBitmap* onImage = nullptr;  // lit lamp; not owned
     LICE_IBitmap* offImage = nullptr; // unlit lamp; not owned
     int count = 0;                    // number of items
-    int spacing = 1;                  // vertical distance between items, pixels
+    int spacing = 1;                  // vertical distance between items, panel pixels
     int selected = 0;                 // the lit item
 
     RadioControl() = default;

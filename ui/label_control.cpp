@@ -13,12 +13,23 @@ constexpr std::uint32_t textColour = 0xFFB4B4;
 const char* const LabelControl::text = VELDANE_VERSION_LABEL;
 
 LabelControl::LabelControl(const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* image)
-    : Control(noParameter, bounds, editor), image(image)
+    : Control(noParameter, bounds, editor)
 {
-    if (image != nullptr)
-        this->bounds = zem::makeRect(bounds.left, bounds.bottom - image->height(), image->width(), image->height());
-    else
-        font.reset(SystemFont::create("Arial", fontHeight));
+    place(bounds, image, zem::Scale());
+}
+
+void LabelControl::place(const PixelRect& box, LICE_IBitmap* newImage, zem::Scale newScale)
+{
+    image = newImage;
+    if (image != nullptr) {
+        bounds = zem::makeRect(box.left, box.bottom - image->height(), image->width(), image->height());
+        font.reset();
+    } else {
+        bounds = box;
+        if (font == nullptr || newScale != scale)
+            font.reset(SystemFont::create("Arial", newScale.pixels(fontHeight)));
+    }
+    scale = newScale;
 }
 
 LabelControl::~LabelControl() = default;

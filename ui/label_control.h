@@ -5,7 +5,9 @@
 // image (scripts/make-images.py --label), which the library carries with its
 // other images: DejaVu Sans, the font the Windows label gets under wine, in
 // its cell size and colour, so both panels look alike; no font file is read
-// at run time and no font library is linked.
+// at run time and no font library is linked. At another scale the label is
+// the image drawn for that scale, or the system's font at that scale's cell
+// height.
 
 #include <memory>
 
@@ -23,6 +25,9 @@ public:
     // as the Windows text's cell does, and the bounds become its own, so a
     // repaint anywhere over it redraws all of it.
     LabelControl(const PixelRect& bounds, zem::IEditor* editor, LICE_IBitmap* image);
+    // Moves the label into `box` (window pixels) at `scale`, shown by `image`
+    // (drawn for that scale) or, when null, the system's font. No repaint.
+    void place(const PixelRect& box, LICE_IBitmap* image, zem::Scale scale);
     ~LabelControl() override;
     LabelControl(const LabelControl&) = delete;
     LabelControl& operator=(const LabelControl&) = delete;

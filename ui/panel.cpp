@@ -6,29 +6,34 @@ namespace Veldane {
 
 namespace {
 
-PixelRect boundsOf(const PanelEntry& e, int itemCount) {
+// Where the control of `e` sits at scale `s`: its corner placed by
+// s.pixels(), its size that of its images at s (a radio group's last lamp
+// sits s.pixels(offset) below the first, as RadioControl draws it).
+PixelRect boundsOf(const PanelEntry& e, zem::Scale s) {
+    const int left = s.pixels(e.left), top = s.pixels(e.top);
     switch (e.kind) {
     case ControlKind::radio:
-        return zem::makeRect(e.left, e.top, lampWidth, (itemCount - 1) * radioSpacing + lampHeight);
+        return zem::makeRect(left, top, s.pixels(lampWidth),
+                             s.pixels((e.itemsOrSteps - 1) * radioSpacing) + s.pixels(lampHeight));
     case ControlKind::knob:
-        return zem::makeRect(e.left, e.top, knobSize, knobSize);
+        return zem::makeRect(left, top, s.pixels(knobSize), s.pixels(knobSize));
     case ControlKind::lampSwitch:
-        return zem::makeRect(e.left, e.top, lampWidth, lampHeight);
+        return zem::makeRect(left, top, s.pixels(lampWidth), s.pixels(lampHeight));
     case ControlKind::slider:
         break;
     }
-    return zem::makeRect(e.left, e.top, sliderWidth, sliderHeight);
+    return zem::makeRect(left, top, s.pixels(sliderWidth), s.pixels(sliderHeight));
 }
 
 } // namespace
 
-Panel::Panel(zem::IEditor* editor, const PanelImages& images) {
+Panel::Panel(zem::IEditor* editor, const PanelImages& images, zem::Scale scale) {
     for (int& e : entryOf)
         e = -1;
     int radio = 0, knob = 0, lamp = 0, slider = 0;
     for (int i = 0; i < panelControlCount; ++i) {
         const PanelEntry& e = panelLayout[i];
-        const PixelRect bounds = boundsOf(e, e.itemsOrSteps);
+        const PixelRect bounds = boundsOf(e, zem::Scale());
         zem::Control* control = nullptr;
         switch (e.kind) {
         case ControlKind::radio:
@@ -51,6 +56,38 @@ Panel::Panel(zem::IEditor* editor, const PanelImages& images) {
         }
         controls[i] = control;
         entryOf[e.parameter] = i;
+    }
+    if (scale != zem::Scale())
+        place(scale, images);
+}
+
+void Panel::place(zem::Scale scale, const PanelImages& images) {
+    for (int i = 0; i < panelControlCount; ++i) {
+        const PanelEntry& e = panelLayout[i];
+        zem::Control& control = *controls[i];
+        const PixelRect bounds = boundsOf(e, scale);
+        switch (e.kind) {
+        case ControlKind::radio: {
+            auto& radio = static_cast<RadioControl&>(control);
+            radio.onImage = images.lampOn;
+            radio.offImage = images.lampOff;
+            break;
+        }
+        case ControlKind::knob:
+            static_cast<Knob&>(control).image = images.knob;
+            break;
+        case ControlKind::lampSwitch: {
+            auto& lamp = static_cast<SwitchControl&>(control);
+            lamp.onImage = images.lampOn;
+            lamp.offImage = images.lampOff;
+            break;
+        }
+        case ControlKind::slider:
+            static_cast<zem::SliderControl&>(control).place(bounds, images.sliderHandle, sliderHandleHeight, scale);
+            break;
+        }
+        control.bounds = bounds;
+        control.scale = scale;
     }
 }
 

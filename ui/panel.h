@@ -1,7 +1,8 @@
 #pragma once
 // The synthesizer's panel: which control shows which parameter, where it sits
-// on the 702 x 366 window, its settings, and how a control's state converts
-// to a parameter value and back. Platform-neutral: the editor (ui/editor.h)
+// on the 702 x 366 panel (in panel pixels; at another scale in window pixels
+// through zem::Scale), its settings, and how a control's state converts to a
+// parameter value and back. Platform-neutral: the editor (ui/editor.h)
 // holds a Panel and adds the window, the images and the version label; the
 // tests drive a Panel through a stand-in editor.
 
@@ -27,7 +28,7 @@ enum class ControlKind { radio, knob, lampSwitch, slider };
 struct PanelEntry {
     ParamId parameter;
     ControlKind kind;
-    int left, top;    // window client pixels
+    int left, top;    // panel pixels
     int itemsOrSteps; // radio: number of items; knob: positions (0 = continuous)
     double defaultValue; // knob: value of a double-click; Knob::noDefault for none
     Binding binding;
@@ -137,7 +138,7 @@ struct PanelImages {
 // the editor's user-interface thread only.
 class Panel {
 public:
-    Panel(zem::IEditor* editor, const PanelImages& images);
+    Panel(zem::IEditor* editor, const PanelImages& images, zem::Scale scale = zem::Scale());
     Panel(const Panel&) = delete;
     Panel& operator=(const Panel&) = delete;
 
@@ -147,6 +148,10 @@ public:
     // The control showing parameter `index`, or null (the reserved
     // parameter, an index outside the set).
     zem::Control* controlFor(int index) const;
+
+    // Moves every control to its place at `scale`, drawing with `images`
+    // (drawn for that scale); each keeps what it shows. No repaint.
+    void place(zem::Scale scale, const PanelImages& images);
 
     // A control edit: converts the control's state into the parameter's
     // normalized value and hands it to the plug-in (IEditController::edit),

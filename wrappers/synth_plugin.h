@@ -32,11 +32,20 @@ public:
     void render(int count, Sample* out) noexcept {
         synth.render(count, out);
     }
-    // The synthesizer's versioned record of every value (synth/state.h).
-    std::vector<std::uint8_t> saveState() const { return Veldane::saveState(synth.params); }
-    bool loadState(const std::uint8_t* data, std::size_t size) {
+    // The synthesizer's versioned record of every value and the panel's zoom
+    // (synth/state.h); a record without a zoom leaves `zoom` as it was.
+    std::vector<std::uint8_t> saveState(int zoom) const {
+        InstanceSettings settings;
+        settings.panelZoom = zoom;
+        return Veldane::saveState(synth.params, settings);
+    }
+    bool loadState(const std::uint8_t* data, std::size_t size, int& zoom) {
         std::string error; // a host learns only that the state was refused
-        return Veldane::loadState(data, size, synth.params, error);
+        InstanceSettings settings;
+        settings.panelZoom = zoom;
+        if (!Veldane::loadState(data, size, synth.params, error, &settings)) return false;
+        zoom = settings.panelZoom;
+        return true;
     }
 
     // The factory patches, in table order (synth/patches.h).

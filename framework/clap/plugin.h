@@ -10,10 +10,13 @@
 // (a default-constructible zem::ParameterSet<N>): the base builds one more of
 // it for its own use, to turn any value into text and back through the same
 // parameter classes without touching the live ones. EditorT is the editor
-// (as for zem::EditorOwner, plus static `width` and `height`, its one size
-// in pixels, and idle()), shown in the host's window through the gui
-// extension: a Win32 child window on Windows, an X11 one elsewhere, whose
-// events are read at the host's timer calls. Derived provides:
+// (as for zem::EditorOwner and framework/editor_link.h), shown in the host's
+// window through the gui extension: a Win32 child window on Windows, an X11
+// one elsewhere, whose events are read at the host's timer calls. It scales
+// (framework/editor_scale.h): the host's gui.set_scale is its word,
+// get_size answers the size at the scale, and a new size while open (the
+// user's zoom, the host's or the screen's new scale) goes to the host as
+// request_resize. Derived provides:
 //   - static const clap_plugin_descriptor descriptor;
 //   - parameters(): its Params;
 //   - setSampleRate(double): main thread, while inactive;
@@ -23,8 +26,11 @@
 //   - handleEvent(const Event&): audio thread, between rendered segments;
 //   - render(int, float*) and render(int, double*): audio thread, exactly
 //     that many samples; never allocates, locks or calls the system;
-//   - saveState(): main thread, the whole state as bytes (may allocate);
-//   - loadState(data, size): main thread, all or nothing; false changes nothing;
+//   - saveState(int zoom): main thread, the whole state as bytes (may
+//     allocate), the editor's zoom in percent included (0: none chosen);
+//   - loadState(data, size, int& zoom): main thread, all or nothing; false
+//     changes nothing; true sets `zoom` to the zoom the state keeps and
+//     leaves it as it was when the state keeps none;
 //   - static parameterGroups(): its zem::ParameterGroups (framework/parameter_groups.h);
 //   - static presets(): its factory presets in the order hosts list them, a
 //     container of records with `name` and `category` (std::string) and
@@ -130,7 +136,7 @@ const Record* coreEvent(const clap_event_header* h) noexcept {
 }
 
 template <class Derived, class Params, class EditorT>
-class Plugin : public EditorOwner<Derived, Params::size, EditorT> {
+class Plugin : public EditorOwner<Derived, Params::size, EditorT>, private IEditorFrame {
 public:
     static constexpr int numParameters = Params::size;
 
@@ -169,6 +175,7 @@ protected:
         record.get_extension = &extensionCallback;
         record.on_main_thread = &onMainThreadCallback;
         for (int i = 0; i < numParameters; ++i) defaults_[i] = plainRangeOf(*scratch_.at(i)).current;
+        this->editorLink().enableScaling();
         Derived::presets(); // read now, so that no later call allocates
     }
     ~Plugin() = default;
@@ -501,12 +508,13 @@ private:
 
     // --- state ---------------------------------------------------------------------
 
-    // Writes the plug-in's bytes, taking the partial writes a stream may make.
+    // Writes the plug-in's bytes (the editor's zoom with them), taking the
+    // partial writes a stream may make.
     static bool ZEM_CLAPCALL stateSave(const clap_plugin* p, const clap_ostream* stream) noexcept {
         Plugin* s = self(p);
         if (s == nullptr || stream == nullptr || stream->write == nullptr) return false;
         try {
-            const std::vector<std::uint8_t> bytes = s->derived().saveState();
+            const std::vector<std::uint8_t> bytes = s->derived().saveState(s->editorLink().zoom());
             for (std::size_t done = 0; done < bytes.size();) {
                 const std::int64_t n = stream->write(stream, bytes.data() + done, bytes.size() - done);
                 if (n <= 0 || static_cast<std::uint64_t>(n) > bytes.size() - done) return false;
@@ -519,8 +527,9 @@ private:
     }
 
     // Reads the stream to its end (at most kMaxStateBytes) and hands the
-    // bytes to the plug-in, which takes all or nothing. A stream error, an
-    // over-long stream or a record the plug-in refuses changes nothing.
+    // bytes to the plug-in, which takes all or nothing; the editor shows the
+    // values and the zoom the state keeps. A stream error, an over-long
+    // stream or a record the plug-in refuses changes nothing.
     static bool ZEM_CLAPCALL stateLoad(const clap_plugin* p, const clap_istream* stream) noexcept {
         Plugin* s = self(p);
         if (s == nullptr || stream == nullptr || stream->read == nullptr) return false;
@@ -535,8 +544,10 @@ private:
                     return false;
                 bytes.insert(bytes.end(), chunk, chunk + n);
             }
-            if (!s->derived().loadState(bytes.data(), bytes.size())) return false;
+            int zoom = s->editorLink().zoom();
+            if (!s->derived().loadState(bytes.data(), bytes.size(), zoom)) return false;
             for (int i = 0; i < numParameters; ++i) s->updateEditorControl(i);
+            s->editorLink().setZoom(zoom);
             return true;
         } catch (...) {
             return false;
@@ -671,7 +682,14 @@ private:
         return true;
     }
 
-    // --- gui: the editor embedded in the host's window, one fixed size ----------
+    // --- gui: the editor embedded in the host's window, at its scale ----------------
+
+    // The open editor's new size (main thread): the host is asked for it.
+    bool resizeEditor(int width, int height) override {
+        const auto* gui = hostExtension<clap_host_gui>(CLAP_EXT_GUI);
+        return gui != nullptr && gui->request_resize != nullptr &&
+               gui->request_resize(host, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    }
 
     static bool isOurApi(const char* api, bool floating) noexcept {
         return api != nullptr && !floating && std::strcmp(api, kWindowApi) == 0;
@@ -706,21 +724,38 @@ private:
         s->editorTimer_ = CLAP_INVALID_ID;
         s->guiCreated_ = false;
     }
-    // The panel's pixels are fixed: no scale, no other size.
-    static bool ZEM_CLAPCALL guiSetScale(const clap_plugin*, double) noexcept { return false; }
-    static bool ZEM_CLAPCALL guiSize(const clap_plugin* p, std::uint32_t* width, std::uint32_t* height) noexcept {
-        if (self(p) == nullptr || width == nullptr || height == nullptr) return false;
-        *width = EditorT::width;
-        *height = EditorT::height;
+    // The host's scale for the editor (2 = 200 %): the panel is shown at the
+    // largest size it is drawn at that is not larger. A scale that is no
+    // plausible factor is refused.
+    static bool ZEM_CLAPCALL guiSetScale(const clap_plugin* p, double scale) noexcept {
+        Plugin* s = self(p);
+        if (s == nullptr || !isPlausibleFactor(scale)) return false;
+        try {
+            s->editorLink().setHostFactor(scale);
+        } catch (...) {
+            return false;
+        }
         return true;
     }
+    static bool ZEM_CLAPCALL guiSize(const clap_plugin* p, std::uint32_t* width, std::uint32_t* height) noexcept {
+        Plugin* s = self(p);
+        if (s == nullptr || width == nullptr || height == nullptr) return false;
+        *width = static_cast<std::uint32_t>(s->editorLink().width());
+        *height = static_cast<std::uint32_t>(s->editorLink().height());
+        return true;
+    }
+    // The user does not drag the panel to another size: its sizes are the
+    // ones it is drawn at, offered by its zoom menu.
     static bool ZEM_CLAPCALL guiCanResize(const clap_plugin*) noexcept { return false; }
     static bool ZEM_CLAPCALL guiResizeHints(const clap_plugin*, clap_gui_resize_hints*) noexcept { return false; }
     static bool ZEM_CLAPCALL guiAdjustSize(const clap_plugin*, std::uint32_t*, std::uint32_t*) noexcept {
         return false;
     }
+    // Only the size the editor has.
     static bool ZEM_CLAPCALL guiSetSize(const clap_plugin* p, std::uint32_t width, std::uint32_t height) noexcept {
-        return self(p) != nullptr && width == EditorT::width && height == EditorT::height;
+        Plugin* s = self(p);
+        return s != nullptr && width == std::uint32_t(s->editorLink().width()) &&
+               height == std::uint32_t(s->editorLink().height());
     }
     // Opens the editor as a child of the host's window (an HWND, or an X11
     // window id carried as the handle, as VST 2.4 hosts hand it over).
@@ -733,7 +768,7 @@ private:
         const auto parent = reinterpret_cast<NativeWindow>(static_cast<std::uintptr_t>(window->x11));
 #endif
         try {
-            return s->openEditor(parent);
+            return s->openEditor(parent, s);
         } catch (...) {
             return false;
         }

@@ -17,8 +17,7 @@ constexpr uint64 kIdleMilliseconds = 16;
 
 } // namespace
 
-EditorView::EditorView(EditorHost& host, int32 width, int32 height) noexcept
-    : host(host), width(width), height(height) {
+EditorView::EditorView(EditorHost& host) noexcept : host(host) {
     host.hostObject()->addRef();
 }
 
@@ -33,6 +32,8 @@ tresult ZEM_VST3_CALL EditorView::queryInterface(const TUID iid, void** obj) {
     void* found = nullptr;
     if (sameUid(iid, FUnknown::iid) || sameUid(iid, IPlugView::iid))
         found = static_cast<IPlugView*>(this);
+    else if (sameUid(iid, IPlugViewContentScaleSupport::iid))
+        found = static_cast<IPlugViewContentScaleSupport*>(this);
     else if (sameUid(iid, ITimerHandler::iid))
         found = static_cast<ITimerHandler*>(this);
     *obj = found;
@@ -57,7 +58,7 @@ tresult ZEM_VST3_CALL EditorView::isPlatformTypeSupported(FIDString type) {
 tresult ZEM_VST3_CALL EditorView::attached(void* parent, FIDString type) {
     if (parent == nullptr || type == nullptr) return kInvalidArgument;
     if (isAttached || std::strcmp(type, kPlatformType) != 0) return kResultFalse;
-    if (!host.openEditor(static_cast<NativeWindow>(parent))) return kResultFalse;
+    if (!host.openEditor(static_cast<NativeWindow>(parent), *this)) return kResultFalse;
     isAttached = true;
     startTimer();
     return kResultOk;
@@ -79,13 +80,14 @@ tresult ZEM_VST3_CALL EditorView::onKeyUp(char16, int16, int16) { return kResult
 
 tresult ZEM_VST3_CALL EditorView::getSize(ViewRect* size) {
     if (size == nullptr) return kInvalidArgument;
-    *size = {0, 0, width, height};
+    *size = host.editorSize();
     return kResultOk;
 }
 
 tresult ZEM_VST3_CALL EditorView::onSize(ViewRect* newSize) {
     if (newSize == nullptr) return kInvalidArgument;
-    const bool same = newSize->right - newSize->left == width && newSize->bottom - newSize->top == height;
+    const ViewRect size = host.editorSize();
+    const bool same = newSize->right - newSize->left == size.right && newSize->bottom - newSize->top == size.bottom;
     return same ? kResultOk : kResultFalse;
 }
 
@@ -106,9 +108,22 @@ tresult ZEM_VST3_CALL EditorView::canResize() { return kResultFalse; }
 
 tresult ZEM_VST3_CALL EditorView::checkSizeConstraint(ViewRect* rect) {
     if (rect == nullptr) return kInvalidArgument;
-    rect->right = rect->left + width;
-    rect->bottom = rect->top + height;
+    const ViewRect size = host.editorSize();
+    rect->right = rect->left + size.right;
+    rect->bottom = rect->top + size.bottom;
     return kResultTrue;
+}
+
+tresult ZEM_VST3_CALL EditorView::setContentScaleFactor(ScaleFactor factor) {
+    if (!zem::isPlausibleFactor(factor)) return kResultFalse;
+    host.setEditorHostFactor(factor);
+    return kResultTrue;
+}
+
+bool EditorView::resizeEditor(int width, int height) {
+    if (frame == nullptr) return false;
+    ViewRect size{0, 0, width, height};
+    return frame->resizeView(this, &size) == kResultTrue;
 }
 
 void ZEM_VST3_CALL EditorView::onTimer() {

@@ -10,13 +10,17 @@
 //     parameter point, so a change sounds from its sample on);
 //   - handleEvent(const zem::Event&): audio thread, between rendered segments;
 //   - render(int, float*) and render(int, double*): audio thread;
-//   - saveState() and loadState(data, size): main thread, all or nothing;
+//   - saveState(int zoom) and loadState(data, size, int& zoom): main
+//     thread, all or nothing, the editor's zoom kept with the values (as in
+//     the CLAP base);
 //   - static parameterGroups(): its zem::ParameterGroups;
 //   - static presets(): its factory presets (as in the CLAP base: `name`,
 //     `category`, `values[index]`); no allocation after the first call,
 //     which the constructor makes.
-// EditorT is the editor as for zem::EditorLink, with static `width` and
-// `height`; its view is framework/vst3/editor_view.h.
+// EditorT is the editor as for zem::EditorLink; its view is
+// framework/vst3/editor_view.h. It scales (framework/editor_scale.h): the
+// host's content scale factor is its word, and the user's zoom, kept with
+// the state, asks the host's frame for the new size.
 //
 // What a host sees:
 //   - one mono audio output and one MIDI event input (16 channels);
@@ -38,8 +42,10 @@
 //     lock there that restartComponent takes, and hangs; the host sends the
 //     program to the processor as every VST 3 host sends a parameter it set,
 //     and the values reach it from there;
-//   - the state: Derived's record of every value; the controller keeps
-//     nothing of its own.
+//   - the state: Derived's record of every value and the editor's zoom;
+//     the controller keeps nothing of its own. A program chosen changes the
+//     values only; a preset file's state, which keeps no zoom, leaves the
+//     zoom as it was.
 //
 // Threads, as VST 3 hosts call: process on the audio thread; everything else
 // on the host's main thread, except that parameter reads and writes
@@ -203,14 +209,17 @@ public:
         active = state != 0;
         return kResultOk;
     }
-    // The plug-in's record (Derived::saveState), read all or nothing.
+    // The plug-in's record (Derived::saveState), read all or nothing; the
+    // editor shows the values and the zoom it keeps.
     tresult readProcessorState(IBStream* state) {
         try {
             std::vector<std::uint8_t> record(kMaxStateBytes);
             std::size_t size = 0;
+            int zoom = editorLink.zoom();
             if (!readToEnd(state, record.data(), record.size(), size)) return kResultFalse;
-            if (!derived().loadState(record.data(), size)) return kResultFalse;
+            if (!derived().loadState(record.data(), size, zoom)) return kResultFalse;
             for (int i = 0; i < numParameters; ++i) editorLink.update(i);
+            editorLink.setZoom(zoom);
             return kResultOk;
         } catch (...) {
             return kOutOfMemory;
@@ -218,7 +227,7 @@ public:
     }
     tresult writeProcessorState(IBStream* state) {
         try {
-            const std::vector<std::uint8_t> record = derived().saveState();
+            const std::vector<std::uint8_t> record = derived().saveState(editorLink.zoom());
             return writeAll(state, record.data(), record.size()) ? kResultOk : kResultFalse;
         } catch (...) {
             return kOutOfMemory;
@@ -422,7 +431,7 @@ public:
     // The editor as the "editor" view (framework/vst3/editor_view.h); no other view.
     IPlugView* ZEM_VST3_CALL createView(FIDString name) override {
         if (name == nullptr || std::strcmp(name, kEditorViewType) != 0) return nullptr;
-        return new (std::nothrow) EditorView(*this, EditorT::width, EditorT::height);
+        return new (std::nothrow) EditorView(*this);
     }
 
     // --- IMidiMapping ----------------------------------------------------------
@@ -499,9 +508,13 @@ public:
 
     // --- The editor view's host (the user-interface thread) --------------------
     FUnknown* hostObject() override { return static_cast<IComponent*>(this); }
-    bool openEditor(NativeWindow parent) override { return editorLink.open(moduleHandle, this, parent); }
+    bool openEditor(NativeWindow parent, IEditorFrame& frame) override {
+        return editorLink.open(moduleHandle, this, parent, &frame);
+    }
     void closeEditor() override { editorLink.close(); }
     void idleEditor() override { editorLink.idle(); }
+    ViewRect editorSize() override { return ViewRect{0, 0, editorLink.width(), editorLink.height()}; }
+    void setEditorHostFactor(double factor) override { editorLink.setHostFactor(factor); }
 
     // --- The editor's view of the plug-in (the user-interface thread) ----------
     Parameter* parameter(int index) override { return params().at(index); }
@@ -520,11 +533,16 @@ public:
         componentHandler->endEdit(id);
     }
     void applyPendingEditorUpdates() override { editorLink.applyPending(); }
+    // The zoom is kept with the component's state; the editor follows it and
+    // the screen (framework/editor_link.h).
+    void zoomChosen(int percent) override { editorLink.chooseZoom(percent); }
+    void screenFactorChanged(double factor) override { editorLink.screenChanged(factor); }
 
 protected:
     // Starts with one reference, the creator's. `module` is the library's,
     // from which the editor loads its images.
     explicit Plugin(NativeModule module) : moduleHandle(module) {
+        editorLink.enableScaling();
         Derived::presets(); // read now, so that no later call allocates
     }
     ~Plugin() {
@@ -697,8 +715,9 @@ private:
     std::atomic<double> pitchBend{0.5};
     std::atomic<double> sustain{0.0};
     std::atomic<double> program{0.0};
-    // The open editor; a member of this base, which Derived's synthesizer
-    // outlives (Derived derives from its synthesizer first).
+    // The open editor, its scale and the user's zoom; a member of this base,
+    // which Derived's synthesizer outlives (Derived derives from its
+    // synthesizer first).
     EditorLink<EditorT, numParameters> editorLink;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // The VST 3 editor interfaces: the plug-in's view in a window of the host's
-// (IPlugView), the host's frame around it (IPlugFrame) and, on Linux, where
+// (IPlugView), the scale the host asks of it (IPlugViewContentScaleSupport),
+// the host's frame around it (IPlugFrame) and, on Linux, where
 // there is no system event loop for a plug-in to use, the host's run loop
 // (IRunLoop), which calls a plug-in's timer and file handlers on the
 // user-interface thread. See framework/vst3/base.h for how these are
@@ -45,7 +46,18 @@ public:
     static constexpr Uid iid = makeUid(0x5BC32507, 0xD06049EA, 0xA6151B52, 0x2B755B29);
 };
 
-// The host's window around a view.
+// Asked of a view by hosts that tell it the scale of its content (where the
+// system does not tell the plug-in, as on Windows, or to zoom it): 2 for
+// 200 %. Host's user-interface thread, before or after attached.
+class IPlugViewContentScaleSupport : public FUnknown {
+public:
+    using ScaleFactor = float;
+    virtual tresult ZEM_VST3_CALL setContentScaleFactor(ScaleFactor factor) = 0;
+    static constexpr Uid iid = makeUid(0x65ED9690, 0x8AC44525, 0x8AADEF7A, 0x72EA703F);
+};
+
+// The host's window around a view. resizeView asks it for the view's new
+// size; the host answers with the view's onSize.
 class IPlugFrame : public FUnknown {
 public:
     virtual tresult ZEM_VST3_CALL resizeView(IPlugView* view, ViewRect* newSize) = 0;

@@ -154,6 +154,23 @@ local function write_phrase(session, track, path, seconds)
   track:playlist():add_region(region, Temporal.timepos_t(0), 1, false)
 end
 
+-- Ardour connects a new track's outputs to the master bus from a thread of
+-- its own, so under load the session could be saved before that happened,
+-- and its export was silence. The connections are made here (making one
+-- that is there already changes nothing) and checked.
+local function connect_to_master(session, track)
+  local master = session:master_out():input()
+  local out = track:output()
+  for i = 0, 1 do
+    local ours, theirs = out:audio(i), master:audio(i)
+    if ours:isnil() or theirs:isnil() then error("the track or the master bus has no audio port " .. i, 0) end
+    if not ours:connected_to(theirs:name()) then ours:connect(theirs:name()) end
+    if not ours:connected_to(theirs:name()) then
+      error("could not connect " .. ours:name() .. " to " .. theirs:name(), 0)
+    end
+  end
+end
+
 -- A new session holding the track and its plug-ins; returns it and the plug-in under test.
 local function build()
   local session = create_session(need("session"), "session", RATE) or error("could not create the session", 0)
@@ -165,6 +182,7 @@ local function build()
     ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true, false)
   if tracks:size() ~= 1 then error("could not create the MIDI track", 0) end
   local track = tracks:front()
+  connect_to_master(session, track)
   -- Bounced before any plug-in is on the track: behind an instrument the
   -- bounce would be audio.
   if opts.phrase then write_phrase(session, track, opts.phrase, tonumber(need("seconds"))) end

@@ -23,6 +23,7 @@
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
 #include "synth/patches.h"
+#include "synth/state.h"
 #include "tests/measure.h"
 #include "tools/claphost/clap_host.h"
 #include "ui/panel_sections.h"
@@ -353,6 +354,44 @@ TEST_F(Clap, StateRoundTripsAndRefusesWhatIsNotWhole) {
     EXPECT_FALSE(instance->state->save(plugin, &broken.stream));
     EXPECT_FALSE(instance->state->save(plugin, nullptr));
     EXPECT_FALSE(instance->state->load(plugin, nullptr));
+}
+
+// The editor's size follows the host's scale and, above it, the zoom the
+// user picked, which the state keeps; a state without one (of an older
+// version) leaves the zoom as it was.
+TEST_F(Clap, TheEditorsSizeFollowsTheHostsScaleAndTheZoomTheStateKeeps) {
+    ASSERT_NE(instance->gui, nullptr);
+    auto size = [this] {
+        std::uint32_t w = 0, h = 0;
+        EXPECT_TRUE(instance->gui->get_size(plugin, &w, &h));
+        return std::make_pair(w, h);
+    };
+    EXPECT_TRUE(instance->gui->set_scale(plugin, 1.0)); // whatever screen the test runs on
+    EXPECT_EQ(size(), std::make_pair(702u, 366u));
+    EXPECT_TRUE(instance->gui->set_scale(plugin, 2.0));
+    EXPECT_EQ(size(), std::make_pair(1404u, 732u));
+    EXPECT_TRUE(instance->gui->set_scale(plugin, 1.75));
+    EXPECT_EQ(size(), std::make_pair(1053u, 549u)) << "the largest size not above the host's";
+    EXPECT_FALSE(instance->gui->set_scale(plugin, kNaN));
+    EXPECT_FALSE(instance->gui->can_resize(plugin));
+    EXPECT_TRUE(instance->gui->set_size(plugin, 1053, 549));
+    EXPECT_FALSE(instance->gui->set_size(plugin, 702, 366));
+
+    OutStream plain;
+    ASSERT_TRUE(instance->state->save(plugin, &plain.stream));
+    Veldane::InstanceSettings zoomed;
+    zoomed.panelZoom = 200;
+    const std::vector<std::uint8_t> withZoom = Veldane::saveState(table, zoomed);
+    EXPECT_EQ(withZoom.size(), plain.bytes.size() + 8) << "the zoom is written only when there is one";
+    InStream in(withZoom);
+    ASSERT_TRUE(instance->state->load(plugin, &in.stream));
+    EXPECT_EQ(size(), std::make_pair(1404u, 732u)) << "the user's zoom outranks the host's scale";
+    OutStream again;
+    ASSERT_TRUE(instance->state->save(plugin, &again.stream));
+    EXPECT_EQ(again.bytes, withZoom);
+    InStream older(plain.bytes);
+    ASSERT_TRUE(instance->state->load(plugin, &older.stream));
+    EXPECT_EQ(size(), std::make_pair(1404u, 732u));
 }
 
 // Calls no host should make: null pointers, bad ids, calls in the wrong

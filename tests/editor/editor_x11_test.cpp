@@ -115,6 +115,25 @@ TEST_F(EditorX11, OpensAsAChildOfTheHostsWindowAndClosesCleanly) {
     EXPECT_EQ(plugin.dispatch(effEditClose), 1);
 }
 
+// VST 2.4 gives a plug-in no agreed way to ask for another size: what the
+// X server or VELDANE_SCALE say of the screen changes nothing, and a right
+// press on the background opens no zoom menu.
+TEST_F(EditorX11, KeepsItsOneSizeWhateverTheScreenSays) {
+    setXftDpi(192);
+    setScaleVariable("2");
+    Plugin plugin;
+    ERect* rect = nullptr;
+    ASSERT_EQ(plugin.dispatch(effEditGetRect, &rect), 1);
+    EXPECT_EQ(rect->right, kWidth);
+    ASSERT_TRUE(plugin.openPainted());
+    plugin.mouse().rightClick(5, 5);
+    LICE_MemBitmap window;
+    EXPECT_TRUE(grab(editorWindow(), window)) << "702 x 366";
+    EXPECT_TRUE(showsComposite(window, 0, 0, 24, 45, nullptr, nullptr, 0, 0, BlitMode::copy)) << "no menu";
+    setXftDpi(0);
+    setScaleVariable(nullptr);
+}
+
 TEST_F(EditorX11, EveryControlShowsItsParameterFromTheStartAndAfterHostChanges) {
     ASSERT_TRUE(images().complete());
     Plugin plugin;

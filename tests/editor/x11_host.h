@@ -10,7 +10,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <string>
 
 #include "base/platform.h"
 #include "gfx/bitmap.h"
@@ -20,6 +22,7 @@
 #include "ui/panel.h"
 
 #include "tools/testhost/x11_capture.h"
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -42,21 +45,17 @@ inline bool connect() {
         std::fprintf(stderr, "the X server has no XTest extension\n");
         return false;
     }
-    frame = x11_capture::createFrame(host, "Veldane editor test", Veldane::panelWidth, Veldane::panelHeight);
+    // Room for the panel at every scale.
+    const zem::Scale largest = zem::Scale::ofPercent(zem::Scale::kPercents[zem::Scale::kCount - 1]);
+    frame = x11_capture::createFrame(host, "Veldane editor test", largest.pixels(Veldane::panelWidth),
+                                     largest.pixels(Veldane::panelHeight));
     return frame != 0;
 }
 
-// The five images as the Linux libraries carry them (linked in, the same
-// table as the plug-in's), for editor_checks::images().
-inline editor_checks::Images linkedImages() {
-    auto load = [](int id) { return loadLibraryImage(&Veldane::libraryImages, id); };
-    editor_checks::Images i;
-    i.panel.reset(load(Veldane::panelImageId));
-    i.knob.reset(load(Veldane::knobImageId));
-    i.handle.reset(load(Veldane::sliderHandleImageId));
-    i.lampOn.reset(load(Veldane::lampOnImageId));
-    i.lampOff.reset(load(Veldane::lampOffImageId));
-    return i;
+// The five images of `scale` as the Linux libraries carry them (linked in,
+// the same table as the plug-in's), for editor_checks::images().
+inline editor_checks::Images linkedImages(zem::Scale scale) {
+    return editor_checks::imagesOf(scale, [](int id) { return loadLibraryImage(&Veldane::libraryImages, id); });
 }
 
 inline NativeWindow asParent(Window w) {
@@ -67,11 +66,44 @@ inline Window editorWindow(Window parent = frame) {
     return x11_capture::firstChild(host, parent);
 }
 
-// The editor's whole window as the screen shows it; false unless all of it
-// was read, so the checks that follow never look outside the picture.
-inline bool grab(Window w, LICE_MemBitmap& into) {
-    return x11_capture::grab(host, w, into) && into.width() == Veldane::panelWidth &&
-           into.height() == Veldane::panelHeight;
+// The editor's whole window as the screen shows it, at `scale`; false unless
+// all of it was read, so the checks that follow never look outside the
+// picture.
+inline bool grab(Window w, LICE_MemBitmap& into, zem::Scale scale = zem::Scale()) {
+    return x11_capture::grab(host, w, into) && into.width() == scale.pixels(Veldane::panelWidth) &&
+           into.height() == scale.pixels(Veldane::panelHeight);
+}
+
+// A window's size on the server.
+inline bool sizeOf(Window w, int& width, int& height) {
+    XWindowAttributes a{};
+    if (w == 0 || !XGetWindowAttributes(host, w, &a)) return false;
+    width = a.width;
+    height = a.height;
+    return true;
+}
+
+// Sets the X server's Xft.dpi resource, as a desktop does for a high-density
+// screen (0: none); an editor opened afterwards reads it.
+inline void setXftDpi(int dpi) {
+    const Window root = DefaultRootWindow(host);
+    if (dpi <= 0) {
+        XDeleteProperty(host, root, XA_RESOURCE_MANAGER);
+    } else {
+        const std::string resources = "Xft.dpi:\t" + std::to_string(dpi) + "\n";
+        XChangeProperty(host, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(resources.c_str()), static_cast<int>(resources.size()));
+    }
+    XSync(host, False);
+}
+
+// Sets (or, for null, removes) the environment variable that overrides the
+// screen's scale.
+inline void setScaleVariable(const char* value) {
+    if (value != nullptr)
+        setenv(Veldane::Editor::scaleVariable, value, 1);
+    else
+        unsetenv(Veldane::Editor::scaleVariable);
 }
 
 // What an open editor holds that closing it must give back: windows on the
@@ -167,17 +199,22 @@ struct Mouse {
         to(x, y);
         button(Button1, false);
     }
-    // Presses at (x, y) and moves down one pixel at a time, `pixels` far;
-    // the button stays down.
-    void pressAndDrag(int x, int y, int pixels) {
+    // Presses at (x, y) and moves down `step` pixels at a time, `pixels`
+    // far; the button stays down.
+    void pressAndDrag(int x, int y, int pixels, int step = 1) {
         down(x, y);
-        for (int i = 1; i <= pixels; ++i)
+        for (int i = step; i <= pixels; i += step)
             to(x, y + i);
     }
     void click(int x, int y, unsigned long delayMs = 0) {
         to(x, y);
         button(Button1, true, delayMs);
         button(Button1, false);
+    }
+    void rightClick(int x, int y) {
+        to(x, y);
+        button(Button3, true);
+        button(Button3, false);
     }
     // One notch away from the user (positive) or towards the user.
     void wheel(int x, int y, int notches) {

@@ -8,9 +8,11 @@
 // Last: Xlib's macros (None, Bool, Status...) must not meet the headers above.
 #include "tests/editor/x11_host.h"
 
-editor_checks::Images& editor_checks::images() {
-    static Images loaded = x11_host::linkedImages();
-    return loaded;
+editor_checks::Images& editor_checks::images(zem::Scale scale) {
+    static Images loaded[zem::Scale::kCount];
+    Images& images = loaded[scale.index()];
+    if (!images.complete()) images = x11_host::linkedImages(scale);
+    return images;
 }
 
 int main(int argc, char** argv) {

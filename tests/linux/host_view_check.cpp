@@ -177,13 +177,33 @@ void checkControls(const std::vector<Row>& controls, const Columns& c) {
     }
 }
 
+// The panel's zoom port, last of the controls: an integer from 0 (none
+// chosen) to 200 with its entries, default 0, kept from generic UIs.
+void checkPanelZoom(const Row& row, const Columns& c) {
+    expect(row.at("name") == "Panel Zoom", "the last control is \"" + row.at("name") + "\", not Panel Zoom");
+    expect(number(row, "default") == 0.0 && number(row, c.min) == 0.0 && number(row, c.max) == 200.0,
+           "Panel Zoom: range or default differs");
+    const std::set<std::string> props = words(row.at(c.properties));
+    expect(props.count(c.enumeration) == 1 && props.count(c.integer) == 1, "Panel Zoom: no integer enumeration");
+}
+
+// The table's controls, then the panel's zoom: a host's rows split there.
+std::vector<Row> tableControls(const std::vector<Row>& controls, const Columns& c) {
+    expect(!controls.empty(), "the host lists no controls");
+    if (controls.empty()) return controls;
+    checkPanelZoom(controls.back(), c);
+    return std::vector<Row>(controls.begin(), controls.end() - 1);
+}
+
 // What Ardour writes for each unit in its value format.
 const std::map<std::string, std::string> kArdourUnits = {
     {"Hz", "Hz"}, {"ms", "ms"}, {"dB", "dB"}, {"%", "%%"}, {"st", "semi"}};
 
 // Ardour 7's LV2 view adds units and the entries' labels.
-void checkArdourLv2(const std::vector<Row>& rows) {
-    checkControls(rows, {"lower", "upper", "flags", "enumeration", "integer_step"});
+void checkArdourLv2(const std::vector<Row>& all) {
+    const Columns columns{"lower", "upper", "flags", "enumeration", "integer_step"};
+    const std::vector<Row> rows = tableControls(all, columns);
+    checkControls(rows, columns);
     for (std::size_t k = 0; k < rows.size() && k < Veldane::lv2::kControlPortCount; ++k) {
         const int id = Veldane::lv2::paramOfControlPort(Veldane::lv2::kFirstControlPort + static_cast<std::uint32_t>(k));
         const std::string name = kExpectedParameters[id].name, label = kExpectedParameters[id].label;
@@ -215,8 +235,11 @@ void checkLv2info(const std::vector<Row>& rows) {
     const Row& audio = rows[Veldane::lv2::kAudioOutPort];
     expect(midi.at("type") == "AtomPort" && midi.at("direction") == "input", "port 0 is no atom input");
     expect(audio.at("type") == "AudioPort" && audio.at("direction") == "output", "port 1 is no audio output");
-    const std::vector<Row> controls(rows.begin() + Veldane::lv2::kFirstControlPort, rows.end());
-    checkControls(controls, {"minimum", "maximum", "properties", "enumeration", "integer"});
+    const Columns columns{"minimum", "maximum", "properties", "enumeration", "integer"};
+    const std::vector<Row> controls =
+        tableControls(std::vector<Row>(rows.begin() + Veldane::lv2::kFirstControlPort, rows.end()), columns);
+    checkControls(controls, columns);
+    expect(rows.back().at("symbol") == Veldane::lv2::kPanelZoomSymbol, "Panel Zoom: symbol");
     for (const Row& row : controls) {
         expect(row.at("type") == "ControlPort" && row.at("direction") == "input", row.at("name") + ": no control input");
         expect(row.at("symbol") == Veldane::lv2::portSymbol(row.at("name").c_str()), row.at("name") + ": symbol");
@@ -292,7 +315,7 @@ void checkLv2Groups(const std::vector<Row>& rows) {
     std::map<std::string, std::string> groupOf;
     for (const Row& row : rows) groupOf[row.at("symbol")] = row.at("group");
     expect(rows.size() == Veldane::lv2::kControlPortCount, std::to_string(rows.size()) + " ports in groups");
-    for (std::uint32_t port = Veldane::lv2::kFirstControlPort; port < Veldane::lv2::kPortCount; ++port) {
+    for (std::uint32_t port = Veldane::lv2::kFirstControlPort; port < Veldane::lv2::kPanelZoomPort; ++port) {
         const int id = Veldane::lv2::paramOfControlPort(port);
         const std::string symbol = Veldane::lv2::portSymbol(fresh.at(id)->name);
         expect(groupOf[symbol] == Veldane::panelSections[Veldane::sectionOf(id)].name,
@@ -343,9 +366,15 @@ int main(int argc, char** argv) {
             for (const Row& row : table) labels.push_back(row.at("label"));
             checkPresetLabels(labels);
         } else if (mode == "ardour-preset-lv2") {
+            // The panel's zoom is no parameter: a preset leaves it unchosen.
             presetcheck::PortValues values;
-            for (const Row& row : table)
-                values.emplace_back(Veldane::lv2::portSymbol(row.at("name").c_str()), number(row, "value"));
+            for (const Row& row : table) {
+                const std::string symbol = Veldane::lv2::portSymbol(row.at("name").c_str());
+                if (symbol == Veldane::lv2::kPanelZoomSymbol)
+                    expect(number(row, "value") == 0.0, "a preset set the panel's zoom to " + row.at("value"));
+                else
+                    values.emplace_back(symbol, number(row, "value"));
+            }
             checkAppliedPreset(values, argv[3]);
         } else if (mode == "ardour-preset-vst3") {
             checkAppliedVst3Preset(table, argv[3]);

@@ -23,6 +23,7 @@
 #include "framework/vst3/text.h"
 #include "synth/parameters.h"
 #include "synth/patches.h"
+#include "synth/state.h"
 #include "tests/golden.h"
 #include "tests/midi_block.h"
 #include "tests/parameter_table.h"
@@ -328,6 +329,31 @@ TEST_F(Vst3Module, PresetFilesHoldTheirPatches) {
         EXPECT_EQ(values(), defaults);
     }
     EXPECT_FALSE(instance.loadPresetFile(folder + "No Such Patch.vstpreset", error));
+}
+
+// The panel's zoom is kept with the state, apart from the sound: choosing a
+// program or loading a preset file (whose state keeps no zoom) changes the
+// values and leaves the zoom the user picked.
+TEST_F(Vst3Module, ProgramsAndPresetFilesLeaveTheKeptZoom) {
+    Veldane::InstanceSettings zoomed;
+    zoomed.panelZoom = 150;
+    ASSERT_TRUE(instance.loadState(Veldane::saveState(Veldane::Parameters(), zoomed)));
+    auto keptZoom = [this] {
+        const std::vector<std::uint8_t> saved = instance.saveState();
+        Veldane::Parameters params;
+        Veldane::InstanceSettings settings;
+        std::string error;
+        EXPECT_TRUE(Veldane::loadState(saved.data(), saved.size(), params, error, &settings)) << error;
+        return settings.panelZoom;
+    };
+    ASSERT_TRUE(instance.chooseProgram(2));
+    EXPECT_EQ(tableValues(), patchValues(Veldane::factoryPatches()[2]));
+    EXPECT_EQ(keptZoom(), 150);
+    std::string error;
+    ASSERT_TRUE(instance.loadPresetFile(VELDANE_VST3_PRESETS_DIR "/Orvandel/Veldane/Warm Pad.vstpreset", error))
+        << error;
+    EXPECT_EQ(tableValues(), patchValues(*Veldane::findPatch(Veldane::factoryPatches(), "Warm Pad")));
+    EXPECT_EQ(keptZoom(), 150);
 }
 
 // --- Rendering -------------------------------------------------------------------

@@ -2,8 +2,10 @@
 // X11 window of the host's, living on the host's run loop (a timer of our
 // frame, which the test fires as a host's loop would), showing the values
 // the host sets, reporting edits as gestures, and opened and closed a
-// hundred times without leaving anything behind. On a virtual display
-// (scripts/x11-run.sh).
+// hundred times without leaving anything behind; at the host's content
+// scale, the X server's or VELDANE_SCALE's, and at the zoom the user picks,
+// which the frame is asked to make room for and the state keeps. On a
+// virtual display (scripts/x11-run.sh).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "framework/vst3/parameter_view.h"
 #include "framework/vst3/view.h"
+#include "ui/zoom_menu.h"
 #include "synth/parameters.h"
 #include "tests/editor/editor_checks.h"
 #include "tests/vst3/bundle.h"
@@ -25,7 +28,7 @@ using namespace vst3host;
 using namespace x11_host;
 
 // The host's frame with its run loop: it keeps the one timer a view registers.
-class RunLoopFrame final : public HostObject<IPlugFrame> {
+class RunLoopFrame final : public PlugFrame {
 public:
     tresult ZEM_VST3_CALL queryInterface(const TUID iid, void** obj) override {
         if (obj != nullptr && sameUid(iid, IRunLoop::iid)) {
@@ -33,9 +36,8 @@ public:
             *obj = static_cast<IRunLoop*>(&loop);
             return kResultOk;
         }
-        return HostObject<IPlugFrame>::queryInterface(iid, obj);
+        return PlugFrame::queryInterface(iid, obj);
     }
-    tresult ZEM_VST3_CALL resizeView(IPlugView*, ViewRect*) override { return kResultFalse; }
 
     struct Loop final : HostObject<IRunLoop> {
         tresult ZEM_VST3_CALL registerEventHandler(IEventHandler*, int) override { return kNotImplemented; }
@@ -63,6 +65,11 @@ public:
 
 class Vst3ViewX11 : public ::testing::Test {
 protected:
+    void TearDown() override {
+        detach();
+        setXftDpi(0);
+        setScaleVariable(nullptr);
+    }
     void SetUp() override {
         ASSERT_NE(bundleModule().factory, nullptr);
         std::string error;
@@ -83,7 +90,21 @@ protected:
         view->release();
         view = nullptr;
     }
-    void TearDown() override { detach(); }
+
+    // The view's content scale, as a host sets it.
+    tresult setContentScale(float factor) {
+        void* found = nullptr;
+        if (view->queryInterface(IPlugViewContentScaleSupport::iid.bytes, &found) != kResultOk) return kNoInterface;
+        auto* scaling = static_cast<IPlugViewContentScaleSupport*>(found);
+        const tresult result = scaling->setContentScaleFactor(factor);
+        scaling->release();
+        return result;
+    }
+    ViewRect size() {
+        ViewRect r{};
+        view->getSize(&r);
+        return r;
+    }
 
     // The normalized value (as the panel reads it) of the host's value of `index`.
     float panelValue(int index) {
@@ -145,14 +166,102 @@ TEST_F(Vst3ViewX11, AttachesToTheHostsWindowAndShowsTheHostsValues) {
     EXPECT_EQ(frame.extraReferences(), 0) << "the view gives the frame back";
 }
 
+// The host's content scale first, then VELDANE_SCALE, then Xft.dpi; a new
+// scale while attached resizes the window and asks the frame for the room.
+TEST_F(Vst3ViewX11, TakesTheHostsScaleOrTheScreensAndAsksTheFrameForRoom) {
+    view = instance.controller->createView(kEditorViewType);
+    ASSERT_NE(view, nullptr);
+    setXftDpi(144);
+    EXPECT_EQ(size().right, 1053);
+    setScaleVariable("2");
+    EXPECT_EQ(size().right, 1404);
+    ASSERT_EQ(setContentScale(1.0f), kResultTrue);
+    EXPECT_EQ(size().right, Veldane::panelWidth);
+    EXPECT_EQ(setContentScale(-1.0f), kResultFalse);
+    setXftDpi(0);
+    setScaleVariable(nullptr);
+
+    ASSERT_EQ(setContentScale(2.0f), kResultTrue);
+    view->setFrame(&frame);
+    ASSERT_EQ(view->attached(asParent(x11_host::frame), kPlatformTypeX11EmbedWindowID), kResultOk);
+    frame.runLoopOnce();
+    int width = 0, height = 0;
+    ASSERT_TRUE(sizeOf(editorWindow(), width, height));
+    EXPECT_EQ(width, 1404);
+    EXPECT_EQ(height, 732);
+    EXPECT_TRUE(frame.resized.empty());
+
+    ASSERT_EQ(setContentScale(1.5f), kResultTrue);
+    frame.runLoopOnce();
+    ASSERT_EQ(frame.resized.size(), 1u);
+    EXPECT_EQ(frame.resized[0].right, 1053);
+    EXPECT_EQ(frame.resized[0].bottom, 549);
+    ASSERT_TRUE(sizeOf(editorWindow(), width, height));
+    EXPECT_EQ(width, 1053);
+    LICE_MemBitmap window;
+    ASSERT_TRUE(grab(editorWindow(), window, zem::Scale::ofPercent(150)));
+    EXPECT_EQ(editor_checks::controlsNotShowingTheirValues(window, [&](int id) { return panelValue(id); },
+                                                           zem::Scale::ofPercent(150)),
+              0);
+    ViewRect other{0, 0, 702, 366};
+    EXPECT_EQ(view->onSize(&other), kResultFalse) << "no other size than the panel's";
+    EXPECT_EQ(view->checkSizeConstraint(&other), kResultTrue);
+    EXPECT_EQ(other.right, 1053);
+}
+
+TEST_F(Vst3ViewX11, TheZoomMenuAsksTheFrameForRoomAndTheStateKeepsTheZoom) {
+    ASSERT_TRUE(attach());
+    frame.runLoopOnce();
+    const std::vector<std::uint8_t> before = instance.saveState();
+    Mouse mouse{[&] { frame.runLoopOnce(); }};
+    const zem::Scale base;
+    mouse.rightClick(5, 5);
+    mouse.click(5 + 40, 5 + zoomMenuBorder + zem::Scale::ofPercent(150).index() * zoomMenuRowHeight + 9);
+    ASSERT_EQ(frame.resized.size(), 1u);
+    EXPECT_EQ(frame.resized[0].right, 1053);
+    EXPECT_EQ(size().bottom, 549);
+    EXPECT_TRUE(handler.edits.empty()) << "a zoom is no parameter";
+    const std::vector<std::uint8_t> saved = instance.saveState();
+    EXPECT_EQ(saved.size(), before.size() + 8) << "the zoom, one more entry";
+    detach();
+
+    // A new instance of the saved project opens at the kept zoom; one whose
+    // state has none opens as before.
+    Instance reopened;
+    std::string error;
+    ASSERT_TRUE(reopened.open(bundleModule().factory, error)) << error;
+    ASSERT_TRUE(reopened.loadState(saved));
+    IPlugView* other = reopened.controller->createView(kEditorViewType);
+    ASSERT_NE(other, nullptr);
+    ViewRect r{};
+    other->getSize(&r);
+    EXPECT_EQ(r.right, 1053);
+    other->release();
+    Instance older;
+    ASSERT_TRUE(older.open(bundleModule().factory, error)) << error;
+    ASSERT_TRUE(older.loadState(before));
+    other = older.controller->createView(kEditorViewType);
+    other->getSize(&r);
+    EXPECT_EQ(r.right, Veldane::panelWidth);
+    other->release();
+}
+
+// At each scale the host may give it.
 TEST_F(Vst3ViewX11, HundredOpenCloseCyclesLeakNothing) {
-    expectOpenCloseCyclesLeakNothing(
-        [&] {
-            const bool opened = attach();
-            frame.runLoopOnce();
-            return opened;
-        },
-        [&] { detach(); });
+    for (float factor : {1.0f, 1.5f, 2.0f}) {
+        const long heapGrowth = expectOpenCloseCyclesLeakNothing(
+            [&] {
+                view = instance.controller->createView(kEditorViewType);
+                if (view == nullptr || setContentScale(factor) != kResultTrue) return false;
+                view->setFrame(&frame);
+                const bool opened =
+                    view->attached(asParent(x11_host::frame), kPlatformTypeX11EmbedWindowID) == kResultOk;
+                frame.runLoopOnce();
+                return opened;
+            },
+            [&] { detach(); });
+        RecordProperty("heap_growth_bytes_at_" + std::to_string(static_cast<int>(factor * 100)), std::to_string(heapGrowth));
+    }
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "tools/claphost/gui_frame.h"
 #include "tools/testhost/audio_call.h"
 #include "tools/testhost/platform.h"
+#include "tools/testhost/png_file.h"
 
 namespace claphost {
 
@@ -40,6 +41,14 @@ bool ZEM_CLAPCALL unregisterTimer(const clap_host* host, clap_id id) {
     return true;
 }
 constexpr clap_host_timer_support kTimers = {&registerTimer, &unregisterTimer};
+// The editor's size requests are recorded and granted; whoever holds the
+// frame gives it the size.
+bool ZEM_CLAPCALL requestResize(const clap_host* host, std::uint32_t width, std::uint32_t height) {
+    hostOf(host).resizeRequests.emplace_back(width, height);
+    return true;
+}
+constexpr clap_host_gui kGui = {[](const clap_host*) {}, &requestResize, [](const clap_host*) { return false; },
+                                [](const clap_host*) { return false; }, [](const clap_host*, bool) {}};
 constexpr clap_host_params kHostParams = {
     [](const clap_host* host, std::uint32_t flags) { hostOf(host).rescans.push_back(flags); },
     [](const clap_host*, clap_id, std::uint32_t) {}, &countRequest};
@@ -54,6 +63,7 @@ constexpr clap_host_preset_load kHostPresetLoad = {
 const void* ZEM_CLAPCALL hostExtension(const clap_host*, const char* id) {
     if (id != nullptr && std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &kTimers;
     if (id != nullptr && std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &kHostParams;
+    if (id != nullptr && std::strcmp(id, CLAP_EXT_GUI) == 0) return &kGui;
     if (id != nullptr && std::strcmp(id, CLAP_EXT_PRESET_LOAD) == 0) return &kHostPresetLoad;
     return nullptr;
 }
@@ -536,7 +546,15 @@ bool moreThanOneColour(const unsigned* pixels, int width, int height, int rowSpa
     return false;
 }
 
-bool openEditorRepeatedly(Instance& instance, Host& host, int times) {
+bool Frame::childShowsPicture() {
+    LICE_MemBitmap picture;
+    return grabChild(picture) &&
+           moreThanOneColour(picture.pixels(), picture.width(), picture.height(), picture.rowSpan());
+}
+
+bool openEditorRepeatedly(Instance& instance, Host& host, int times, const GuiOptions& options, int& editorWidth,
+                          int& editorHeight) {
+    prepareWindows();
     const clap_plugin_gui* gui = instance.gui;
     const clap_plugin* plugin = instance.plugin;
     const char* api = nullptr;
@@ -544,11 +562,18 @@ bool openEditorRepeatedly(Instance& instance, Host& host, int times) {
     std::uint32_t width = 0, height = 0;
     if (gui == nullptr || !gui->get_preferred_api(plugin, &api, &floating) || floating ||
         !gui->is_api_supported(plugin, api, false) || !gui->create(plugin, api, false) ||
-        !gui->get_size(plugin, &width, &height)) {
-        std::fprintf(stderr, "the plug-in offers no embedded editor\n");
+        (options.scale > 0.0 && !gui->set_scale(plugin, options.scale)) || !gui->get_size(plugin, &width, &height)) {
+        std::fprintf(stderr, "the plug-in offers no embedded editor%s\n", options.scale > 0.0 ? " at that scale" : "");
         return false;
     }
     gui->destroy(plugin);
+    editorWidth = static_cast<int>(width);
+    editorHeight = static_cast<int>(height);
+    if (options.width > 0 && (editorWidth != options.width || editorHeight != options.height)) {
+        std::fprintf(stderr, "the editor is %d x %d pixels, not %d x %d\n", editorWidth, editorHeight, options.width,
+                     options.height);
+        return false;
+    }
     std::unique_ptr<Frame> frame = Frame::create(static_cast<int>(width), static_cast<int>(height));
     if (frame == nullptr) {
         std::fprintf(stderr, "no display to open a window on (scripts/x11-run.sh, scripts/wine-window-run.sh)\n");
@@ -558,7 +583,8 @@ bool openEditorRepeatedly(Instance& instance, Host& host, int times) {
         plugin->get_extension(plugin, CLAP_EXT_TIMER_SUPPORT));
     const clap_window parent = frame->window();
     for (int round = 1; round <= times; ++round) {
-        if (!gui->create(plugin, api, false) || !gui->set_parent(plugin, &parent) || !gui->show(plugin)) {
+        if (!gui->create(plugin, api, false) || (options.scale > 0.0 && !gui->set_scale(plugin, options.scale)) ||
+            !gui->set_parent(plugin, &parent) || !gui->show(plugin)) {
             std::fprintf(stderr, "opening %d: the editor refused to open\n", round);
             return false;
         }
@@ -578,6 +604,17 @@ bool openEditorRepeatedly(Instance& instance, Host& host, int times) {
         }
         if ((round == 1 || round == times) && !frame->childShowsPicture()) {
             std::fprintf(stderr, "opening %d: the editor painted nothing\n", round);
+            return false;
+        }
+        if (round == 1 && options.picture != nullptr) {
+            LICE_MemBitmap picture;
+            if (!frame->grabChild(picture) || !png_file::writePng(options.picture, picture)) {
+                std::fprintf(stderr, "cannot write the editor's picture to %s\n", options.picture);
+                return false;
+            }
+        }
+        if (!host.resizeRequests.empty()) {
+            std::fprintf(stderr, "opening %d: the editor asked for another size than get_size answered\n", round);
             return false;
         }
         gui->hide(plugin);

@@ -50,6 +50,8 @@ public:
     std::vector<std::uint32_t> rescans;  // the flags of each params rescan asked for
     std::vector<std::string> loaded;     // load keys the plug-in reported loaded (preset-load)
     std::vector<std::string> loadErrors; // messages of the preset loads it reported failed
+    // The editor's size requests (gui's request_resize), each granted.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> resizeRequests;
 };
 
 // A preset as a host's preset browser indexes it, through the library's
@@ -165,16 +167,25 @@ private:
 // value it stands for (the plug-in's own parameter classes know the curve).
 using PlainOf = double (*)(int index, float normalized);
 
+// How openEditorRepeatedly opens the editor.
+struct GuiOptions {
+    double scale = 0.0;           // handed to gui.set_scale after create; 0: none
+    int width = 0, height = 0;    // the size the editor must have; 0: whatever get_size answers
+    const char* picture = nullptr; // the first opening's pixels go there as PNG; null: none
+};
+
+// Opens the instance's editor in a frame window of ours `times` times over
+// (create, set_scale, set_parent, show, timer calls, hide, destroy),
+// checking each time that exactly one window of the editor's size appears
+// in the frame and that it is gone afterwards, and that the editor paints
+// more than one colour. Needs a display (scripts/x11-run.sh,
+// scripts/wine-window-run.sh). Says what went wrong on stderr; answers
+// whether all went well, and the editor's size.
+bool openEditorRepeatedly(Instance& instance, Host& host, int times, const GuiOptions& options, int& width,
+                          int& height);
+
 // Resolves the script's parameter names among the instance's parameters;
 // false with `error` for a name it does not have.
-// Opens the instance's editor in a frame window of ours `times` times over
-// (create, set_parent, show, timer calls, hide, destroy), checking each time
-// that exactly one window of the editor's size appears in the frame and that
-// it is gone afterwards, and that the editor paints more than one colour.
-// Needs a display (scripts/x11-run.sh, scripts/wine-window-run.sh). Says
-// what went wrong on stderr; answers whether all went well.
-bool openEditorRepeatedly(Instance& instance, Host& host, int times);
-
 bool resolveNames(const Instance& instance, testhost::Script& script, std::string& error);
 
 // Plays the script (timed for `rate`) into an instance activated at that

@@ -7,31 +7,34 @@
 //       latency, the extensions it offers and, for every parameter, its id,
 //       name, module, flags, range and default, and its texts at both ends;
 //       then its remote-control pages.
-//   claphost render LIBRARY.clap SCRIPT OUT.wav [--midi] [--double] [--rate R] [--block N]
+//   claphost render LIBRARY.clap SCRIPT OUT.wav [--midi] [--double] [--rate R] [--block N] [--preset NAME]
 //       Plays a test-host script (tools/testhost/script.h) and writes the mono
 //       output as a 32-bit float WAV file. Notes go as CLAP note events (with
 //       --midi as MIDI events), parameter changes as parameter events at
 //       their own samples inside each block; a script's normalized values
 //       are turned into plain values through Veldane's parameter classes,
-//       so a script sounds here as through the VST 2.4 test host.
+//       so a script sounds here as through the VST 2.4 test host. With
+//       --preset NAME the preset of that name, found as `presets` finds it,
+//       is loaded first.
 //   claphost scan
 //       Searches the folders CLAP hosts search by default (CLAP_PATH, then
 //       the system's standard folders) as a host does, and prints each
 //       plug-in found: file, id, name, vendor and version, tab-separated.
 //       Fails when it finds none; a file that does not load is reported.
-//       so a script sounds here as through the VST 2.4 test host. With
-//       --preset NAME the preset of that name, found as `presets` finds it,
-//       is loaded first.
 //   claphost presets LIBRARY.clap
 //       Lists the presets a host's preset browser finds through the library's
 //       preset-discovery factory (name, load key, flags, features), loads
 //       each through the plug-in's preset-load extension and says how many
 //       loaded.
-//   claphost gui LIBRARY.clap [TIMES]
+//   claphost gui LIBRARY.clap [TIMES] [--scale F] [--size WxH] [--picture OUT.png]
 //       Opens the plug-in's editor in a window of ours TIMES times (default
 //       1), as a host embeds it, and checks each time that one window of the
-//       editor's size appears, paints, and is gone after closing. Needs a
-//       display (scripts/x11-run.sh, scripts/wine-window-run.sh).
+//       editor's size appears, paints, and is gone after closing. --scale
+//       hands the plug-in a scale (gui.set_scale) each time; --size says the
+//       size the editor must have; --picture saves the first opening's
+//       pixels. Needs a display (scripts/x11-run.sh,
+//       scripts/wine-window-run.sh); on Windows the host is per-monitor DPI
+//       aware.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -261,22 +264,46 @@ int render(const char* path, const char* scriptPath, const char* outPath, const 
     return nonFinite ? 2 : 0;
 }
 
-int gui(const char* path, int times) {
+int gui(const char* path, int times, const GuiOptions& options) {
     Library library;
     if (!openLibrary(path, library)) return 1;
     Host host;
     Instance instance(library, host);
     if (instance.plugin == nullptr || times < 1) return 1;
-    if (!openEditorRepeatedly(instance, host, times)) return 1;
-    std::printf("the editor opened and closed %d times in our window\n", times);
+    int width = 0, height = 0;
+    if (!openEditorRepeatedly(instance, host, times, options, width, height)) return 1;
+    std::printf("the editor opened and closed %d times in our window, %d x %d pixels\n", times, width, height);
+    if (options.picture != nullptr) std::printf("its picture: %s\n", options.picture);
     return 0;
+}
+
+int usage();
+
+// The gui command's words after the library: [TIMES] and the options.
+int guiCommand(int argc, char** argv) {
+    int times = 1;
+    GuiOptions options;
+    int i = 3;
+    if (i < argc && argv[i][0] != '-') times = std::atoi(argv[i++]);
+    for (; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc) {
+            options.scale = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc &&
+                   std::sscanf(argv[++i], "%dx%d", &options.width, &options.height) == 2) {
+        } else if (std::strcmp(argv[i], "--picture") == 0 && i + 1 < argc) {
+            options.picture = argv[++i];
+        } else {
+            return usage();
+        }
+    }
+    return gui(argv[2], times, options);
 }
 
 int usage() {
     std::fprintf(stderr, "usage: claphost info LIBRARY.clap\n"
                          "       claphost scan\n"
                          "       claphost presets LIBRARY.clap\n"
-                         "       claphost gui LIBRARY.clap [TIMES]\n"
+                         "       claphost gui LIBRARY.clap [TIMES] [--scale F] [--size WxH] [--picture OUT.png]\n"
                          "       claphost render LIBRARY.clap SCRIPT OUT.wav [--midi] [--double] [--rate R] [--block N]\n"
                          "                      [--preset NAME]\n");
     return 64;
@@ -288,7 +315,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
     if (argc == 2 && std::strcmp(argv[1], "scan") == 0) return scan();
     if (argc == 3 && std::strcmp(argv[1], "presets") == 0) return presets(argv[2]);
-    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "gui") == 0) return gui(argv[2], argc == 4 ? std::atoi(argv[3]) : 1);
+    if (argc >= 3 && std::strcmp(argv[1], "gui") == 0) return guiCommand(argc, argv);
     if (argc < 5 || std::strcmp(argv[1], "render") != 0) return usage();
     Options options;
     for (int i = 5; i < argc; ++i) {

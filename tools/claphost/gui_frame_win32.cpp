@@ -28,6 +28,10 @@ public:
         window_capture::pump();
         if (HWND child = GetWindow(frame, GW_CHILD)) window_capture::paintPending(child);
     }
+    void resize(int width, int height) override {
+        window_capture::resizeFrame(frame, width, height);
+        pump();
+    }
     int childCount() override {
         int n = 0;
         for (HWND c = GetWindow(frame, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) ++n;
@@ -41,11 +45,14 @@ public:
         height = r.bottom - r.top;
         return true;
     }
-    bool childShowsPicture() override {
+    bool grabChild(LICE_MemBitmap& into) override {
         LICE_SysBitmap picture;
         HWND child = GetWindow(frame, GW_CHILD);
-        return child != nullptr && window_capture::grab(child, picture) &&
-               moreThanOneColour(picture.pixels(), picture.width(), picture.height(), picture.rowSpan());
+        if (child == nullptr || !window_capture::grab(child, picture)) return false;
+        into.resize(picture.width(), picture.height());
+        if (into.pixels() == nullptr) return false;
+        blit(&into, &picture, 0, 0, nullptr, BlitMode::copy);
+        return true;
     }
 
 private:
@@ -53,6 +60,8 @@ private:
 };
 
 } // namespace
+
+void prepareWindows() { window_capture::becomeDpiAware(); }
 
 std::unique_ptr<Frame> Frame::create(int width, int height) {
     HWND frame = window_capture::createFrame("claphost", width, height);

@@ -27,6 +27,10 @@ public:
         return w;
     }
     void pump() override { XSync(display, False); }
+    void resize(int width, int height) override {
+        XResizeWindow(display, frame, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XSync(display, False);
+    }
     int childCount() override { return x11_capture::childCount(display, frame); }
     bool childSize(int& width, int& height) override {
         XWindowAttributes a{};
@@ -36,11 +40,9 @@ public:
         height = a.height;
         return true;
     }
-    bool childShowsPicture() override {
-        LICE_MemBitmap picture;
+    bool grabChild(LICE_MemBitmap& into) override {
         const Window child = x11_capture::firstChild(display, frame);
-        return child != 0 && x11_capture::grab(display, child, picture) &&
-               moreThanOneColour(picture.pixels(), picture.width(), picture.height(), picture.rowSpan());
+        return child != 0 && x11_capture::grab(display, child, into);
     }
 
 private:
@@ -49,6 +51,8 @@ private:
 };
 
 } // namespace
+
+void prepareWindows() {}
 
 std::unique_ptr<Frame> Frame::create(int width, int height) {
     Display* display = XOpenDisplay(nullptr);

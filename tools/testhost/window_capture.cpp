@@ -58,6 +58,23 @@ HWND createFrame(const char* title, int width, int height) {
     return frame;
 }
 
+void resizeFrame(HWND frame, int width, int height) {
+    RECT outer{0, 0, width, height};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(frame, GWL_STYLE)), FALSE, 0);
+    SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void becomeDpiAware() {
+    // SetProcessDpiAwarenessContext came with Windows 10 1703; looked up at
+    // run time. The context is a handle whose value the system fixes.
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const auto set = reinterpret_cast<SetContext>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetProcessDpiAwarenessContext")));
+    const HANDLE perMonitorAwareV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+    if (set != nullptr) set(perMonitorAwareV2);
+}
+
 void pump() {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -16,6 +16,14 @@ namespace window_capture {
 // client area is width x height pixels: the stand-in for a host's window
 // around an editor. Null when the window cannot be created (no display).
 HWND createFrame(const char* title, int width, int height);
+// Gives a frame of createFrame a client area of width x height pixels.
+void resizeFrame(HWND frame, int width, int height);
+
+// Makes this process per-monitor DPI aware, as a host of today is: its
+// windows then have the screen's own pixels and DPI, which a plug-in asks
+// the host's window for. Nothing on systems without DPI awareness contexts;
+// a host that wants a VST 2.4 plug-in's fixed panel as before does not call it.
+void becomeDpiAware();
 
 // Dispatches every message already waiting for this thread; returns at once
 // when there is none.

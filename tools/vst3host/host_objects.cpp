@@ -143,4 +143,10 @@ tresult ZEM_VST3_CALL ComponentHandler::restartComponent(int32) {
     return kResultOk;
 }
 
+tresult ZEM_VST3_CALL PlugFrame::resizeView(IPlugView* view, ViewRect* newSize) {
+    if (view == nullptr || newSize == nullptr) return kInvalidArgument;
+    resized.push_back(*newSize);
+    return view->onSize(newSize);
+}
+
 } // namespace vst3host

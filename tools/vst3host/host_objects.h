@@ -1,7 +1,8 @@
 #pragma once
 // The host's side of the VST 3 interfaces a plug-in calls back into: a byte
 // stream in memory, a block's event list and parameter changes, the host
-// application and a component handler that records the edits it receives.
+// application, a component handler that records the edits it receives and
+// a frame around an editor view that records the sizes it is asked for.
 // Each object lives as long as its owner on the host's side keeps it (on the
 // stack or as a member); the reference count is kept so a test can tell that
 // the plug-in gives back every reference it took, but never frees anything.
@@ -11,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "framework/vst3/view.h"
 #include "framework/vst3/vst.h"
 
 namespace vst3host {
@@ -121,6 +123,15 @@ public:
 
     std::vector<Edit> edits;
     int restarts = 0;
+};
+
+// The host's window around a view: grants every size the view asks for and,
+// as hosts do, tells the view its new size (onSize). A test's frame that
+// offers more (a run loop) derives from it.
+class PlugFrame : public HostObject<IPlugFrame> {
+public:
+    tresult ZEM_VST3_CALL resizeView(IPlugView* view, ViewRect* newSize) override;
+    std::vector<ViewRect> resized; // each size asked for
 };
 
 } // namespace vst3host

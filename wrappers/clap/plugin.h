@@ -1,9 +1,10 @@
 #pragma once
 // Veldane as a CLAP plug-in: the synthesizer (wrappers/synth_plugin.h) under
 // the framework's CLAP base (framework/clap/plugin.h), which answers the
-// host; its editor is the panel, as in VST 2.4. Parameters keep their
-// ParamId as CLAP id; the state is the synthesizer's versioned record of
-// every value (synth/state.h); the factory patches are its presets, found
+// host; its editor is the panel, as in VST 2.4, at the scale the host, the
+// screen or the user's zoom gives it. Parameters keep their ParamId as CLAP
+// id; the state is the synthesizer's versioned record of every value and the
+// panel's zoom (synth/state.h); the factory patches are its presets, found
 // through the library's preset-discovery factory (framework/clap/library.h).
 
 #include "framework/clap/plugin.h"

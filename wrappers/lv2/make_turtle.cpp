@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "formats/turtle.h"
+#include "framework/editor_scale.h"
 #include "framework/plain_value.h"
 #include "synth/parameters.h"
 #include "tools/patches/lv2_presets.h"
@@ -106,6 +107,26 @@ void writeControlPort(std::ostream& out, int id, const zem::Parameter& p, std::s
     out << "\n    ]";
 }
 
+// The panel's zoom (wrappers/lv2/ports.h): kept by hosts like any control,
+// but neither shown by generic UIs nor automated.
+void writePanelZoomPort(std::ostream& out) {
+    out << " , [\n"
+        << "        a lv2:InputPort , lv2:ControlPort ;\n"
+        << "        lv2:index " << Veldane::lv2::kPanelZoomPort << " ;\n"
+        << "        lv2:symbol " << quoted(Veldane::lv2::kPanelZoomSymbol) << " ;\n"
+        << "        lv2:name \"Panel Zoom\" ;\n"
+        << "        rdfs:comment \"The size the user chose for the panel in its zoom menu, in percent; 0 follows the "
+           "host and the screen.\" ;\n"
+        << "        lv2:default 0 ;\n"
+        << "        lv2:minimum 0 ;\n"
+        << "        lv2:maximum " << zem::Scale::kPercents[zem::Scale::kCount - 1] << " ;\n"
+        << "        lv2:portProperty lv2:integer , lv2:enumeration , pprops:notOnGUI , pprops:notAutomatic ;\n"
+        << "        lv2:scalePoint [ rdfs:label \"Auto\" ; rdf:value 0 ]";
+    for (int percent : zem::Scale::kPercents)
+        out << " , [ rdfs:label " << quoted(std::to_string(percent) + " %") << " ; rdf:value " << percent << " ]";
+    out << "\n    ]";
+}
+
 void writePlugin(std::ostream& out, int minor, int micro) {
     const Veldane::Parameters params;
     out << "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
@@ -113,6 +134,7 @@ void writePlugin(std::ostream& out, int minor, int micro) {
            "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
            "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
            "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
+           "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
            "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
            "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
            "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
@@ -147,11 +169,12 @@ void writePlugin(std::ostream& out, int minor, int micro) {
         << "        lv2:symbol \"out\" ;\n"
         << "        lv2:name \"Out\"\n"
         << "    ]";
-    std::set<std::string> symbols = {"midi_in", "out"};
+    std::set<std::string> symbols = {"midi_in", "out", Veldane::lv2::kPanelZoomSymbol};
     for (int id = 0; id < Veldane::kParamCount; ++id) {
         if (id == Veldane::kReserved) continue;
         writeControlPort(out, id, *params.at(id), symbols);
     }
+    writePanelZoomPort(out);
     out << " .\n";
     // The panel's sections, which group the control ports.
     for (int section = 0; section < Veldane::panelSectionCount; ++section) {
@@ -161,12 +184,14 @@ void writePlugin(std::ostream& out, int minor, int micro) {
             << "    rdfs:label " << quoted(Veldane::panelSections[section].name) << " .\n";
     }
     // The panel in a child of the host's window (ui:parent), living on the
-    // host's idle calls; it asks for its one size (ui:resize) and cannot be
-    // resized.
+    // host's idle calls; it tells the host its size (ui:resize), at the
+    // host's scale (ui:scaleFactor, through the options feature and the URID
+    // map) or the user's zoom, and the user cannot drag it to another.
     out << "\n<" << kUiUri << ">\n"
         << "    a ui:X11UI ;\n"
         << "    lv2:requiredFeature ui:parent , ui:idleInterface ;\n"
-        << "    lv2:optionalFeature ui:resize , ui:noUserResize ;\n"
+        << "    lv2:optionalFeature ui:resize , ui:noUserResize , opts:options , urid:map ;\n"
+        << "    opts:supportedOption ui:scaleFactor ;\n"
         << "    lv2:extensionData ui:idleInterface .\n";
 }
 
@@ -195,7 +220,7 @@ void writePresets(const char* tablePath, const char* sourceName, std::ostream& p
     if (!patches::readPatchTableFile(tablePath, sourceName, table, error)) fail(error);
     patches::Lv2Plugin plugin{kPluginUri, {}};
     const Veldane::Parameters params;
-    for (std::uint32_t port = Veldane::lv2::kFirstControlPort; port < Veldane::lv2::kPortCount; ++port) {
+    for (std::uint32_t port = Veldane::lv2::kFirstControlPort; port < Veldane::lv2::kPanelZoomPort; ++port) {
         const int id = Veldane::lv2::paramOfControlPort(port);
         plugin.ports.emplace_back(id, Veldane::lv2::portSymbol(params.at(id)->name));
     }

@@ -39,7 +39,8 @@ public:
     // (Synth ignores a rate that is not finite and positive and keeps 44.1 kHz).
     void setSampleRate(double rate) { synth.setSampleRate(rate); }
 
-    // Audio thread. Unknown ports are ignored.
+    // Audio thread. Unknown ports are ignored, and so is the panel's zoom,
+    // which is the UI's alone.
     void connect(std::uint32_t port, void* data) noexcept {
         if (port == kMidiInPort) {
             midiIn = static_cast<const LV2_Atom_Sequence*>(data);

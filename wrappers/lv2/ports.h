@@ -6,9 +6,12 @@
 //
 // Ports: 0 the MIDI input (an atom sequence), 1 the mono audio output, then
 // one control input per parameter in ParamId order, skipping kReserved,
-// which drives nothing. Hosts save a control by its port symbol, derived
-// from the parameter's name (portSymbol): like the ids, names therefore
-// never change once released.
+// which drives nothing, and last the panel's zoom: a control input that no
+// sound depends on, hidden from generic UIs, through which the UI keeps the
+// size the user chose in its zoom menu with the instance (hosts save control
+// values with their sessions and hand them to the UI when it opens). Hosts
+// save a control by its port symbol, derived from the parameter's name
+// (portSymbol): like the ids, names therefore never change once released.
 
 #include <cstdint>
 #include <string>
@@ -28,7 +31,11 @@ constexpr std::uint32_t kMidiInPort = 0;
 constexpr std::uint32_t kAudioOutPort = 1;
 constexpr std::uint32_t kFirstControlPort = 2;
 constexpr std::uint32_t kControlPortCount = kParamCount - 1; // every parameter but kReserved
-constexpr std::uint32_t kPortCount = kFirstControlPort + kControlPortCount;
+// The panel's zoom in percent (100, 150, 200); 0, its default, while the
+// user has chosen none.
+constexpr std::uint32_t kPanelZoomPort = kFirstControlPort + kControlPortCount;
+inline constexpr const char* kPanelZoomSymbol = "panel_zoom";
+constexpr std::uint32_t kPortCount = kPanelZoomPort + 1;
 
 // The control port of parameter `id` (any id but kReserved).
 constexpr std::uint32_t controlPortOf(int id) noexcept {
@@ -37,7 +44,7 @@ constexpr std::uint32_t controlPortOf(int id) noexcept {
 
 // The parameter behind control port `port`; -1 for a port that is none.
 constexpr int paramOfControlPort(std::uint32_t port) noexcept {
-    if (port < kFirstControlPort || port >= kPortCount) return -1;
+    if (port < kFirstControlPort || port >= kFirstControlPort + kControlPortCount) return -1;
     const int n = static_cast<int>(port - kFirstControlPort);
     return n < kReserved ? n : n + 1;
 }

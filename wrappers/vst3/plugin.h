@@ -2,7 +2,8 @@
 // Veldane as a VST 3 audio module: the synthesizer (wrappers/synth_plugin.h)
 // under the framework's VST 3 module (framework/vst3/plugin.h), which is
 // component, processor and controller in one object and answers the host;
-// its editor is the panel, as a view. Its identity is wrappers/vst3/identity.h.
+// its editor is the panel, as a view, at the scale the host, the screen or
+// the user's zoom gives it. Its identity is wrappers/vst3/identity.h.
 
 #include "base/platform.h"
 #include "framework/vst3/plugin.h"
