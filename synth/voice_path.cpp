@@ -64,17 +64,10 @@ VoicePath widestUpTo(VoicePath limit)
     return VoicePath::kSse2;
 }
 
-// The path at start-up: SSE2, unless VELDANE_SIMD asks for a wider one.
-// The wide loops' stack frames (3 to 4 kB, against the SSE2 loop's 1.9 kB)
-// overflow the stack of a host thread that leaves little of it: Ardour 7's
-// export crashed with them now and then. Until their frames are as small,
-// they are taken only on request; kWidestByDefault is then the widest
-// supported.
-constexpr bool kWidestByDefault = false;
-
+// The path at start-up: the widest, or the one VELDANE_SIMD asks for.
 VoicePath startUpPath()
 {
-    VoicePath limit = kWidestByDefault ? VoicePath::kAvx512 : VoicePath::kSse2;
+    VoicePath limit = VoicePath::kAvx512;
     if (const char* asked = std::getenv("VELDANE_SIMD")) {
         for (int p = 0; p < kVoicePathCount; ++p) {
             if (std::strcmp(asked, voicePathName(static_cast<VoicePath>(p))) == 0)

@@ -3,11 +3,12 @@
 // is one source compiled for three targets: SSE2, two voices per register,
 // which every x86-64 processor and every processor the 32-bit build runs on
 // has; AVX2, four; AVX-512F, all eight. All three give the same bits. The
-// path is chosen once, when the first engine is made: SSE2 for now (see
-// voice_path.cpp), or the one the environment variable VELDANE_SIMD names
-// (sse2, avx2 or avx512). A path the processor and the operating system do
-// not support (CPUID, and XGETBV for the registers' state being saved) is
-// never taken: the widest supported one not wider than asked is.
+// widest the processor and the operating system support (CPUID, and XGETBV
+// for the registers' state being saved) is chosen once, when the first
+// engine is made; the environment variable VELDANE_SIMD (sse2, avx2 or
+// avx512) forces a narrower one, for tests and for a host that misbehaves
+// with the wider registers. A path the processor lacks is never taken: the
+// widest supported one not wider than asked is.
 #include "synth/voice_lanes.h"
 
 namespace Veldane {
