@@ -22,9 +22,20 @@ add_executable(veldane_bench bench/engine_bench.cpp)
 target_compile_options(veldane_bench PRIVATE ${VELDANE_WARNINGS})
 target_link_libraries(veldane_bench PRIVATE veldane_synth benchmark::benchmark benchmark::benchmark_main)
 
+# Our LV2 benchmark host (lilv): LV2 instruments, ours and others, on the
+# test host's passages (scripts/bench-side-by-side.sh).
+pkg_check_modules(LILV REQUIRED IMPORTED_TARGET lilv-0)
+add_executable(lv2bench tools/lv2bench/lv2bench.cpp)
+target_compile_options(lv2bench PRIVATE ${VELDANE_WARNINGS})
+target_link_libraries(lv2bench PRIVATE testhost_script testhost_support PkgConfig::LILV)
+
 # The test host with the plug-in linked in (`builtin`): what a host sees of
 # it, and one play of the benchmark passage (scripts/bench-builds.sh measures).
 add_test(NAME testhost_info_builtin COMMAND testhost info builtin)
+# VELDANE_SIMD forces a narrower voice path.
+add_test(NAME testhost_info_forced_path_builtin COMMAND testhost info builtin)
+set_tests_properties(testhost_info_forced_path_builtin PROPERTIES ENVIRONMENT VELDANE_SIMD=sse2
+  PASS_REGULAR_EXPRESSION "voice path +sse2")
 add_test(NAME testhost_bench_builtin
   COMMAND testhost bench builtin ${CMAKE_SOURCE_DIR}/bench/eight_voices.txt --seconds 0)
 

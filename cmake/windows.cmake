@@ -113,6 +113,18 @@ add_test(NAME probe_lifetime
 # A hang shows as a timeout; the short runs take seconds.
 set_tests_properties(probe_callers probe_fuzz probe_lifetime PROPERTIES TIMEOUT 300)
 
+# The DLL on each narrower voice path, forced through VELDANE_SIMD (the tests
+# above take the widest the processor has): the demo phrase's bits, and the
+# callers with misaligned stacks and foreign floating-point modes.
+foreach(path sse2 avx2)
+  add_test(NAME golden_dll_test_${path} COMMAND golden_dll_test --gtest_brief=1)
+  add_test(NAME probe_callers_${path}
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-window-run.sh $<TARGET_FILE:probe_tests> --gtest_brief=1
+            --gtest_filter=CallerProbe.*)
+  set_tests_properties(golden_dll_test_${path} probe_callers_${path} PROPERTIES ENVIRONMENT VELDANE_SIMD=${path})
+  set_tests_properties(probe_callers_${path} PROPERTIES TIMEOUT 300)
+endforeach()
+
 # The offline renderer of the native build (veldane-render) against this DLL:
 # the same song played through both gives the same samples.
 add_test(NAME render_matches_dll

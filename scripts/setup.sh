@@ -36,6 +36,8 @@ packages=("${plugin_packages[@]}")
   # session tool, jalv on a JACK server, the LV2 validators and lv2info,
   # Qtractor's plug-in scanner, and screenshots of windows under Xvfb.
   ardour jalv jackd2 lilv-utils sordi qtractor imagemagick x11-utils
+  # Our LV2 benchmark host (tools/lv2bench).
+  liblilv-dev
   # The packages: lintian checks the Debian package, NSIS makes the Windows
   # installer, zip the Windows archive.
   lintian nsis zip unzip

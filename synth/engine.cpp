@@ -5,6 +5,7 @@
 #include "synth/modulation.h"
 #include "synth/one_pole.h"
 #include "synth/random.h"
+#include "synth/voice_path.h"
 
 namespace Veldane {
 
@@ -42,6 +43,7 @@ constexpr double kPitchModScale = 2.0;
 Engine::Engine()
 {
     for (Voice& v : voices) v.engine = this;
+    lanes_.setLoop(voiceLoop(voicePath()));
     setSampleRate(kDefaultSampleRate);
 }
 
@@ -232,8 +234,7 @@ void Engine::renderSamples(int count, Sample* out)
         phaseResetPending = false;
     }
 
-    double sum1[VoiceLanes::kChunk];
-    double sum2[VoiceLanes::kChunk];
+    double decimated[VoiceLanes::kChunk];
     for (int i = 0; i < count;) {
         // A chunk: the shared and the voices' modulation sample by sample,
         // then the voices' sound for the whole chunk; it ends early with the
@@ -248,9 +249,9 @@ void Engine::renderSamples(int count, Sample* out)
             osc2FreePhase += kStepsPerSample * osc2Increment;
             ++n;
         }
-        lanes_.synthesize(n, sum1, sum2);
+        lanes_.synthesize(n, decimator, decimated);
         for (int j = 0; j < n; ++j) {
-            double y = decimator.process(sum1[j], sum2[j]) * outputGain;
+            double y = decimated[j] * outputGain;
             // The host never receives NaN or infinity, whatever a setting did.
             if (!std::isfinite(y)) y = 0.0;
             out[i + j] = static_cast<Sample>(y);

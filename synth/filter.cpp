@@ -59,7 +59,7 @@ double Filter::process(double x)
     return ladderStep(x, s1, s2, s3, s4, coefficients, k4, ladderGain, type);
 }
 
-void FilterPair::load(int lane, const Filter& f)
+void FilterLanes::load(int lane, const Filter& f)
 {
     s1[lane] = f.s1;
     s2[lane] = f.s2;
@@ -72,9 +72,10 @@ void FilterPair::load(int lane, const Filter& f)
     gain[lane] = f.ladderGain;
     // NaN equals no cutoff, so the next setCutoff computes.
     cutoff[lane] = std::numeric_limits<double>::quiet_NaN();
+    twoOverG[lane] = stageGain[lane] = g[lane] = loopGain[lane] = solve[lane] = twoOverGG[lane] = 0.0;
 }
 
-void FilterPair::store(int lane, Filter& f) const
+void FilterLanes::store(int lane, Filter& f) const
 {
     f.s1 = s1[lane];
     f.s2 = s2[lane];

@@ -48,8 +48,8 @@ constexpr int kLp2Type = 1;
 } // namespace filter_detail
 
 // The filter's arithmetic, written once for one voice (T = double) and for
-// two voices side by side (T = Double2, see synth/lanes.h): Filter and
-// FilterPair both run it, so a voice's filter gives the same bits either way.
+// voices side by side (T = Lanes<W>, see synth/lanes.h): Filter and
+// FilterGroup both run it, so a voice's filter gives the same bits either way.
 // The steps are always inlined: a call would pass the states through memory
 // on the filter's chain of dependent operations, the engine's longest.
 
@@ -59,8 +59,11 @@ template <typename T>
 {
     using namespace filter_detail;
     const T cubic = u - u * kOneSixth * u * u;
-    return select(u > kSaturateKnee, splat<T>(kSaturateLimit),
-                  select(u < -kSaturateKnee, splat<T>(-kSaturateLimit), cubic));
+    // One selection after the cubic, the limit chosen beside it: the cubic
+    // lies on the filter's chain of dependent operations, the comparisons not.
+    const auto high = u > kSaturateKnee;
+    const auto outside = static_cast<decltype(high)>(high | (u < -kSaturateKnee));
+    return select(outside, select(high, splat<T>(kSaturateLimit), splat<T>(-kSaturateLimit)), cubic);
 }
 
 // What a cutoff makes of the stages, for the filter type in force.
@@ -77,7 +80,7 @@ struct FilterCoefficients {
 // w = cutoff / host sample rate, clamped here (NaN to the lower limit, rather
 // than poisoning the states); k4, k2 the resonances of Filter.
 template <typename T>
-FilterCoefficients<T> filterCoefficients(T w, int type, T k4, T k2)
+[[gnu::always_inline]] inline FilterCoefficients<T> filterCoefficients(T w, int type, T k4, T k2)
 {
     using namespace filter_detail;
     w = select(w > kMaxCutoff, splat<T>(kMaxCutoff), select(w >= kMinCutoff, w, splat<T>(kMinCutoff)));
@@ -186,19 +189,22 @@ private:
     static constexpr double kNoCoefficients = std::numeric_limits<double>::quiet_NaN();
 };
 
-// The filters of two voices side by side, one in each lane of a Double2 (see
-// synth/lanes.h), run as one type. The engine takes a voice's filter into a
-// lane at the start of a rendered segment and hands it back at its end; in
-// between, each lane runs exactly what its Filter would. Audio thread; the
-// fields are the lanes' copies of the Filter fields of the same names.
-struct FilterPair {
-    StoredDouble2 s1, s2, s3, s4;    // ladder stage states
-    StoredDouble2 lp2S1, lp2S2;      // two-stage states
-    StoredDouble2 k4, k2, gain;      // resonances and the ladder's output gain
-    StoredDouble2 cutoff;            // the cutoffs the coefficients below were computed from
-    StoredDouble2 twoOverG, stageGain, g, loopGain, solve, twoOverGG;  // FilterCoefficients
+// The filters of the voices the engine computes side by side, voice l's in
+// lane l: the engine takes a voice's filter into its lane at the start of a
+// rendered segment and hands it back at its end (load, store); in between,
+// FilterGroup runs a group of them in lanes, and each lane runs exactly what
+// its Filter would. Audio thread; the fields are the lanes' copies of the
+// Filter fields of the same names.
+struct FilterLanes {
+    double s1[kMaxLanes], s2[kMaxLanes], s3[kMaxLanes], s4[kMaxLanes];  // ladder stage states
+    double lp2S1[kMaxLanes], lp2S2[kMaxLanes];                          // two-stage states
+    double k4[kMaxLanes], k2[kMaxLanes], gain[kMaxLanes];               // resonances, ladder output gain
+    // The cutoffs the coefficients below were computed from (NaN: none yet).
+    double cutoff[kMaxLanes];
+    double twoOverG[kMaxLanes], stageGain[kMaxLanes], g[kMaxLanes];  // FilterCoefficients
+    double loopGain[kMaxLanes], solve[kMaxLanes], twoOverGG[kMaxLanes];
 
-    // Takes filter f into lane `lane` (f's type is the pair's); the first
+    // Takes filter f into lane `lane` (f's type is every lane's); the first
     // setCutoff computes that lane's coefficients.
     void load(int lane, const Filter& f);
     // A lane that holds no voice: silent states, no resonance, fed by the
@@ -206,62 +212,70 @@ struct FilterPair {
     void clear(int lane) { load(lane, Filter{}); }
     // Hands lane `lane`'s states back to f.
     void store(int lane, Filter& f) const;
+};
 
-    // Once per host-rate sample, before process: w = each lane's cutoff as a
+// W lanes of FilterLanes in registers, from lane `first` on, for a chunk of
+// samples (load, then setCutoff and step per sample, then store). Everything
+// is inlined into the engine's voice loop, which keeps the states in
+// registers: through memory, each step would wait on a store and a load.
+template <int W>
+struct FilterGroup {
+    using V = Lanes<W>;
+    V s1, s2, s3, s4, lp2S1, lp2S2, k4, k2, gain;
+    V cutoff;  // the cutoffs the coefficients were computed from
+    FilterCoefficients<V> c;
+
+    [[gnu::always_inline]] void load(const FilterLanes& f, int first)
+    {
+        s1 = loadLanes<W>(f.s1 + first);
+        s2 = loadLanes<W>(f.s2 + first);
+        s3 = loadLanes<W>(f.s3 + first);
+        s4 = loadLanes<W>(f.s4 + first);
+        lp2S1 = loadLanes<W>(f.lp2S1 + first);
+        lp2S2 = loadLanes<W>(f.lp2S2 + first);
+        k4 = loadLanes<W>(f.k4 + first);
+        k2 = loadLanes<W>(f.k2 + first);
+        gain = loadLanes<W>(f.gain + first);
+        cutoff = loadLanes<W>(f.cutoff + first);
+        c.twoOverG = loadLanes<W>(f.twoOverG + first);
+        c.stageGain = loadLanes<W>(f.stageGain + first);
+        c.g = loadLanes<W>(f.g + first);
+        c.loopGain = loadLanes<W>(f.loopGain + first);
+        c.solve = loadLanes<W>(f.solve + first);
+        c.twoOverGG = loadLanes<W>(f.twoOverGG + first);
+    }
+    [[gnu::always_inline]] void store(FilterLanes& f, int first) const
+    {
+        storeLanes<W>(f.s1 + first, s1);
+        storeLanes<W>(f.s2 + first, s2);
+        storeLanes<W>(f.s3 + first, s3);
+        storeLanes<W>(f.s4 + first, s4);
+        storeLanes<W>(f.lp2S1 + first, lp2S1);
+        storeLanes<W>(f.lp2S2 + first, lp2S2);
+        storeLanes<W>(f.cutoff + first, cutoff);
+        storeLanes<W>(f.twoOverG + first, c.twoOverG);
+        storeLanes<W>(f.stageGain + first, c.stageGain);
+        storeLanes<W>(f.g + first, c.g);
+        storeLanes<W>(f.loopGain + first, c.loopGain);
+        storeLanes<W>(f.solve + first, c.solve);
+        storeLanes<W>(f.twoOverGG + first, c.twoOverGG);
+    }
+
+    // Once per host-rate sample, before step: w = each lane's cutoff as a
     // fraction of the host rate. The coefficients are computed again only
     // when a lane's cutoff moved (a NaN always computes; it is clamped).
-    void setCutoff(Double2 w, int type)
+    [[gnu::always_inline]] void setCutoff(V w, int type)
     {
-        if (!anyLane(w != Double2(cutoff))) return;
-        const FilterCoefficients<Double2> c = filterCoefficients<Double2>(w, type, k4, k2);
+        if (!anyLane(w != cutoff)) return;
+        c = filterCoefficients<V>(w, type, k4, k2);
         cutoff = w;
-        twoOverG = c.twoOverG;
-        stageGain = c.stageGain;
-        g = c.g;
-        loopGain = c.loopGain;
-        solve = c.solve;
-        twoOverGG = c.twoOverGG;
     }
 
     // One oversampled step: x in, the output out.
-    Double2 step(Double2 x, int type)
+    [[gnu::always_inline]] V step(V x, int type)
     {
-        Double2 x2 = x;
-        return steps<1>(x, x2, type);
-    }
-
-    // The host-rate sample's two oversampled steps, x1 then x2 in, each
-    // replaced by the output.
-    void process(Double2& x1, Double2& x2, int type)
-    {
-        steps<2>(x1, x2, type);
-    }
-
-private:
-    // kSteps (1 or 2) steps, the states held in registers in between;
-    // answers the first output.
-    template <int kSteps>
-    [[gnu::always_inline]] Double2 steps(Double2& x1, Double2& x2, int type)
-    {
-        const FilterCoefficients<Double2> c = {twoOverG, stageGain, g, loopGain, solve, twoOverGG};
-        if (type == filter_detail::kLp2Type) {
-            Double2 a = lp2S1, b = lp2S2;
-            const Double2 q = k2;
-            x1 = lp2Step<Double2>(x1, a, b, c, q);
-            if (kSteps == 2) x2 = lp2Step<Double2>(x2, a, b, c, q);
-            lp2S1 = a;
-            lp2S2 = b;
-        } else {
-            Double2 a = s1, b = s2, d = s3, e = s4;
-            const Double2 q = k4, out = gain;
-            x1 = ladderStep<Double2>(x1, a, b, d, e, c, q, out, type);
-            if (kSteps == 2) x2 = ladderStep<Double2>(x2, a, b, d, e, c, q, out, type);
-            s1 = a;
-            s2 = b;
-            s3 = d;
-            s4 = e;
-        }
-        return x1;
+        if (type == filter_detail::kLp2Type) return lp2Step<V>(x, lp2S1, lp2S2, c, k2);
+        return ladderStep<V>(x, s1, s2, s3, s4, c, k4, gain, type);
     }
 };
 

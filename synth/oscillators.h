@@ -18,9 +18,11 @@ namespace Veldane {
 constexpr double kNoSync = -1.0;
 
 // The parts of a step shared by the oscillators below (T = double) and the
-// engine's oscillators in lanes (T = Double2, synth/voice_lanes.cpp), which
-// compute a step without events two voices at a time and leave every step
-// with an event to the oscillators below.
+// engine's oscillators in lanes (T = Lanes<W>, synth/voice_kernel.cpp), which
+// compute a step without events for a group of voices at a time and leave
+// every step with an event to the oscillators below. Always inlined: the
+// voice loop is compiled once per vector width, each for its own target, and
+// must not share an out-of-line copy with code built for another.
 namespace osc_detail {
 
 // Above half a cycle per oversampled step (a fundamental above the host rate)
@@ -40,7 +42,7 @@ constexpr double kMinIncrement = 1e-9;
 // Keeps an increment in [kMinIncrement, kMaxIncrement]; NaN or a negative
 // value almost stops the phase rather than sending it off to infinity.
 template <typename T>
-T safeIncrement(T inc)
+[[gnu::always_inline]] inline T safeIncrement(T inc)
 {
     return select(inc > kMaxIncrement, splat<T>(kMaxIncrement), select(inc >= kMinIncrement, inc, splat<T>(kMinIncrement)));
 }
@@ -49,7 +51,7 @@ T safeIncrement(T inc)
 // both ends, so a corner or edge cannot fall closer to the wrap than one step.
 // With inc below 0.5 the interval is never empty; a NaN shape becomes inc.
 template <typename T>
-T clampShape(T t, T inc)
+[[gnu::always_inline]] inline T clampShape(T t, T inc)
 {
     return select(t >= inc, select(t > 1.0 - inc, 1.0 - inc, t), inc);
 }
@@ -57,7 +59,7 @@ T clampShape(T t, T inc)
 // Oscillator 1's triangle before its corrections: phase / skew rising,
 // (1 - phase) / (1 - skew) falling.
 template <typename T>
-T skewedTriangle(T phase, T skew)
+[[gnu::always_inline]] inline T skewedTriangle(T phase, T skew)
 {
     const auto rising = phase < skew;
     return select(rising, phase, 1.0 - phase) / select(rising, skew, 1.0 - skew);
@@ -65,7 +67,7 @@ T skewedTriangle(T phase, T skew)
 
 // Moves a four-tap window on by one step and enters the naive value.
 template <typename T>
-void shiftTaps(T& tap0, T& tap1, T& tap2, T& tap3, T naive)
+[[gnu::always_inline]] inline void shiftTaps(T& tap0, T& tap1, T& tap2, T& tap3, T naive)
 {
     tap0 = tap1;
     tap1 = tap2 + naive;

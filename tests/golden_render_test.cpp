@@ -2,7 +2,9 @@
 // fresh instance as a host plays it (parameter changes between blocks, MIDI at
 // its offsets) and compared by a checksum of its samples with the checksum of
 // an accepted render. A change to the sound on purpose updates the table and
-// says why in its commit; any other difference is a fault.
+// says why in its commit; any other difference is a fault. Every render is
+// made once on each voice path the processor supports (synth/voice_path.h):
+// the two, four and eight voices per register must all give the accepted bits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "synth/random.h"
+#include "synth/voice_path.h"
 #include "tests/golden.h"
 #include "tests/hosted_plugin.h"
 #include "tools/testhost/script.h"
@@ -31,6 +34,20 @@ struct Passage {
 
 using GoldenRender = HostedPlugin;
 
+// Calls f once on each voice path the processor supports, instances made
+// within taking that path; the path in force before is restored.
+template <class F>
+void onEveryVoicePath(F f) {
+    const Veldane::VoicePath before = Veldane::voicePath();
+    for (int p = 0; p < Veldane::kVoicePathCount; ++p) {
+        const auto path = static_cast<Veldane::VoicePath>(p);
+        if (!Veldane::setVoicePath(path)) continue;
+        SCOPED_TRACE(Veldane::voicePathName(path));
+        f();
+    }
+    Veldane::setVoicePath(before);
+}
+
 // Plays from the start of the random sequence, as a freshly loaded library does.
 std::vector<float> play(AEffect* effect, testhost::Script& script, bool useDouble) {
     Veldane::setRandomSeed(Veldane::kInitialRandomSeed);
@@ -43,9 +60,14 @@ TEST_F(GoldenRender, DemoPhrase) {
     testhost::Script script;
     std::string error;
     ASSERT_TRUE(testhost::readScript(VELDANE_SOURCE_DIR "/tools/testhost/demo.txt", 44100.0, script, error)) << error;
-    const std::vector<float> out = play(effect, script, false);
-    EXPECT_EQ(out.size(), 441000u);
-    EXPECT_EQ(checksum(out), golden::kDemoPhraseChecksum);
+    onEveryVoicePath([&] {
+        AEffect* fresh = VSTPluginMain(&CountingHost::callback);
+        ASSERT_NE(fresh, nullptr);
+        const std::vector<float> out = play(fresh, script, false);
+        EXPECT_EQ(out.size(), 441000u);
+        EXPECT_EQ(checksum(out), golden::kDemoPhraseChecksum);
+        closeInstance(fresh);
+    });
 }
 
 // One short passage per sound path: every waveform, sync and ring modulation,
@@ -252,7 +274,8 @@ const Passage kPassages[] = {
      true, 14818832375608987931u},
 };
 
-TEST_F(GoldenRender, EverySoundPath) {
+TEST_F(GoldenRender, EverySoundPathOnEveryVoicePath) {
+    onEveryVoicePath([] {
     for (const Passage& passage : kPassages) {
         // Each passage from a fresh instance, so none depends on another.
         AEffect* fresh = VSTPluginMain(&CountingHost::callback);
@@ -269,6 +292,7 @@ TEST_F(GoldenRender, EverySoundPath) {
         EXPECT_GT(peak, 0.01f) << passage.name;
         closeInstance(fresh);
     }
+    });
 }
 
 } // namespace

@@ -184,67 +184,84 @@ struct ChannelBuffers {
 
 } // namespace
 
-std::vector<float> playScript(AEffect* e, const Script& script, double rate, int block, bool useDouble,
-                              bool cutAtParameters) {
+struct ScriptPlayer::Buffers {
+    ChannelBuffers<float> floats;
+    ChannelBuffers<double> doubles;
+    std::vector<VstMidiEvent> midi;
+    std::vector<unsigned char> eventsStorage;
+};
+
+ScriptPlayer::ScriptPlayer(AEffect* e, const Script& script, double rate, int block, bool useDouble,
+                           bool cutAtParameters)
+    : e_(e), script_(script), block_(block), useDouble_(useDouble), cutAtParameters_(cutAtParameters),
+      total_(script.length(rate)) {
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate));
     e->dispatcher(e, effSetBlockSize, 0, block, nullptr, 0.0f);
     e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
-
-    const long long total = script.length(rate);
-    std::vector<float> output;
-    output.reserve(static_cast<std::size_t>(std::max(total, 0LL)));
     const int inputCount = std::clamp(static_cast<int>(e->numInputs), 0, kMaxChannels);
     const int outputCount = std::clamp(static_cast<int>(e->numOutputs), 0, kMaxChannels);
-    ChannelBuffers<float> floats(useDouble ? 0 : inputCount, useDouble ? 0 : outputCount, block);
-    ChannelBuffers<double> doubles(useDouble ? inputCount : 0, useDouble ? outputCount : 0, block);
-    std::vector<VstMidiEvent> midi;
-    std::vector<unsigned char> eventsStorage;
-    std::size_t next = 0;
-    for (long long start = 0; start < total;) {
-        // The block's end: the next block boundary, or when cutting, the
-        // next parameter change after the block's first sample.
-        long long end = std::min<long long>((start / block + 1) * block, total);
-        for (std::size_t i = next; cutAtParameters && i < script.commands.size() && script.commands[i].frame < end; ++i)
-            if (script.commands[i].isParameter && script.commands[i].frame > start) end = script.commands[i].frame;
-        const long long first = start;
-        const int frames = static_cast<int>(end - start);
-        start = end;
-        midi.clear();
-        for (; next < script.commands.size() && script.commands[next].frame < end; ++next) {
-            const Command& c = script.commands[next];
-            if (c.isParameter) {
-                if (c.index >= 0) e->setParameter(e, c.index, c.value);
-                continue;
-            }
-            VstMidiEvent m{};
-            m.type = kVstMidiType;
-            m.byteSize = sizeof(VstMidiEvent);
-            m.deltaFrames = static_cast<VstInt32>(std::max<long long>(0, c.frame - first));
-            std::memcpy(m.midiData, c.midi, 3);
-            midi.push_back(m);
+    buffers_.reset(new Buffers{{useDouble ? 0 : inputCount, useDouble ? 0 : outputCount, block},
+                               {useDouble ? inputCount : 0, useDouble ? outputCount : 0, block}, {}, {}});
+}
+
+ScriptPlayer::~ScriptPlayer() { e_->dispatcher(e_, effMainsChanged, 0, 0, nullptr, 0.0f); }
+
+bool ScriptPlayer::next(std::vector<float>& output) {
+    if (start_ >= total_) return false;
+    AEffect* e = e_;
+    Buffers& b = *buffers_;
+    // The block's end: the next block boundary, or when cutting, the next
+    // parameter change after the block's first sample.
+    long long end = std::min<long long>((start_ / block_ + 1) * block_, total_);
+    for (std::size_t i = next_; cutAtParameters_ && i < script_.commands.size() && script_.commands[i].frame < end; ++i)
+        if (script_.commands[i].isParameter && script_.commands[i].frame > start_) end = script_.commands[i].frame;
+    const long long first = start_;
+    const int frames = static_cast<int>(end - start_);
+    start_ = end;
+    b.midi.clear();
+    for (; next_ < script_.commands.size() && script_.commands[next_].frame < end; ++next_) {
+        const Command& c = script_.commands[next_];
+        if (c.isParameter) {
+            if (c.index >= 0) e->setParameter(e, c.index, c.value);
+            continue;
         }
-        if (!midi.empty()) {
-            // The event array really holds numEvents pointers.
-            const std::size_t header = offsetof(VstEvents, events);
-            eventsStorage.assign(std::max(sizeof(VstEvents), header + midi.size() * sizeof(VstEvent*)), 0);
-            auto* events = reinterpret_cast<VstEvents*>(eventsStorage.data());
-            events->numEvents = static_cast<VstInt32>(midi.size());
-            auto** list = reinterpret_cast<VstEvent**>(eventsStorage.data() + header);
-            for (std::size_t i = 0; i < midi.size(); ++i) list[i] = reinterpret_cast<VstEvent*>(&midi[i]);
-            audioCall([&] { e->dispatcher(e, effProcessEvents, 0, 0, events, 0.0f); });
-        }
-        if (useDouble) {
-            double** inputs = doubles.silentInputs();
-            audioCall([&] { e->processDoubleReplacing(e, inputs, doubles.outputPointers.data(), frames); });
-            const std::vector<double>& first = doubles.outputs[0];
-            for (int i = 0; i < frames; ++i) output.push_back(static_cast<float>(first[i]));
-        } else {
-            float** inputs = floats.silentInputs();
-            audioCall([&] { e->processReplacing(e, inputs, floats.outputPointers.data(), frames); });
-            output.insert(output.end(), floats.outputs[0].begin(), floats.outputs[0].begin() + frames);
-        }
+        VstMidiEvent m{};
+        m.type = kVstMidiType;
+        m.byteSize = sizeof(VstMidiEvent);
+        m.deltaFrames = static_cast<VstInt32>(std::max<long long>(0, c.frame - first));
+        std::memcpy(m.midiData, c.midi, 3);
+        b.midi.push_back(m);
     }
-    e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
+    if (!b.midi.empty()) {
+        // The event array really holds numEvents pointers.
+        const std::size_t header = offsetof(VstEvents, events);
+        b.eventsStorage.assign(std::max(sizeof(VstEvents), header + b.midi.size() * sizeof(VstEvent*)), 0);
+        auto* events = reinterpret_cast<VstEvents*>(b.eventsStorage.data());
+        events->numEvents = static_cast<VstInt32>(b.midi.size());
+        auto** list = reinterpret_cast<VstEvent**>(b.eventsStorage.data() + header);
+        for (std::size_t i = 0; i < b.midi.size(); ++i) list[i] = reinterpret_cast<VstEvent*>(&b.midi[i]);
+        audioCall([&] { e->dispatcher(e, effProcessEvents, 0, 0, events, 0.0f); });
+    }
+    if (useDouble_) {
+        double** inputs = b.doubles.silentInputs();
+        audioCall([&] { e->processDoubleReplacing(e, inputs, b.doubles.outputPointers.data(), frames); });
+        const std::vector<double>& out = b.doubles.outputs[0];
+        for (int i = 0; i < frames; ++i) output.push_back(static_cast<float>(out[i]));
+    } else {
+        float** inputs = b.floats.silentInputs();
+        audioCall([&] { e->processReplacing(e, inputs, b.floats.outputPointers.data(), frames); });
+        output.insert(output.end(), b.floats.outputs[0].begin(), b.floats.outputs[0].begin() + frames);
+    }
+    return true;
+}
+
+std::vector<float> playScript(AEffect* e, const Script& script, double rate, int block, bool useDouble,
+                              bool cutAtParameters) {
+    std::vector<float> output;
+    output.reserve(static_cast<std::size_t>(std::max(script.length(rate), 0LL)));
+    ScriptPlayer player(e, script, rate, block, useDouble, cutAtParameters);
+    while (player.next(output)) {
+    }
     return output;
 }
 

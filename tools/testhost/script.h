@@ -19,6 +19,7 @@
 // changes are made before that block is processed. Commands may be listed in
 // any order; they are sorted by time (stable for equal times).
 #include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,5 +76,32 @@ bool canPlay(AEffect* effect, bool useDouble, std::string& error);
 // `block`).
 std::vector<float> playScript(AEffect* effect, const Script& script, double rate, int block, bool useDouble,
                               bool cutAtParameters = false);
+
+// playScript a block at a time, for a host that plays several instances
+// side by side: construction sets the rate and block size and switches
+// processing on, each next() plays one block and appends its first output
+// to `output` (false once the script is done), destruction switches
+// processing off. The script must outlive the player.
+class ScriptPlayer {
+public:
+    ScriptPlayer(AEffect* effect, const Script& script, double rate, int block, bool useDouble,
+                 bool cutAtParameters = false);
+    ~ScriptPlayer();
+    ScriptPlayer(const ScriptPlayer&) = delete;
+    ScriptPlayer& operator=(const ScriptPlayer&) = delete;
+
+    bool next(std::vector<float>& output);
+
+private:
+    struct Buffers;
+    AEffect* e_;
+    const Script& script_;
+    int block_;
+    bool useDouble_, cutAtParameters_;
+    long long total_;
+    long long start_ = 0;
+    std::size_t next_ = 0;
+    std::unique_ptr<Buffers> buffers_;
+};
 
 } // namespace testhost

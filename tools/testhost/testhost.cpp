@@ -17,12 +17,16 @@
 //       44100), --block the block length (default 512); --cut-at-params
 //       also cuts a block where a parameter change falls, so it sounds from
 //       its own sample (as in formats with timed parameter events).
-//   testhost bench LIBRARY SCRIPT [--seconds S] [--double] [--rate R] [--block N]
+//   testhost bench LIBRARY SCRIPT [--seconds S] [--instances N] [--double] [--rate R] [--block N]
 //       Plays SCRIPT through one instance over and over, as `render` plays
 //       it, in rounds of half a second of this thread's CPU time until S
 //       seconds (default 3) have gone into them, and prints the real-time
 //       factor of the fastest round: seconds of audio rendered per second of
-//       CPU time. One untimed play comes first.
+//       CPU time, and what a second of audio cost in cycles of the
+//       time-stamp counter (tools/testhost/bench_rounds.h). One untimed play
+//       comes first. With N instances (1..64) in the process, each plays the
+//       script, block by block side by side as a host plays its tracks, and
+//       the factor counts the audio of all of them.
 //   testhost editor LIBRARY OUT.png [SCRIPT]
 //       Opens the plug-in's editor in a window of the host's, as a host
 //       does (a Win32 window in the Windows builds, an X11 window in the
@@ -44,16 +48,18 @@
 //   1.5 end
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/vst2.h"
+#include "synth/voice_path.h"
+#include "tools/testhost/bench_rounds.h"
 #include "tools/testhost/platform.h"
 #include "tools/testhost/plugin_library.h"
 #include "tools/testhost/editor_command.h"
@@ -66,13 +72,10 @@ using namespace testhost;
 
 constexpr double kDefaultRate = 44100.0;
 constexpr int kDefaultBlock = 512;
-// CPU time a benchmark runs for, in rounds of kBenchRoundSeconds each. A
-// round is long enough that the thread clock's tick (10 ms under wine) is
-// lost in it and the passage is played a few times over; the fastest round
-// is the figure, since other programs sharing the machine's cores and caches
-// only ever slow a round down.
+// CPU time a benchmark runs for (tools/testhost/bench_rounds.h).
 constexpr double kDefaultBenchSeconds = 3.0;
-constexpr double kBenchRoundSeconds = 0.5;
+// Instances a benchmark may play side by side.
+constexpr int kMaxBenchInstances = 64;
 
 // The editor's rectangle, or why there is none. A plug-in may answer success
 // with no rectangle, or with one that is empty or upside down: those are
@@ -105,6 +108,7 @@ int info(const char* path) {
                 sizeof(AEffect));
     if (plugin.builtin) {
         std::printf("exports            none: linked into the test host\n");
+        std::printf("voice path         %s\n", Veldane::voicePathName(Veldane::voicePath()));
     } else {
         std::printf("exports            VSTPluginMain %s, main %s%s\n", plugin.entry ? "yes" : "no",
                     plugin.mainAlias ? "yes" : "no",
@@ -157,6 +161,7 @@ struct PlayOptions {
     double rate = kDefaultRate;
     int block = kDefaultBlock;
     double benchSeconds = kDefaultBenchSeconds;
+    int instances = 1;
 };
 
 // Reads the script and loads the plug-in with the script's parameter names
@@ -209,54 +214,46 @@ int render(const char* path, const char* scriptPath, const char* outPath, const 
 // --- bench -------------------------------------------------------------------
 
 int bench(const char* path, const char* scriptPath, const PlayOptions& options) {
-    LoadedPlugin plugin;
+    std::vector<LoadedPlugin> plugins(static_cast<std::size_t>(options.instances));
     Script script;
-    if (!loadWithScript(path, scriptPath, options, plugin, script)) return 1;
-    // The untimed first play brings code and tables into the caches and lets
-    // the plug-in grow whatever it grows on first use.
-    int nonFinite = countNonFinite(playScript(plugin.effect, script, options.rate, options.block, options.useDouble));
-    int plays = 0, rounds = 0;
-    double audioSeconds = 0.0, cpuSeconds = 0.0, best = 0.0;
-    const auto wallStart = std::chrono::steady_clock::now();
-    do {
-        const double roundStart = threadCpuSeconds();
-        double roundAudio = 0.0, roundCpu = 0.0;
-        do {
-            const std::vector<float> output =
-                playScript(plugin.effect, script, options.rate, options.block, options.useDouble);
-            nonFinite += countNonFinite(output);
-            roundAudio += double(output.size()) / options.rate;
-            ++plays;
-            roundCpu = threadCpuSeconds() - roundStart;
-        } while (roundCpu < std::min(kBenchRoundSeconds, options.benchSeconds));
-        ++rounds;
-        audioSeconds += roundAudio;
-        cpuSeconds += roundCpu;
-        if (roundCpu > 0.0) best = std::max(best, roundAudio / roundCpu);
-    } while (cpuSeconds < options.benchSeconds);
-    const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    unload(plugin);
-    std::printf("played %s %d times in %d rounds: %.1f s of audio (%s precision, blocks of %d at %g Hz) in %.2f s "
-                "of CPU time, %.2f s of wall time\n",
-                scriptPath, plays, rounds, audioSeconds, options.useDouble ? "double" : "single", options.block,
-                options.rate, cpuSeconds, wallSeconds);
-    if (nonFinite) {
-        std::fprintf(stderr, "%d non-finite samples\n", nonFinite);
-        return 2;
+    if (!loadWithScript(path, scriptPath, options, plugins[0], script)) return 1;
+    for (std::size_t i = 1; i < plugins.size(); ++i) {
+        if (!load(path, plugins[i])) return 1;
     }
-    if (best <= 0.0) {
-        std::fprintf(stderr, "the thread's CPU time did not advance: no real-time factor\n");
-        return 1;
-    }
-    std::printf("real-time factor %.1f (fastest round; %.1f over all rounds)\n", best, audioSeconds / cpuSeconds);
-    return 0;
+    int nonFinite = 0;
+    std::vector<std::vector<float>> outputs(plugins.size());
+    const BenchResult result = benchRounds(options.benchSeconds, [&] {
+        std::vector<std::unique_ptr<ScriptPlayer>> players;
+        for (std::size_t i = 0; i < plugins.size(); ++i) {
+            outputs[i].clear();
+            players.emplace_back(
+                new ScriptPlayer(plugins[i].effect, script, options.rate, options.block, options.useDouble));
+        }
+        // Block by block, every instance in turn, as a host plays its tracks.
+        for (bool more = true; more;) {
+            for (std::size_t i = 0; i < players.size(); ++i) more = players[i]->next(outputs[i]);
+        }
+        double audio = 0.0;
+        for (const std::vector<float>& out : outputs) {
+            nonFinite += countNonFinite(out);
+            audio += double(out.size()) / options.rate;
+        }
+        return audio;
+    });
+    for (LoadedPlugin& plugin : plugins) unload(plugin);
+    std::printf("played %s %d times in %d rounds, %d instance%s: %.1f s of audio (%s precision, blocks of %d at %g Hz) "
+                "in %.2f s of CPU time, %.2f s of wall time\n",
+                scriptPath, result.plays, result.rounds, options.instances, options.instances == 1 ? "" : "s",
+                result.audioSeconds, options.useDouble ? "double" : "single", options.block, options.rate,
+                result.cpuSeconds, result.wallSeconds);
+    return printBenchFigures(result, nonFinite);
 }
 
 int usage() {
     std::fprintf(stderr,
                  "usage: testhost info LIBRARY\n"
                  "       testhost render LIBRARY SCRIPT OUT.wav [--double] [--rate R] [--block N] [--cut-at-params]\n"
-                 "       testhost bench LIBRARY SCRIPT [--seconds S] [--double] [--rate R] [--block N]\n"
+                 "       testhost bench LIBRARY SCRIPT [--seconds S] [--instances N] [--double] [--rate R] [--block N]\n"
                  "       testhost editor LIBRARY OUT.png [SCRIPT]\n"
                  "LIBRARY may be `builtin`: the plug-in linked into this test host.\n");
     return 64;
@@ -276,6 +273,8 @@ bool parseOptions(int argc, char** argv, int first, bool bench, PlayOptions& opt
             options.block = std::atoi(argv[++i]);
         } else if (bench && std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             options.benchSeconds = std::atof(argv[++i]);
+        } else if (bench && std::strcmp(argv[i], "--instances") == 0 && i + 1 < argc) {
+            options.instances = std::atoi(argv[++i]);
         } else {
             return false;
         }
@@ -284,8 +283,9 @@ bool parseOptions(int argc, char** argv, int first, bool bench, PlayOptions& opt
         std::fprintf(stderr, "rate must be 1000..768000 Hz and block 1..65536 samples\n");
         return false;
     }
-    if (!(options.benchSeconds >= 0.0 && options.benchSeconds <= 3600.0)) {
-        std::fprintf(stderr, "seconds must be 0..3600\n");
+    if (!(options.benchSeconds >= 0.0 && options.benchSeconds <= 3600.0) || options.instances < 1 ||
+        options.instances > kMaxBenchInstances) {
+        std::fprintf(stderr, "seconds must be 0..3600 and instances 1..%d\n", kMaxBenchInstances);
         return false;
     }
     return true;
