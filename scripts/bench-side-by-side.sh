@@ -3,8 +3,9 @@
 # pick instead, each loaded by one of our test hosts, and prints markdown
 # tables of their real-time factors and their cycles per voice:
 #   Veldane's Linux VST 2.4 plug-in (build/native/vst/veldane.so) on each
-#     voice path the processor has (VELDANE_SIMD=sse2, avx2, avx512: two,
-#     four or eight voices per register) and on the one it chooses itself,
+#     voice path the processor has (VELDANE_SIMD=sse2, avx2, avx512: two
+#     voices per register, four, four in 32 registers) and on the one it
+#     chooses itself,
 #     and its LV2 plug-in (build/native/lv2/veldane.lv2), in `testhost bench`
 #     and in `lv2bench` (our LV2 host, through lilv);
 #   amsynth's VST 2.4 plug-in (Debian's amsynth), in `testhost bench`;

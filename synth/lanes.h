@@ -1,7 +1,8 @@
 #pragma once
 // Voices side by side: the engine computes its voices in groups, each value
 // of a group's voices in one lane of a vector of W doubles: two in an SSE2
-// register, four in an AVX2 register, eight in an AVX-512 register. The
+// register, four in an AVX2 or AVX-512 register (256 bits wide; see
+// synth/voice_path.h for why not eight). The
 // lanes' additions, multiplications, divisions and comparisons are the same
 // IEEE operations as their scalar twins at any width, so a voice computed in
 // a lane gives the same bits as computed alone, as long as its operations
@@ -18,7 +19,7 @@
 
 namespace Veldane {
 
-// The most voices side by side: the engine's eight in one AVX-512 register.
+// The most voices side by side: the engine's eight, in as many groups as they fill.
 constexpr int kMaxLanes = 8;
 
 // W doubles in one vector (GCC's and Clang's vector extension: the target's
@@ -35,11 +36,6 @@ template <>
 struct LaneTypes<4> {
     using Vector = double __attribute__((vector_size(32)));
     using Stored = double __attribute__((vector_size(32), aligned(8)));
-};
-template <>
-struct LaneTypes<8> {
-    using Vector = double __attribute__((vector_size(64)));
-    using Stored = double __attribute__((vector_size(64), aligned(8)));
 };
 template <int W>
 using Lanes = typename LaneTypes<W>::Vector;
@@ -94,10 +90,6 @@ template <class Mask>
 [[gnu::always_inline]] inline int laneBits(Mask mask)
 {
     constexpr int kWidth = static_cast<int>(sizeof(Mask) / sizeof(mask[0]));
-#if defined(__AVX512F__)
-    if constexpr (kWidth == 8)
-        return _mm512_test_epi64_mask(reinterpret_cast<__m512i>(mask), reinterpret_cast<__m512i>(mask));
-#endif
 #if defined(__AVX__)
     if constexpr (kWidth == 4)
         return _mm256_movemask_pd(reinterpret_cast<__m256d>(mask));

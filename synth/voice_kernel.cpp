@@ -1,8 +1,8 @@
 // The voice loop (see synth/voice_lanes.h): the voices' oscillators, the mix,
 // the filters and the amp envelopes for a chunk, in groups of W voices side
-// by side. This one file is compiled once per vector width, each time for
-// its own target (CMakeLists.txt): VELDANE_VOICE_LANES is W (2: SSE2, 4:
-// AVX2, 8: AVX-512F) and VELDANE_VOICE_LOOP the name of the loop it defines
+// by side. This one file is compiled once per target (CMakeLists.txt):
+// VELDANE_VOICE_LANES is the widest W it runs (2: SSE2, 4: AVX2 and AVX-512,
+// see synth/voice_path.h) and VELDANE_VOICE_LOOP the name of the loop it defines
 // (synth/voice_path.h). Everything here but that loop has internal linkage,
 // and every helper of the headers it uses is always inlined, so no function
 // compiled for a wider target is ever shared with code built for another
@@ -27,7 +27,7 @@
 #include "synth/voice_path.h"
 
 #if !defined(VELDANE_VOICE_LANES) || !defined(VELDANE_VOICE_LOOP)
-#error "compiled once per vector width: define VELDANE_VOICE_LANES and VELDANE_VOICE_LOOP"
+#error "compiled once per target: define VELDANE_VOICE_LANES and VELDANE_VOICE_LOOP"
 #endif
 
 namespace Veldane {
@@ -447,10 +447,6 @@ void VELDANE_VOICE_LOOP(LaneState& st, int count, double* out)
     if constexpr (VELDANE_VOICE_LANES > 2) {
         if (st.count <= 2)
             return LoopOfWidth<2>::run(st, count, out);
-    }
-    if constexpr (VELDANE_VOICE_LANES > 4) {
-        if (st.count <= 4)
-            return LoopOfWidth<4>::run(st, count, out);
     }
     LoopOfWidth<VELDANE_VOICE_LANES>::run(st, count, out);
 }

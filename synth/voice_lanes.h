@@ -6,10 +6,10 @@
 //    voice works out its own (Voice::modulate: envelopes, glide, increments,
 //    cutoff) into the chunk's tables (modulate, here).
 // 2. Then the voice loop (synthesize: synth/voice_kernel.cpp, compiled once
-//    for each vector width and chosen at start-up, synth/voice_path.h) runs
+//    for each instruction set and chosen at start-up, synth/voice_path.h) runs
 //    the voices' oscillators, the mix with the DC blockers and the ring
-//    modulation, the filters and the amp envelopes in groups of two, four or
-//    eight voices, and sums the voices in voice order.
+//    modulation, the filters and the amp envelopes in groups of two or
+//    four voices, and sums the voices in voice order.
 //
 // The voices stay the owners of their state between rendered segments: load
 // copies the running state of the voices to compute into the lanes, store

@@ -45,7 +45,7 @@ bool processorSupports(VoicePath path)
     __cpuid_count(7, 0, a, b, c, d);
     if (path == VoicePath::kAvx2)
         return (b & bit_AVX2) != 0;
-    return (b & bit_AVX512F) != 0 && (xcr0 & kXcr0Avx512) == kXcr0Avx512;
+    return (b & bit_AVX512F) != 0 && (b & bit_AVX512VL) != 0 && (xcr0 & kXcr0Avx512) == kXcr0Avx512;
 }
 #else
 bool processorSupports(VoicePath path)
@@ -92,11 +92,6 @@ const char* voicePathName(VoicePath path)
     case VoicePath::kAvx512: return "avx512";
     default: return "sse2";
     }
-}
-
-int voicePathLanes(VoicePath path)
-{
-    return 2 << static_cast<int>(path);
 }
 
 bool voicePathSupported(VoicePath path)

@@ -4,7 +4,7 @@
 // an accepted render. A change to the sound on purpose updates the table and
 // says why in its commit; any other difference is a fault. Every render is
 // made once on each voice path the processor supports (synth/voice_path.h):
-// the two, four and eight voices per register must all give the accepted bits.
+// every path (SSE2, AVX2, AVX-512) must give the accepted bits.
 #include <gtest/gtest.h>
 
 #include <algorithm>
