@@ -370,16 +370,14 @@ struct LoopOfWidth {
                     }
                     y[g][step] = filter[g].step(mix, type);
                 };
-                // With 32 vector registers, the groups side by side are written
-                // out, which GCC does not do of its own: in a loop it keeps
-                // their filter states in memory, and every step of their
+                // With 32 vector registers, several groups side by side are
+                // written out, which GCC does not do of its own: in a loop it
+                // keeps their filter states in memory, and every step of their
                 // chains waits on a store and a load (two groups of four ran
                 // 3 % slower so). With 16 or 8 they would not fit anyway
-                // (written out, AVX2's ran 1 to 3 % slower), and one group
-                // needs no loop (the hint alone cost it 3 %).
-                if constexpr (kGroups == 1) {
-                    mixAndStep(0);
-                } else if constexpr (kThirtyTwoRegisters) {
+                // (written out, AVX2's ran 1 to 3 % slower), and the hint on a
+                // single group's loop cost one voice 3 %.
+                if constexpr (kGroups > 1 && kThirtyTwoRegisters) {
 #pragma GCC unroll 4
                     for (int g = 0; g < kGroups; ++g)
                         mixAndStep(g);
