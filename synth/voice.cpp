@@ -1,8 +1,6 @@
 #include "synth/voice.h"
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 #include "synth/engine.h"
 
@@ -18,27 +16,7 @@ constexpr double kKeyTrackPivotOctaves = 5.0;
 constexpr double kGlideAimUp = 1.01;
 constexpr double kGlideAimDown = 0.99;
 
-// The same bits (a NaN matches itself, 0.0 does not match -0.0).
-bool sameBits(double a, double b)
-{
-    std::uint64_t x, y;
-    std::memcpy(&x, &a, sizeof x);
-    std::memcpy(&y, &b, sizeof y);
-    return x == y;
-}
-
 } // namespace
-
-bool sameVoiceInputs(const ModulationInputs& a, const ModulationInputs& b)
-{
-    return sameBits(a.osc1Increment, b.osc1Increment) && sameBits(a.osc2Increment, b.osc2Increment) &&
-           a.pitchFromEnvelope == b.pitchFromEnvelope && sameBits(a.pitchModDepth, b.pitchModDepth) &&
-           a.pitchModOsc1 == b.pitchModOsc1 && a.pitchModOsc2 == b.pitchModOsc2 &&
-           sameBits(a.cutoffOctaves, b.cutoffOctaves) && sameBits(a.filterModAmount, b.filterModAmount) &&
-           a.filterFromLfo == b.filterFromLfo && (!a.filterFromLfo || sameBits(a.lfoFilterMod, b.lfoFilterMod)) &&
-           a.shape.fromEnvelope == b.shape.fromEnvelope && sameBits(a.shape.amount, b.shape.amount) &&
-           sameBits(a.shape.base, b.shape.base);
-}
 
 void Voice::setNote(int n, bool glide)
 {

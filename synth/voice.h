@@ -41,11 +41,6 @@ struct ModulationInputs {
     ShapeModulation shape;           // oscillator 1's shape value
 };
 
-// Whether a voice's modulation reads the same values from a and b, bit for
-// bit (the LFO's cutoff value counts only where the cutoff follows the LFO):
-// a settled voice (Voice::settled) then makes the same frame of both.
-bool sameVoiceInputs(const ModulationInputs& a, const ModulationInputs& b);
-
 class Voice {
 public:
     Engine* engine = nullptr;      // the owner, set by the engine's constructor

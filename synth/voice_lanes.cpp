@@ -1,5 +1,8 @@
 #include "synth/voice_lanes.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "synth/engine.h"
 
 namespace Veldane {
@@ -60,6 +63,30 @@ void laneToOscillator(const OscillatorLane& s, Osc& o)
     o.taps.tap3 = s.tap3;
     o.phase = s.phase;
     if (double* extra = extraOf(o)) *extra = s.extra;
+}
+
+// The same bits (a NaN matches itself, 0.0 does not match -0.0).
+bool sameBits(double a, double b)
+{
+    std::uint64_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+}
+
+// Whether a voice's modulation reads the same values from a and b, bit for
+// bit (the LFO's cutoff value counts only where the cutoff follows the LFO):
+// a settled voice (Voice::settled) then makes the same frame of both. Asked
+// every sample of a held note, so here, where the call inlines.
+bool sameVoiceInputs(const ModulationInputs& a, const ModulationInputs& b)
+{
+    return sameBits(a.osc1Increment, b.osc1Increment) && sameBits(a.osc2Increment, b.osc2Increment) &&
+           a.pitchFromEnvelope == b.pitchFromEnvelope && sameBits(a.pitchModDepth, b.pitchModDepth) &&
+           a.pitchModOsc1 == b.pitchModOsc1 && a.pitchModOsc2 == b.pitchModOsc2 &&
+           sameBits(a.cutoffOctaves, b.cutoffOctaves) && sameBits(a.filterModAmount, b.filterModAmount) &&
+           a.filterFromLfo == b.filterFromLfo && (!a.filterFromLfo || sameBits(a.lfoFilterMod, b.lfoFilterMod)) &&
+           a.shape.fromEnvelope == b.shape.fromEnvelope && sameBits(a.shape.amount, b.shape.amount) &&
+           sameBits(a.shape.base, b.shape.base);
 }
 
 OscillatorLane laneOf(const LaneState::Oscillators& o, int l)
