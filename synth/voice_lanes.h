@@ -115,7 +115,8 @@ public:
     void store();
 
     // Sample n (0..kChunk-1) of the chunk: each voice's modulation from the
-    // engine's values of the sample (`in`; whiteNoise is the sample's noise).
+    // engine's values of the sample (`in`, its settings those standing since
+    // load; whiteNoise is the sample's noise).
     // Answers whether a voice fell idle in it: the chunk then ends with this
     // sample (synthesize it, then store and load again, so that the next
     // sample leaves that voice out).
