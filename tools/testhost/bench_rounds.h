@@ -1,7 +1,8 @@
 #pragma once
 // How the benchmark commands of our test hosts (testhost bench, lv2bench)
 // time a passage: played over and over in rounds of half a second of the
-// thread's CPU time until the asked seconds have gone into them; the figure
+// thread's CPU time (longer where the thread's clock is coarse) until the
+// asked seconds have gone into them; the figure
 // is the fastest round, since other programs sharing the machine's cores and
 // caches only ever slow a round down. Cycles are the time-stamp counter's,
 // which ticks at the processor's nominal rate (not its boosted one), so a
@@ -18,9 +19,24 @@
 
 namespace testhost {
 
-// A round is long enough that the thread clock's tick (10 ms under wine) is
-// lost in it and a passage is played a few times over.
+// A round is long enough that a passage is played a few times over, and at
+// least 200 ticks of the thread's clock, so that a tick is at most 0.5 % of
+// it: under wine the clock ticks every 10 ms, and half-second rounds there
+// came out in steps of 2 % (a round is timed from tick to tick).
 constexpr double kBenchRoundSeconds = 0.5;
+constexpr double kBenchRoundTicks = 200.0;
+
+// The thread clock's tick: how far its reading moves when it moves. Spins
+// until it does, for a tenth of a second at most (0 then: no tick to honour).
+inline double threadClockTick()
+{
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    const double start = threadCpuSeconds();
+    double now = start;
+    while (now == start && std::chrono::steady_clock::now() < giveUp)
+        now = threadCpuSeconds();
+    return now - start;
+}
 
 struct BenchResult {
     int plays = 0, rounds = 0;
@@ -47,6 +63,7 @@ template <class Play>
 BenchResult benchRounds(double seconds, Play play)
 {
     play();
+    const double roundSeconds = std::min(std::max(kBenchRoundSeconds, kBenchRoundTicks * threadClockTick()), seconds);
     BenchResult r;
     const auto wallStart = std::chrono::steady_clock::now();
     const std::uint64_t tscStart = timeStampCounter();
@@ -57,7 +74,7 @@ BenchResult benchRounds(double seconds, Play play)
             roundAudio += play();
             ++r.plays;
             roundCpu = threadCpuSeconds() - roundStart;
-        } while (roundCpu < std::min(kBenchRoundSeconds, seconds));
+        } while (roundCpu < roundSeconds);
         ++r.rounds;
         r.audioSeconds += roundAudio;
         r.cpuSeconds += roundCpu;

@@ -19,7 +19,8 @@
 //       its own sample (as in formats with timed parameter events).
 //   testhost bench LIBRARY SCRIPT [--seconds S] [--instances N] [--double] [--rate R] [--block N]
 //       Plays SCRIPT through one instance over and over, as `render` plays
-//       it, in rounds of half a second of this thread's CPU time until S
+//       it, in rounds of half a second of this thread's CPU time (two
+//       under wine, whose thread clock ticks every 10 ms) until S
 //       seconds (default 3) have gone into them, and prints the real-time
 //       factor of the fastest round: seconds of audio rendered per second of
 //       CPU time, and what a second of audio cost in cycles of the
