@@ -1,17 +1,10 @@
 #include "synth/voice_lanes.h"
 
-#include <cstdint>
-#include <cstring>
-
 #include "synth/engine.h"
 
 namespace Veldane {
 
 namespace {
-
-// Every active voice carries a faint white-noise floor: it keeps the filter
-// input away from exact zero (no denormals) and is far below the oscillators.
-constexpr double kNoiseFloor = 0.001;
 
 // The field besides window and phase that a waveform carries from step to
 // step: the skew of oscillator 1's triangle, the level of the pulses; none
@@ -63,29 +56,6 @@ void laneToOscillator(const OscillatorLane& s, Osc& o)
     o.taps.tap3 = s.tap3;
     o.phase = s.phase;
     if (double* extra = extraOf(o)) *extra = s.extra;
-}
-
-// The same bits (a NaN matches itself, 0.0 does not match -0.0).
-bool sameBits(double a, double b)
-{
-    std::uint64_t x, y;
-    std::memcpy(&x, &a, sizeof x);
-    std::memcpy(&y, &b, sizeof y);
-    return x == y;
-}
-
-// Whether a voice's modulation reads the same values from a and b, two
-// samples of one chunk, bit for bit: a settled voice (Voice::settled) then
-// makes the same frame of both. Within a chunk the engine's settings stand
-// still (they change between rendered segments, and every segment starts
-// with load), so only what moves from sample to sample is compared: the
-// increments, the shape, and the LFO's cutoff value where the cutoff
-// follows the LFO. Asked every sample of a held note; comparing the settings
-// as well cost one voice 1.5 %.
-bool sameVoiceInputs(const ModulationInputs& a, const ModulationInputs& b)
-{
-    return sameBits(a.osc1Increment, b.osc1Increment) && sameBits(a.osc2Increment, b.osc2Increment) &&
-           sameBits(a.shape.base, b.shape.base) && (!a.filterFromLfo || sameBits(a.lfoFilterMod, b.lfoFilterMod));
 }
 
 OscillatorLane laneOf(const LaneState::Oscillators& o, int l)
@@ -205,26 +175,9 @@ void VoiceLanes::store()
 
 // ---- A chunk's modulation ---------------------------------------------------
 
-bool VoiceLanes::modulate(int n, const ModulationInputs& in, double whiteNoise)
+bool VoiceLanes::modulateVoices(int n, const ModulationInputs& in)
 {
     LaneState& st = state_;
-    st.whiteNoise[n] = whiteNoise;
-    st.noiseFloor[n] = kNoiseFloor * whiteNoise;
-    if (n > 0 && settled_ && sameVoiceInputs(in, lastInputs_)) {
-        // Held notes at a standing pitch: every voice would make the
-        // previous sample's frame again and change nothing of its own.
-        // Only the voices' lanes: the others hold zeros from load on. One
-        // voice ran 4 % faster so than with whole rows copied (a few wide
-        // moves, but each of them over all eight lanes).
-        for (int l = 0; l < st.count; ++l) {
-            st.inc1[n][l] = st.inc1[n - 1][l];
-            st.inc2[n][l] = st.inc2[n - 1][l];
-            st.shape[n][l] = st.shape[n - 1][l];
-            st.cutoff[n][l] = st.cutoff[n - 1][l];
-            st.amp[n][l] = st.amp[n - 1][l];
-        }
-        return false;
-    }
     bool voiceEnded = false;
     bool settled = true;
     for (int l = 0; l < st.count; ++l) {
