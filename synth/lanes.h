@@ -2,12 +2,12 @@
 // Voices side by side: the engine computes its voices in groups, each value
 // of a group's voices in one lane of a vector of W doubles: two in an SSE2
 // register, four in an AVX2 or AVX-512 register (256 bits wide; see
-// synth/voice_path.h for why not eight). The
-// lanes' additions, multiplications, divisions and comparisons are the same
-// IEEE operations as their scalar twins at any width, so a voice computed in
-// a lane gives the same bits as computed alone, as long as its operations
-// come in the same order (and no multiply and add are fused into one
-// rounding: the build compiles everything with -ffp-contract=off).
+// synth/voice_path.h for why not eight). The lanes' additions,
+// multiplications, divisions and comparisons are the same IEEE operations as
+// their scalar twins at any width, so a voice computed in a lane gives the
+// same bits as computed alone, as long as its operations come in the same
+// order (and no multiply and add are fused into one rounding: the build
+// compiles everything with -ffp-contract=off).
 //
 // The DSP kernels that run every way are templates on T = double or one of
 // the lane vectors; select, splat and the mask readers below give them all
